@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Builds with the given preset (default: dev) and runs every test.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+preset=${1:-dev}
+bash scripts/setup.sh
+cmake --preset "$preset" >/dev/null
+cmake --build --preset "$preset"
+ctest --preset "$preset"
