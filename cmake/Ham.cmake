@@ -20,3 +20,12 @@ function(ham_subdirs)
     endif()
   endforeach()
 endfunction()
+
+# ham_fuzzer(NAME SOURCES a.cpp LIBS lib1): a libFuzzer target (clang only).
+function(ham_fuzzer name)
+  cmake_parse_arguments(F "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${F_SOURCES})
+  target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  target_link_libraries(${name} PRIVATE ${F_LIBS})
+endfunction()
