@@ -4,7 +4,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <new>
+#include <unordered_set>
 
 std::string GuidToString(const GUID& g)
 {
@@ -15,7 +17,33 @@ std::string GuidToString(const GUID& g)
     return buf;
 }
 
+namespace {
+std::mutex IconLock;
+std::unordered_set<IconHandle> LiveIcons;
+IconHandle NextIcon = 0x100;
+} // namespace
+
 extern "C" {
+
+IconHandle CreateIcon()
+{
+    std::lock_guard lock(IconLock);
+    IconHandle h = NextIcon++;
+    LiveIcons.insert(h);
+    return h;
+}
+
+bool DestroyIcon(IconHandle icon)
+{
+    std::lock_guard lock(IconLock);
+    return LiveIcons.erase(icon) == 1;
+}
+
+std::uint32_t LiveIconCount()
+{
+    std::lock_guard lock(IconLock);
+    return static_cast<std::uint32_t>(LiveIcons.size());
+}
 
 BSTR SysAllocStringLen(const char16_t* src, std::uint32_t len)
 {

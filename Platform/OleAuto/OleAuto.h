@@ -79,7 +79,16 @@ protected:
 inline constexpr GUID IID_ICreateErrorInfo{
     0x22F03340, 0x547D, 0x101B, {0x8E, 0x65, 0x08, 0x00, 0x2B, 0x2B, 0xD1, 0x19}};
 
+using WindowHandle = std::uint32_t;
+using IconHandle = std::uint32_t;
+
 extern "C" {
+// System icons: handles shared by host and plug-ins. CreateIcon gives a new
+// live handle; DestroyIcon answers false for a handle that is not live.
+OLEAUT_API IconHandle CreateIcon();
+OLEAUT_API bool DestroyIcon(IconHandle icon);
+OLEAUT_API std::uint32_t LiveIconCount();
+
 // A new string of len UTF-16 units copied from src (or zero-filled when src
 // is null), NUL-terminated; null when out of memory.
 OLEAUT_API BSTR SysAllocStringLen(const char16_t* src, std::uint32_t len);

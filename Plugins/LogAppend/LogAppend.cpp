@@ -1,0 +1,23 @@
+// Entry unit: the library's values and its two exports.
+#include "PluginAPI/Plugins/PluginEntry.h"
+
+namespace {
+
+TPluginValues Values()
+{
+    TPluginValues v;
+    v.ID = {0x1A177FF2, 0x5870, 0x4621, {0xB4, 0x6F, 0xD6, 0x04, 0x00, 0x3E, 0xFD, 0xB8}};
+    v.Name = "Append Zemrak log data into current log";
+    v.Version = "1.04.019 (1904)";
+    v.Kind = 1;
+    v.MenuCaption = "Append Zemrak log data into current log";
+    v.MenuHint = "Import  Zemrak log data into current log (direct connect to database)";
+    v.ProbeColumns = {};
+    v.DialogCaption = "Append Zemrak log data into current log";
+    v.Section = "Zemrak Log";
+    return v;
+}
+
+} // namespace
+
+HAM_PLUGIN_EXPORTS(Values)
