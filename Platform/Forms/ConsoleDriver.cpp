@@ -1,0 +1,408 @@
+#include "Platform/Forms/ConsoleDriver.h"
+
+#include <unistd.h>
+
+#include <charconv>
+#include <functional>
+#include <iostream>
+#include <vector>
+
+#include "Platform/Forms/Buttons.h"
+#include "Platform/Forms/Edits.h"
+#include "Platform/Forms/FileDialogs.h"
+#include "Platform/Forms/Lists.h"
+#include "Platform/Forms/Panes.h"
+
+namespace Forms {
+
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::string_view TrimLeft(std::string_view text) {
+    while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+    return text;
+}
+
+std::string_view Trim(std::string_view text) {
+    text = TrimLeft(text);
+    while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+    return text;
+}
+
+// The first word of text; text keeps what follows it, leading blanks removed.
+std::string_view TakeWord(std::string_view& text) {
+    text = TrimLeft(text);
+    std::size_t end = 0;
+    while (end < text.size() && !IsBlank(text[end])) ++end;
+    const std::string_view word = text.substr(0, end);
+    text = TrimLeft(text.substr(end));
+    return word;
+}
+
+std::string Lower(std::string_view text) {
+    std::string out(text);
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+    return out;
+}
+
+// An item by caption, else by index; -1 when neither.
+int FindItem(const std::vector<std::string>& captions, std::string_view text) {
+    const int byCaption = FindCaption(captions, text);
+    if (byCaption >= 0) return byCaption;
+    int index = -1;
+    const auto result = std::from_chars(text.data(), text.data() + text.size(), index);
+    if (text.empty() || result.ec != std::errc() || result.ptr != text.data() + text.size()) return -1;
+    return (index >= 0 && index < int(captions.size())) ? index : -1;
+}
+
+std::ifstream* OpenActions(const std::string& path) {
+    auto* file = new std::ifstream(path);
+    if (!*file) {
+        delete file;
+        throw EFOpenError("Cannot open file \"" + path + "\". Actions cannot be read.");
+    }
+    return file;
+}
+
+// A button found by caption: what it is called and how to click it.
+struct TClickable {
+    std::string Caption;
+    bool Usable = false;
+    std::function<void()> Click;
+};
+
+void AddSub(std::vector<TClickable>& list, TSubButton& button) {
+    list.push_back({button.Caption(), button.Owner().CanFocus() && button.Visible() && button.Enabled(),
+                    [&button] { button.UserClick(); }});
+}
+
+} // namespace
+
+TConsoleDriver::TConsoleDriver() : TConsoleDriver(std::cin, std::cout, std::cerr) {
+    interactive_ = isatty(STDIN_FILENO) == 1;
+    progressBar_ = isatty(STDERR_FILENO) == 1;
+}
+
+TConsoleDriver::TConsoleDriver(std::istream& in, std::ostream& out, std::ostream& err)
+    : in_(in), out_(out), err_(err) {}
+
+TConsoleDriver::TConsoleDriver(const std::string& actionsFile, std::ostream& out, std::ostream& err)
+    : file_(OpenActions(actionsFile)), in_(*file_), out_(out), err_(err) {}
+
+TConsoleDriver::~TConsoleDriver() = default;
+
+bool TConsoleDriver::ReadLine(std::string& line) {
+    if (!std::getline(in_, line)) return false;
+    ++line_;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return true;
+}
+
+void TConsoleDriver::RunModal(TForm& form) {
+    // Watch the memos and progress panes while the form is up.
+    std::vector<std::pair<TControl*, int>> watched;
+    for (TControl* control : form.Controls()) {
+        if (dynamic_cast<TMemo*>(control))
+            watched.emplace_back(control, control->AddObserver([this](TControl&, const TChange& change) {
+                MemoChanged(change);
+            }));
+        else if (dynamic_cast<TProgressPane*>(control))
+            watched.emplace_back(control, control->AddObserver([this](TControl& pane, const TChange&) {
+                DrawProgress(static_cast<const TProgressPane&>(pane));
+            }));
+    }
+    struct Unwatch {
+        TConsoleDriver& driver;
+        std::vector<std::pair<TControl*, int>>& watched;
+        ~Unwatch() {
+            for (auto& [control, id] : watched) control->RemoveObserver(id);
+            driver.HideProgress();
+            driver.barPercent_ = -1;
+            if (!driver.outAtLineStart_) {
+                driver.out_ << '\n';
+                driver.outAtLineStart_ = true;
+            }
+            driver.out_.flush();
+        }
+    } unwatch{*this, watched};
+
+    try {
+        form.FormActivate();
+    } catch (const std::exception& error) {
+        ShowException(form, error);
+    }
+    for (;;) {
+        if (form.ModalResult() != mrNone) {
+            if (TryClose(form)) return;
+            continue;
+        }
+        if (interactive_) {
+            HideProgress();
+            DescribeForm(form, err_);
+            err_ << "> " << std::flush;
+        }
+        std::string line;
+        if (!ReadLine(line)) {
+            form.Close();
+            if (!TryClose(form)) {
+                Report("end of input: the dialog refused to close and was closed anyway");
+                form.SetModalResult(mrCancel);
+            }
+            return;
+        }
+        Perform(form, line);
+    }
+}
+
+bool TConsoleDriver::TryClose(TForm& form) {
+    try {
+        return form.CloseModal();
+    } catch (const std::exception& error) {
+        // The close goes ahead: nothing left for a user to do about it.
+        ShowException(form, error);
+        return true;
+    }
+}
+
+void TConsoleDriver::Perform(TForm& form, std::string_view line) {
+    std::string_view rest = TrimLeft(line);
+    if (rest.empty() || rest.front() == '#') return;
+    const std::string verb = Lower(TakeWord(rest));
+    try {
+        if (verb == "close") {
+            form.Close();
+        } else if (verb == "click") {
+            Click(form, Trim(rest));
+        } else if (verb == "set" || verb == "select" || verb == "check" || verb == "uncheck") {
+            const std::string_view name = TakeWord(rest);
+            if (name.empty()) return Report("'" + verb + "' needs the name of a control");
+            if (verb == "set")
+                Set(form, name, rest);
+            else if (verb == "select")
+                Select(form, name, Trim(rest));
+            else
+                Check(form, name, Trim(rest), verb == "check");
+        } else {
+            Report("unknown action '" + verb + "' (set, select, check, uncheck, click or close)");
+        }
+    } catch (const EUserRefused& refused) {
+        Report(refused.Message());
+    } catch (const std::exception& error) {
+        ShowException(form, error);
+    }
+}
+
+void TConsoleDriver::Set(TForm& form, std::string_view name, std::string_view text) {
+    TControl* control = form.FindControl(name);
+    if (!control) return Report("no control named '" + std::string(name) + "'");
+    if (auto* edit = dynamic_cast<TEdit*>(control))
+        edit->UserSetText(std::string(text));
+    else if (auto* date = dynamic_cast<TDateEdit*>(control))
+        date->UserSetText(text);
+    else if (auto* spin = dynamic_cast<TSpinEdit*>(control))
+        spin->UserSetText(text);
+    else if (auto* memo = dynamic_cast<TMemo*>(control))
+        memo->UserSetText(std::string(text));
+    else
+        Report("'" + control->Name() + "' is a " + control->Kind() + ": 'set' takes an edit, date edit, "
+               "spin edit or memo");
+}
+
+void TConsoleDriver::Select(TForm& form, std::string_view name, std::string_view item) {
+    TControl* control = form.FindControl(name);
+    if (!control) return Report("no control named '" + std::string(name) + "'");
+    const std::vector<std::string>* items = nullptr;
+    if (auto* combo = dynamic_cast<TComboBox*>(control)) items = &combo->Items();
+    if (auto* radio = dynamic_cast<TRadioGroup*>(control)) items = &radio->Items();
+    if (!items)
+        return Report("'" + control->Name() + "' is a " + control->Kind() +
+                      ": 'select' takes a combo box or radio group");
+    const int index = FindItem(*items, item);
+    if (index < 0) return Report("no item '" + std::string(item) + "' in '" + control->Name() + "'");
+    if (auto* combo = dynamic_cast<TComboBox*>(control))
+        combo->UserSelect(index);
+    else
+        static_cast<TRadioGroup*>(control)->UserSelect(index);
+}
+
+void TConsoleDriver::Check(TForm& form, std::string_view name, std::string_view item, bool checked) {
+    TControl* control = form.FindControl(name);
+    if (!control) return Report("no control named '" + std::string(name) + "'");
+    if (auto* box = dynamic_cast<TCheckBox*>(control)) {
+        if (!item.empty()) return Report("'" + control->Name() + "' is a check box: name it alone");
+        return box->UserSetChecked(checked);
+    }
+    auto* group = dynamic_cast<TCheckGroup*>(control);
+    if (!group)
+        return Report("'" + control->Name() + "' is a " + control->Kind() +
+                      ": 'check' takes a check group item or a check box");
+    if (item.empty()) return Report("name an item of '" + control->Name() + "'");
+    std::vector<std::string> captions;
+    for (const TCheckGroupItem& entry : group->Items()) captions.push_back(entry.Caption);
+    const int index = FindItem(captions, item);
+    if (index < 0) return Report("no item '" + std::string(item) + "' in '" + control->Name() + "'");
+    group->UserSetChecked(index, checked);
+}
+
+void TConsoleDriver::Click(TForm& form, std::string_view target) {
+    if (target.empty()) return Report("'click' needs a button caption or name");
+    // NAME.PART: a button that belongs to a control.
+    if (const std::size_t dot = target.rfind('.'); dot != std::string_view::npos) {
+        if (TControl* control = form.FindControl(target.substr(0, dot))) {
+            const std::string part = Lower(target.substr(dot + 1));
+            TSubButton* button = nullptr;
+            if (auto* edit = dynamic_cast<TButtonEdit*>(control); edit && part == "button")
+                button = &edit->Button();
+            if (auto* pair = dynamic_cast<TButtonPair*>(control)) {
+                if (part == "button") button = &pair->Button();
+                if (part == "altbtn" || part == "altbutton") button = &pair->AltBtn();
+            }
+            if (auto* column = dynamic_cast<TDialogButtons*>(control)) {
+                if (part == "ok") button = &column->Ok();
+                if (part == "cancel") button = &column->Cancel();
+            }
+            if (auto* plain = dynamic_cast<TButton*>(control); plain && part == "button")
+                return plain->UserClick();
+            if (!button)
+                return Report("'" + control->Name() + "' has no button '" + std::string(target.substr(dot + 1)) +
+                              "'");
+            return button->UserClick();
+        }
+    }
+    // A control by name.
+    if (TControl* control = form.FindControl(target)) {
+        if (auto* plain = dynamic_cast<TButton*>(control)) return plain->UserClick();
+        if (auto* edit = dynamic_cast<TButtonEdit*>(control)) return edit->Button().UserClick();
+        if (auto* pair = dynamic_cast<TButtonPair*>(control)) return pair->Button().UserClick();
+        if (auto* box = dynamic_cast<TCheckBox*>(control)) return box->UserSetChecked(!box->Checked());
+        if (dynamic_cast<TDialogButtons*>(control))
+            return Report("'" + control->Name() + "' has two buttons: click " + control->Name() + ".ok or " +
+                          control->Name() + ".cancel");
+    }
+    // A button by caption; the first usable one when several match.
+    std::vector<TClickable> buttons;
+    for (TControl* control : form.Controls()) {
+        if (auto* plain = dynamic_cast<TButton*>(control))
+            buttons.push_back({plain->Caption(), plain->CanFocus(), [plain] { plain->UserClick(); }});
+        else if (auto* edit = dynamic_cast<TButtonEdit*>(control))
+            AddSub(buttons, edit->Button());
+        else if (auto* pair = dynamic_cast<TButtonPair*>(control))
+            AddSub(buttons, pair->Button()), AddSub(buttons, pair->AltBtn());
+        else if (auto* column = dynamic_cast<TDialogButtons*>(control))
+            AddSub(buttons, column->Ok()), AddSub(buttons, column->Cancel());
+    }
+    const TClickable* chosen = nullptr;
+    for (int pass = 0; pass < 2 && !chosen; ++pass)
+        for (const TClickable& button : buttons) {
+            const std::string caption = StripAccelerator(button.Caption);
+            const bool match = pass == 0 ? caption == target : SameText(caption, target);
+            if (!match || button.Caption.empty()) continue;
+            if (!chosen || (!chosen->Usable && button.Usable)) chosen = &button;
+        }
+    if (!chosen) return Report("no button or control '" + std::string(target) + "'");
+    chosen->Click();
+}
+
+void TConsoleDriver::ProcessMessages(TForm&) {
+    out_.flush();
+    err_.flush();
+}
+
+std::optional<std::string> TConsoleDriver::ExecuteFileDialog(TForm&, const TFileDialog& dialog) {
+    if (interactive_) {
+        HideProgress();
+        err_ << (dialog.IsSaveDialog() ? "Save file" : "Open file");
+        if (!dialog.Title.empty()) err_ << ": " << dialog.Title;
+        err_ << '\n';
+        if (!dialog.InitialDir.empty()) err_ << "  folder: " << dialog.InitialDir << '\n';
+        if (!dialog.FileName.empty()) err_ << "  proposed name: " << dialog.FileName << '\n';
+        for (const auto& [description, pattern] : dialog.FilterPairs())
+            err_ << "  filter: " << description << " (" << pattern << ")\n";
+        err_ << "path (empty line cancels)> " << std::flush;
+    }
+    std::string line;
+    if (!ReadLine(line)) return std::nullopt;
+    const std::string_view path = Trim(line);
+    if (path.empty()) return std::nullopt;
+    return std::string(path);
+}
+
+void TConsoleDriver::ShowException(TForm&, const std::exception& error) {
+    // A silent exception ends an action without a message.
+    if (dynamic_cast<const EAbort*>(&error)) return;
+    WriteError(std::string("Error: ") + error.what() + "\n");
+}
+
+void TConsoleDriver::BusyChanged(TForm&, bool) {}
+
+void TConsoleDriver::Report(std::string_view message) {
+    WriteError("line " + std::to_string(line_) + ": " + std::string(message) + "\n");
+}
+
+void TConsoleDriver::WriteError(std::string_view text) {
+    HideProgress();
+    out_.flush();
+    err_ << text << std::flush;
+}
+
+void TConsoleDriver::MemoChanged(const TChange& change) {
+    if (change.Kind == TChangeKind::Append) return WriteMemo(change.Text);
+    if (change.Kind != TChangeKind::Reset) return;
+    // New text: start it on a fresh line.
+    if (pendingCR_) WriteMemo("");
+    if (!outAtLineStart_) {
+        HideProgress();
+        out_ << '\n';
+        outAtLineStart_ = true;
+    }
+    WriteMemo(change.Text);
+}
+
+void TConsoleDriver::WriteMemo(std::string_view piece) {
+    // CR LF becomes LF; a CR at the end of a piece waits for the next one.
+    std::string text;
+    if (pendingCR_ && (piece.empty() || piece.front() != '\n')) text += '\r';
+    pendingCR_ = false;
+    for (std::size_t i = 0; i < piece.size(); ++i) {
+        if (piece[i] == '\r') {
+            if (i + 1 == piece.size()) {
+                pendingCR_ = true;
+                continue;
+            }
+            if (piece[i + 1] == '\n') continue;
+        }
+        text += piece[i];
+    }
+    if (text.empty()) return;
+    HideProgress();
+    out_ << text << std::flush;
+    outAtLineStart_ = text.back() == '\n';
+    PaintBar();
+}
+
+void TConsoleDriver::DrawProgress(const TProgressPane& pane) {
+    if (!progressBar_) return;
+    if (barShown_ && pane.Percent() == barPercent_ && pane.Segments() == barSegments_) return;
+    barPercent_ = pane.Percent();
+    barSegments_ = pane.Segments();
+    PaintBar();
+}
+
+void TConsoleDriver::PaintBar() {
+    // Only below complete output lines; an open memo line waits for its end.
+    if (!progressBar_ || barPercent_ < 0 || !outAtLineStart_) return;
+    const int filled = barPercent_ * barSegments_ / 100;
+    err_ << "\r[" << std::string(filled, '#') << std::string(barSegments_ - filled, '-') << "] " << barPercent_
+         << "%\033[K" << std::flush;
+    barShown_ = true;
+}
+
+void TConsoleDriver::HideProgress() {
+    if (!barShown_) return;
+    err_ << "\r\033[K" << std::flush;
+    barShown_ = false;
+}
+
+} // namespace Forms

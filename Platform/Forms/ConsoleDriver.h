@@ -1,0 +1,89 @@
+// The console modal driver: reads the user's actions one per line, streams
+// the memos to the output and reports refusals and errors on the error
+// stream, so a dialog can be used from a terminal, a pipe or a script.
+//
+//   set NAME TEXT                 text of an edit, button edit, date edit
+//                                 (empty = no date), spin edit or memo
+//   select NAME ITEM|INDEX        combo box or radio group
+//   check NAME ITEM|INDEX         check-group item; a check box by name alone
+//   uncheck NAME ITEM|INDEX
+//   click CAPTION|NAME|NAME.PART  a button by caption or name; PART is
+//                                 button, altbtn, ok or cancel
+//   close                         closes the dialog (so does end of input)
+//   # comment                     blank lines are ignored as well
+//
+// A file dialog opened by an action takes the next line as the chosen path
+// (an empty line cancels it).
+#pragma once
+
+#include <fstream>
+#include <iosfwd>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "Platform/Forms/Form.h"
+
+namespace Forms {
+
+class TProgressPane;
+
+class TConsoleDriver : public IModalDriver {
+public:
+    // Standard input, output and error; interactive when standard input is
+    // a terminal, progress bar when standard error is one.
+    TConsoleDriver();
+    TConsoleDriver(std::istream& in, std::ostream& out, std::ostream& err);
+    // Actions from a file (EFOpenError when it cannot be read).
+    TConsoleDriver(const std::string& actionsFile, std::ostream& out, std::ostream& err);
+    ~TConsoleDriver() override;
+
+    // Interactive: the form's state and a prompt before each action.
+    bool Interactive() const { return interactive_; }
+    void SetInteractive(bool interactive) { interactive_ = interactive; }
+    // The progress pane drawn as a bar on the error stream.
+    bool ProgressBar() const { return progressBar_; }
+    void SetProgressBar(bool progressBar) { progressBar_ = progressBar; }
+    // Lines read so far.
+    int LineNumber() const { return line_; }
+
+    void RunModal(TForm& form) override;
+    void ProcessMessages(TForm& form) override;
+    std::optional<std::string> ExecuteFileDialog(TForm& owner, const TFileDialog& dialog) override;
+    void ShowException(TForm& form, const std::exception& error) override;
+    void BusyChanged(TForm& form, bool busy) override;
+
+private:
+    bool ReadLine(std::string& line);
+    void Perform(TForm& form, std::string_view line);
+    void Set(TForm& form, std::string_view name, std::string_view text);
+    void Select(TForm& form, std::string_view name, std::string_view item);
+    void Check(TForm& form, std::string_view name, std::string_view item, bool checked);
+    void Click(TForm& form, std::string_view target);
+    bool TryClose(TForm& form);
+    void Report(std::string_view message);
+    void WriteError(std::string_view text);
+    void MemoChanged(const TChange& change);
+    void WriteMemo(std::string_view piece);
+    void DrawProgress(const TProgressPane& pane);
+    void PaintBar();
+    void HideProgress();
+
+    std::unique_ptr<std::ifstream> file_;
+    std::istream& in_;
+    std::ostream& out_;
+    std::ostream& err_;
+    bool interactive_ = false;
+    bool progressBar_ = false;
+    int line_ = 0;
+    bool outAtLineStart_ = true;
+    bool pendingCR_ = false;
+    bool barShown_ = false;
+    int barPercent_ = -1;
+    int barSegments_ = 20;
+};
+
+// The form's controls and their state as text, one control a line.
+void DescribeForm(const TForm& form, std::ostream& out);
+
+} // namespace Forms
