@@ -1,0 +1,351 @@
+#include "Platform/Http/Http.h"
+
+#include "Platform/SysUtils/SysUtils.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <mutex>
+#include <set>
+#include <sstream>
+#include <thread>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+void SendAll(int fd, const std::string& data) {
+    std::size_t sent = 0;
+    while (sent < data.size()) {
+        ssize_t n = ::send(fd, data.data() + sent, data.size() - sent, MSG_NOSIGNAL);
+        if (n <= 0) return; // the client went away
+        sent += static_cast<std::size_t>(n);
+    }
+}
+
+std::string Answer(const std::string& status, const std::string& body, const std::string& headers = {},
+                   bool withLength = true) {
+    std::string head = "HTTP/1.1 " + status + "\r\n" + headers + "Connection: close\r\n";
+    if (withLength) head += "Content-Length: " + std::to_string(body.size()) + "\r\n";
+    return head + "\r\n" + body;
+}
+
+// An HTTP server on 127.0.0.1 with an ephemeral port, one connection at a
+// time, serving canned answers by path.
+class TLoopbackServer {
+public:
+    TLoopbackServer() {
+        listen_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        addr.sin_port = 0;
+        if (::bind(listen_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(listen_, 8) != 0)
+            throw std::runtime_error("cannot listen on 127.0.0.1");
+        socklen_t len = sizeof addr;
+        ::getsockname(listen_, reinterpret_cast<sockaddr*>(&addr), &len);
+        port_ = ntohs(addr.sin_port);
+        thread_ = std::thread([this] { Run(); });
+    }
+    ~TLoopbackServer() {
+        ::shutdown(listen_, SHUT_RDWR); // wakes accept()
+        thread_.join();
+        ::close(listen_);
+    }
+    std::string Url(const std::string& path) const {
+        return "http://127.0.0.1:" + std::to_string(port_) + path;
+    }
+    std::vector<std::string> Requests() {
+        std::lock_guard lock(mutex_);
+        return requests_;
+    }
+
+    static inline const std::string ZipBody = std::string("PK\3\4", 4) + std::string(100000, 'z');
+    static inline const std::string BigBody = std::string(2 << 20, 'b');
+
+private:
+    void Run() {
+        for (;;) {
+            int fd = ::accept4(listen_, nullptr, nullptr, SOCK_CLOEXEC);
+            if (fd < 0) {
+                if (errno == EINTR || errno == ECONNABORTED) continue;
+                return;
+            }
+            std::string request;
+            char buffer[4096];
+            while (request.find("\r\n\r\n") == std::string::npos) {
+                ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+                if (n <= 0) break;
+                request.append(buffer, static_cast<std::size_t>(n));
+            }
+            std::string path;
+            std::istringstream(request) >> path >> path; // "GET /path HTTP/1.1"
+            {
+                std::lock_guard lock(mutex_);
+                requests_.push_back(path);
+            }
+            Serve(fd, path);
+            ::close(fd);
+        }
+    }
+
+    void Serve(int fd, const std::string& path) {
+        if (path == "/ok") {
+            SendAll(fd, Answer("200 OK", ZipBody, "Content-Type: application/zip\r\n"));
+        } else if (path == "/redirect") {
+            SendAll(fd, Answer("302 Found", "moved", "Location: /ok\r\n"));
+        } else if (path == "/missing") {
+            SendAll(fd, Answer("404 Not Found", "<html>not found</html>", "Content-Type: text/html\r\n"));
+        } else if (path == "/big") {
+            SendAll(fd, Answer("200 OK", BigBody));
+        } else if (path == "/big-unannounced") {
+            SendAll(fd, Answer("200 OK", BigBody, {}, false));
+        } else if (path == "/cut") {
+            std::string full = Answer("200 OK", std::string(1000, 'c'));
+            SendAll(fd, full.substr(0, full.size() - 500));
+        } else if (path == "/stall") {
+            // Say nothing until the client gives up.
+            char c;
+            while (::recv(fd, &c, 1, 0) > 0) {
+            }
+        } else {
+            SendAll(fd, Answer("500 Internal Server Error", "unknown path"));
+        }
+    }
+
+    int listen_ = -1;
+    int port_ = 0;
+    std::thread thread_;
+    std::mutex mutex_;
+    std::vector<std::string> requests_;
+};
+
+class HttpTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "httptest.XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        dir_ = pattern;
+        options_.Proxy = ""; // straight to the loopback server, whatever the environment says
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+    static void WriteFile(const std::string& path, const std::string& content) {
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << content;
+    }
+    static std::string ReadFile(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        std::ostringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+    std::set<std::string> Listing() const {
+        std::set<std::string> names;
+        for (const auto& e : fs::directory_iterator(dir_)) names.insert(e.path().filename().string());
+        return names;
+    }
+
+    fs::path dir_;
+    THttpOptions options_;
+};
+
+template <class E, class F>
+std::string ThrownMessage(F&& f) {
+    try {
+        f();
+    } catch (const E& e) {
+        return e.Message();
+    } catch (const std::exception& e) {
+        return std::string("wrong kind: ") + e.what();
+    }
+    return "nothing thrown";
+}
+
+TEST_F(HttpTest, AnswersAreWrittenWhateverTheirStatus) {
+    TLoopbackServer server;
+    struct Case {
+        std::string path;
+        long status;
+        std::string body;
+        std::string location;
+        std::string contentType;
+    } cases[] = {
+        {"/ok", 200, TLoopbackServer::ZipBody, "", "application/zip"},
+        {"/redirect", 302, "moved", server.Url("/ok"), ""},
+        {"/missing", 404, "<html>not found</html>", "", "text/html"},
+    };
+    for (const auto& c : cases) {
+        std::string target = Path("~Ar0001.tmp");
+        WriteFile(target, ""); // the caller's empty temporary file
+        THttpResponse r = HttpGetToFile(server.Url(c.path), target, options_);
+        EXPECT_EQ(r.StatusCode, c.status) << c.path;
+        EXPECT_EQ(r.BodySize, c.body.size()) << c.path;
+        EXPECT_EQ(ReadFile(target), c.body) << c.path;
+        EXPECT_EQ(r.Location, c.location) << c.path;
+        EXPECT_EQ(r.ContentType, c.contentType) << c.path;
+        EXPECT_EQ(r.IsSuccess(), c.status == 200) << c.path;
+        EXPECT_EQ(r.IsRedirect(), c.status == 302) << c.path;
+        EXPECT_EQ(Listing(), std::set<std::string>{"~Ar0001.tmp"}) << c.path;
+    }
+    // The redirection was reported, not followed.
+    EXPECT_EQ(server.Requests(), (std::vector<std::string>{"/ok", "/redirect", "/missing"}));
+}
+
+TEST_F(HttpTest, FailuresLeaveTheTargetAsItWas) {
+    TLoopbackServer server;
+    // A port nobody listens on: bound but not listening, so it stays ours.
+    int idle = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(idle, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    socklen_t len = sizeof addr;
+    ::getsockname(idle, reinterpret_cast<sockaddr*>(&addr), &len);
+    std::string refused = "http://127.0.0.1:" + std::to_string(ntohs(addr.sin_port)) + "/";
+
+    THttpOptions small = options_;
+    small.MaxBodySize = 10000;
+    THttpOptions impatient = options_;
+    impatient.Timeout = std::chrono::milliseconds(300);
+
+    struct Case {
+        std::string url;
+        const THttpOptions* options;
+        std::string expected;
+    } cases[] = {
+        {server.Url("/big"), &small, "larger than the limit of 10000 bytes"},
+        {server.Url("/big-unannounced"), &small, "larger than the limit of 10000 bytes"},
+        {server.Url("/cut"), &options_, "500 bytes remaining"},
+        {server.Url("/stall"), &impatient, "imed out"},
+        {refused, &options_, "Couldn't connect"},
+        {"ftp://127.0.0.1/x", &options_, "not supported"},
+        {"file:///etc/passwd", &options_, "not supported"},
+        {"not a url", &options_, "not a url"},
+    };
+    std::string target = Path("target");
+    for (const auto& c : cases) {
+        WriteFile(target, "previous");
+        std::string m = ThrownMessage<Exception>([&] { HttpGetToFile(c.url, target, *c.options); });
+        EXPECT_NE(m.find(c.expected), std::string::npos) << c.url << ": " << m;
+        EXPECT_NE(m.find(c.url), std::string::npos) << m;
+        EXPECT_EQ(ReadFile(target), "previous") << c.url;
+        EXPECT_EQ(Listing(), std::set<std::string>{"target"}) << c.url;
+    }
+    ::close(idle);
+
+    // Nowhere to write.
+    EXPECT_THROW(HttpGetToFile(server.Url("/ok"), Path("no/such/folder/x"), options_), EFCreateError);
+}
+
+TEST_F(HttpTest, ProgressIsReportedAndCanCancel) {
+    TLoopbackServer server;
+    std::vector<std::pair<std::uint64_t, std::optional<std::uint64_t>>> calls;
+    THttpOptions watched = options_;
+    watched.OnProgress = [&](std::uint64_t received, std::optional<std::uint64_t> total) {
+        calls.emplace_back(received, total);
+        return true;
+    };
+    std::string target = Path("body");
+    THttpResponse r = HttpGetToFile(server.Url("/big"), target, watched);
+    ASSERT_EQ(r.BodySize, TLoopbackServer::BigBody.size());
+    ASSERT_FALSE(calls.empty());
+    EXPECT_EQ(calls.back().first, TLoopbackServer::BigBody.size());
+    EXPECT_EQ(calls.back().second, TLoopbackServer::BigBody.size());
+    for (std::size_t i = 1; i < calls.size(); ++i) EXPECT_LE(calls[i - 1].first, calls[i].first);
+
+    THttpOptions cancelling = options_;
+    cancelling.OnProgress = [](std::uint64_t received, std::optional<std::uint64_t>) { return received == 0; };
+    WriteFile(target, "previous");
+    EXPECT_THROW(HttpGetToFile(server.Url("/big"), target, cancelling), EAbort);
+    EXPECT_EQ(ReadFile(target), "previous");
+
+    // An exception from the callback comes back as itself.
+    THttpOptions throwing = options_;
+    throwing.OnProgress = [](std::uint64_t, std::optional<std::uint64_t>) -> bool {
+        throw EConvertError("from the callback");
+    };
+    EXPECT_THROW(HttpGetToFile(server.Url("/ok"), target, throwing), EConvertError);
+    EXPECT_EQ(Listing(), std::set<std::string>{"body"});
+}
+
+TEST_F(HttpTest, HttpsIsAvailable) {
+    // The build links an OpenSSL libcurl.
+    EXPECT_TRUE(HttpsAvailable());
+}
+
+std::string RunCommand(const std::string& command) {
+    std::string output;
+    if (FILE* p = popen(command.c_str(), "r")) {
+        char buffer[512];
+        while (fgets(buffer, sizeof buffer, p)) output += buffer;
+        pclose(p);
+    }
+    return output;
+}
+
+// A TLS server on 127.0.0.1 with a certificate made for the test: the
+// download fails without trusting it and succeeds with it as CA file.
+TEST_F(HttpTest, HttpsWithSelfSignedCertificate) {
+    if (system("command -v openssl >/dev/null 2>&1") != 0) GTEST_SKIP() << "openssl not installed";
+    if (system("python3 -c 'import ssl' >/dev/null 2>&1") != 0) GTEST_SKIP() << "python3 with ssl not installed";
+    std::string cert = Path("cert.pem"), key = Path("key.pem"), script = Path("server.py");
+    RunCommand("openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2 -subj /CN=127.0.0.1"
+        " -addext subjectAltName=IP:127.0.0.1 -keyout '" + key + "' -out '" + cert + "' 2>&1");
+    ASSERT_TRUE(fs::exists(cert) && fs::exists(key));
+    WriteFile(script, R"(import socket, ssl, sys
+ctx = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+ctx.load_cert_chain(sys.argv[1], sys.argv[2])
+srv = socket.socket()
+srv.bind(('127.0.0.1', 0))
+srv.listen(4)
+srv.settimeout(30)  # only reached when the test went wrong
+print(srv.getsockname()[1], flush=True)
+for _ in range(2):
+    try:
+        conn, _ = srv.accept()
+    except OSError:
+        break
+    try:
+        with ctx.wrap_socket(conn, server_side=True) as s:
+            data = b''
+            while b'\r\n\r\n' not in data:
+                chunk = s.recv(4096)
+                if not chunk:
+                    break
+                data += chunk
+            body = b'PK\x03\x04secure'
+            s.sendall(b'HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Length: %d\r\n\r\n' % len(body) + body)
+    except OSError:
+        conn.close()
+)");
+    FILE* server = popen(("python3 '" + script + "' '" + cert + "' '" + key + "'").c_str(), "r");
+    ASSERT_NE(server, nullptr);
+    char line[64] = {};
+    ASSERT_NE(fgets(line, sizeof line, server), nullptr);
+    std::string url = "https://127.0.0.1:" + std::string(line, strcspn(line, "\n")) + "/DB.zip";
+
+    std::string target = Path("secure");
+    std::string m = ThrownMessage<Exception>([&] { HttpGetToFile(url, target, options_); });
+    EXPECT_NE(m.find("certificate"), std::string::npos) << m;
+    EXPECT_FALSE(fs::exists(target));
+
+    THttpOptions trusting = options_;
+    trusting.CaFile = cert;
+    THttpResponse r = HttpGetToFile(url, target, trusting);
+    EXPECT_EQ(r.StatusCode, 200);
+    EXPECT_EQ(ReadFile(target), std::string("PK\3\4secure", 10));
+    pclose(server);
+}
+
+} // namespace
