@@ -1,0 +1,266 @@
+#include "Host/Host.h"
+
+#include "Host/HostObjects.h"
+#include "Platform/DateTime/DateTime.h"
+#include "Platform/IniFile/IniFile.h"
+#include "Platform/JetSql/JetSql.h"
+#include "Platform/SysUtils/SysUtils.h"
+
+#include <dlfcn.h>
+
+#include <algorithm>
+#include <fstream>
+#include <iostream>
+
+namespace {
+
+constexpr std::int32_t DefaultCoreVersion = 104019;
+constexpr HRESULT E_FAIL_CODE = static_cast<HRESULT>(0x80004005);
+
+std::string ReadHostText(IPlugin* plugin, HRESULT (PLUGIN_CALL IPlugin::*getter)(BSTR*))
+{
+    WideString s;
+    return (plugin->*getter)(s.Out()) == S_OK ? s.Utf8() : std::string();
+}
+
+} // namespace
+
+THost::THost(THostOptions options) : options_(std::move(options))
+{
+    if (options_.Profile.empty()) throw EArgumentException("No profile folder given");
+    if (!fs::exists(DatabasePath()))
+        throw EFOpenError("No host profile in '" + options_.Profile.string() +
+                          "' (create one with: hamhost init)");
+    db_ = OpenHostDatabase(DatabasePath(), false);
+    TIniFile ini(SettingsPath().string());
+    for (const auto& key : ini.ReadSection("Host"))
+        hostSection_[UpperAscii(key)] = ini.ReadString("Host", key, "");
+}
+
+THost::~THost()
+{
+    try {
+        UnloadAll();
+    } catch (...) {
+    }
+    for (auto* item : allItems_) delete item;
+}
+
+void THost::InitProfile(const fs::path& profile)
+{
+    fs::create_directories(profile / "download");
+    {
+        THostDb db = OpenHostDatabase(profile / "host.db", true);
+        CreateHostSchema(db.get());
+    }
+    TIniFile ini((profile / "host.ini").string());
+    auto setDefault = [&](const char* key, const std::string& value) {
+        if (!ini.ValueExists("Host", key)) ini.WriteString("Host", key, value);
+    };
+    setDefault("APPNAME", "hamhost");
+    setDefault("APPLICATION", "hamhost");
+    setDefault("APPVERSION", "1.04.019");
+    setDefault("LOG.NAME", "Main log");
+    setDefault("LOG.TABLE", "MAIN");
+    setDefault("LOG.OPERATOR", "N0CALL");
+    setDefault("LOG.EXPIRE", "2099-12-31 23:59");
+    setDefault("CoreVersion", std::to_string(DefaultCoreVersion));
+}
+
+std::int32_t THost::CoreVersion() const
+{
+    if (options_.CoreVersion) return *options_.CoreVersion;
+    auto it = hostSection_.find("COREVERSION");
+    if (it != hostSection_.end()) {
+        try {
+            return std::stoi(it->second);
+        } catch (const std::exception&) {
+            throw EConvertError("Invalid CoreVersion '" + it->second + "' in " + SettingsPath().string());
+        }
+    }
+    return DefaultCoreVersion;
+}
+
+std::string THost::Parameter(const std::string& name, const TLoadedPlugin* plugin) const
+{
+    std::string key = UpperAscii(name);
+    if (key == "APPINI") return SettingsPath().string();
+    if (key == "DOWNLOAD") return (options_.Profile / "download").string();
+    if (key == "PLUGIN.NAME") return plugin ? plugin->File.filename().string() : std::string();
+    if (key == "APPPATH") return options_.AppPath.string();
+    auto it = hostSection_.find(key);
+    return it == hostSection_.end() ? std::string() : it->second;
+}
+
+void THost::WriteLog(const std::string& text)
+{
+    std::ofstream log(LogPath(), std::ios::app);
+    if (!log) throw EInOutError("Cannot write host log '" + LogPath().string() + "'");
+    log << DateTimeToCanonical(Now()) << '\t' << text << '\n';
+}
+
+void THost::Message(const std::string& caption, const std::string& text)
+{
+    std::ostream& out = options_.Messages ? *options_.Messages : std::cerr;
+    out << caption << ": " << text << std::endl;
+}
+
+void THost::Trace(const std::string& call)
+{
+    if (options_.Trace) options_.Trace(call);
+}
+
+sqlite3* THost::Database() { return db_.get(); }
+
+std::uint32_t THost::CreateQuery()
+{
+    std::uint32_t h = nextQuery_++;
+    queries_.try_emplace(h);
+    return h;
+}
+
+THostQuery& THost::Query(std::uint32_t handle)
+{
+    auto it = queries_.find(handle);
+    if (it == queries_.end())
+        throw EOleException("Invalid query handle " + std::to_string(handle), E_FAIL_CODE, "hamhost");
+    return it->second;
+}
+
+void THost::FreeQuery(std::uint32_t handle)
+{
+    if (queries_.erase(handle) == 0)
+        throw EOleException("Invalid query handle " + std::to_string(handle), E_FAIL_CODE, "hamhost");
+}
+
+std::int32_t THost::ExecSQL(const std::string& jet)
+{
+    sqlite3* db = Database();
+    if (!db) throw EOleException("Host database is not open", E_FAIL_CODE, "hamhost");
+    std::string sql = JetToSqlite(jet);
+    sqlite3_stmt* stmt = nullptr;
+    // Only the first statement of the text runs.
+    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK || !stmt) {
+        sqlite3_finalize(stmt);
+        return 0;
+    }
+    int rc;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+    }
+    sqlite3_finalize(stmt);
+    if (rc != SQLITE_DONE) {
+        int primary = rc & 0xFF;
+        if (primary == SQLITE_CORRUPT || primary == SQLITE_IOERR || primary == SQLITE_NOTADB ||
+            primary == SQLITE_FULL || primary == SQLITE_CANTOPEN)
+            throw EOleException(sqlite3_errmsg(db), E_FAIL_CODE, "SQLite");
+        return 0;
+    }
+    return static_cast<std::int32_t>(sqlite3_changes(db));
+}
+
+void THost::AddMenuItem(TMenuItemObject* item, TLoadedPlugin* owner)
+{
+    allItems_.push_back(item);
+    menu_.push_back({item, owner});
+}
+
+bool THost::RemoveMenuItem(TMenuItemObject* item)
+{
+    auto it = std::find_if(menu_.begin(), menu_.end(), [&](const TMenuCommand& c) { return c.Item == item; });
+    if (it == menu_.end()) return false;
+    it->Item->OnClick.Reset();
+    menu_.erase(it);
+    return true;
+}
+
+std::vector<TMenuCommand> THost::Menu() const { return menu_; }
+
+void THost::LoadPlugins()
+{
+    std::vector<fs::path> files;
+    if (fs::is_directory(options_.PluginDir))
+        for (const auto& entry : fs::directory_iterator(options_.PluginDir))
+            if (entry.path().extension() == ".ext") files.push_back(entry.path());
+    std::sort(files.begin(), files.end());
+    for (const auto& f : files) Load(f);
+}
+
+TLoadedPlugin& THost::Load(const fs::path& file)
+{
+    auto plugin = std::make_unique<TLoadedPlugin>();
+    plugin->File = file;
+    plugin->Library = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!plugin->Library) throw EOSError(std::string("Cannot load plug-in: ") + dlerror(), 0);
+    auto init = reinterpret_cast<TPluginInitProc>(dlsym(plugin->Library, PLUGIN_INIT_EXPORT));
+    if (!init || !dlsym(plugin->Library, PLUGIN_DONE_EXPORT)) {
+        dlclose(plugin->Library);
+        throw EOSError("'" + file.string() + "' is not a plug-in (its exports are missing)", 0);
+    }
+    cores_.push_back(std::make_unique<TCoreObject>(*this, *plugin));
+    plugin->Core = cores_.back().get();
+    Trace("load " + file.filename().string());
+    IPlugin* raw = nullptr;
+    plugin->InitResult = init(plugin->Core, &raw);
+    plugin->Plugin = ComPtr<IPlugin>::Adopt(raw);
+    if (plugin->InitResult == S_OK && plugin->Plugin) {
+        IPlugin* p = plugin->Plugin.Get();
+        plugin->Name = ReadHostText(p, &IPlugin::GetName);
+        plugin->Version = ReadHostText(p, &IPlugin::GetVersion);
+        p->GetKind(&plugin->Kind);
+        p->GetID(&plugin->ID);
+    }
+    plugins_.push_back(std::move(plugin));
+    return *plugins_.back();
+}
+
+void THost::UnloadAll()
+{
+    while (!plugins_.empty()) {
+        auto& plugin = *plugins_.back();
+        if (plugin.Plugin) {
+            auto notify = ComPtr<IDestroyNotify>::Query(plugin.Plugin.Get(), IID_IDestroyNotify);
+            Trace("IDestroyNotify.Destroying");
+            if (notify) notify->Destroying();
+            notify.Reset();
+            plugin.Plugin.Reset();
+        }
+        if (plugin.Library) {
+            if (auto done = reinterpret_cast<TPluginDoneProc>(dlsym(plugin.Library, PLUGIN_DONE_EXPORT))) {
+                Trace("done " + plugin.File.filename().string());
+                done();
+            }
+            dlclose(plugin.Library);
+        }
+        plugins_.pop_back();
+    }
+}
+
+HRESULT THost::Run(const std::string& caption)
+{
+    auto it = std::find_if(menu_.begin(), menu_.end(),
+                           [&](const TMenuCommand& c) { return c.Item->Caption == caption; });
+    if (it == menu_.end()) throw EArgumentException("No menu command \"" + caption + "\"");
+    ComPtr<INotifyEvent> handler = it->Item->OnClick;
+    if (!handler) return S_OK;
+    Trace("INotifyEvent.Notify");
+    HRESULT hr = handler->Notify(static_cast<IMenuItem*>(it->Item));
+    if (hr < 0) {
+        IErrorInfo* info = nullptr;
+        std::string text = "Command failed";
+        if (GetErrorInfo(0, &info) == S_OK && info) {
+            WideString d;
+            if (info->GetDescription(d.Out()) == S_OK && !d.Empty()) text = d.Utf8();
+            info->Release();
+        }
+        Message(caption, text);
+    }
+    return hr;
+}
+
+std::int32_t THost::OutstandingReferences() const
+{
+    std::int32_t n = 0;
+    for (const auto& c : cores_) n += c->Refs();
+    for (const auto* item : allItems_) n += item->Refs();
+    return n;
+}

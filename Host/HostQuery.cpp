@@ -1,0 +1,135 @@
+#include "Host/HostQuery.h"
+
+#include "Platform/JetSql/JetSql.h"
+#include "Platform/SysUtils/SysUtils.h"
+
+#include <cstdio>
+
+namespace {
+constexpr HRESULT E_FAIL_CODE = static_cast<HRESULT>(0x80004005);
+
+struct TStmtCloser {
+    void operator()(sqlite3_stmt* s) const { sqlite3_finalize(s); }
+};
+} // namespace
+
+std::string UpperAscii(std::string text)
+{
+    for (char& c : text)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return text;
+}
+
+std::string TCell::AsText() const
+{
+    switch (Kind) {
+    case TKind::Null: return {};
+    case TKind::Integer: return std::to_string(Int);
+    case TKind::Real: {
+        char buf[40];
+        std::snprintf(buf, sizeof buf, "%.15g", Real);
+        return buf;
+    }
+    case TKind::Text: return Text;
+    }
+    return {};
+}
+
+void THostQuery::Open(sqlite3* db, const std::string& jet)
+{
+    Close();
+    sql_ = JetToSqlite(jet);
+    Fetch(db);
+    active_ = true;
+}
+
+void THostQuery::Requery(sqlite3* db)
+{
+    if (!active_) throw EOleException("Query is not open", E_FAIL_CODE, "hamhost");
+    Fetch(db);
+}
+
+void THostQuery::Close()
+{
+    active_ = false;
+    columns_.clear();
+    columnIndex_.clear();
+    rows_.clear();
+    locateIndex_.clear();
+    pos_ = 0;
+}
+
+void THostQuery::Fetch(sqlite3* db)
+{
+    sqlite3_stmt* raw = nullptr;
+    if (sqlite3_prepare_v2(db, sql_.c_str(), -1, &raw, nullptr) != SQLITE_OK)
+        throw EOleException(sqlite3_errmsg(db), E_FAIL_CODE, "SQLite");
+    std::unique_ptr<sqlite3_stmt, TStmtCloser> stmt(raw);
+    if (!raw) throw EOleException("Empty statement", E_FAIL_CODE, "SQLite");
+    int n = sqlite3_column_count(raw);
+    columns_.clear();
+    columnIndex_.clear();
+    for (int i = 0; i < n; ++i) {
+        columns_.emplace_back(sqlite3_column_name(raw, i));
+        columnIndex_.emplace(UpperAscii(columns_.back()), static_cast<std::size_t>(i));
+    }
+    rows_.clear();
+    locateIndex_.clear();
+    int rc;
+    while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
+        std::vector<TCell> row(static_cast<std::size_t>(n));
+        for (int i = 0; i < n; ++i) {
+            TCell& c = row[static_cast<std::size_t>(i)];
+            switch (sqlite3_column_type(raw, i)) {
+            case SQLITE_INTEGER:
+                c.Kind = TCell::TKind::Integer;
+                c.Int = sqlite3_column_int64(raw, i);
+                break;
+            case SQLITE_FLOAT:
+                c.Kind = TCell::TKind::Real;
+                c.Real = sqlite3_column_double(raw, i);
+                break;
+            case SQLITE_NULL: break;
+            default:
+                c.Kind = TCell::TKind::Text;
+                c.Text.assign(reinterpret_cast<const char*>(sqlite3_column_text(raw, i)),
+                              static_cast<std::size_t>(sqlite3_column_bytes(raw, i)));
+            }
+        }
+        rows_.push_back(std::move(row));
+    }
+    if (rc != SQLITE_DONE) throw EOleException(sqlite3_errmsg(db), E_FAIL_CODE, "SQLite");
+    pos_ = 0;
+}
+
+std::size_t THostQuery::ColumnIndex(const std::string& field) const
+{
+    auto it = columnIndex_.find(UpperAscii(field));
+    if (it == columnIndex_.end())
+        throw EOleException("Field '" + field + "' not found", E_FAIL_CODE, "hamhost");
+    return it->second;
+}
+
+bool THostQuery::Locate(const std::string& field, const std::string& value)
+{
+    if (!active_) throw EOleException("Query is not open", E_FAIL_CODE, "hamhost");
+    std::size_t col = ColumnIndex(field);
+    auto [it, fresh] = locateIndex_.try_emplace(col);
+    if (fresh) {
+        it->second.reserve(rows_.size());
+        for (std::size_t r = 0; r < rows_.size(); ++r)
+            if (rows_[r][col].Kind != TCell::TKind::Null) it->second.try_emplace(rows_[r][col].AsText(), r);
+    }
+    auto hit = it->second.find(value);
+    if (hit == it->second.end()) return false;
+    pos_ = hit->second;
+    return true;
+}
+
+const TCell& THostQuery::Field(const std::string& field) const
+{
+    if (!active_) throw EOleException("Query is not open", E_FAIL_CODE, "hamhost");
+    std::size_t col = ColumnIndex(field);
+    if (pos_ >= rows_.size()) throw EOleException("No current record", E_FAIL_CODE, "hamhost");
+    return rows_[pos_][col];
+}

@@ -1,0 +1,153 @@
+#include "PluginAPI/Plugins/PluginForm.h"
+
+#include "PluginAPI/Plugins/Helpers.h"
+#include "PluginAPI/Plugins/PluginEntry.h"
+#include "PluginAPI/Plugins/PluginSupport.h"
+#include "Platform/Files/Files.h"
+
+#include <cmath>
+#include <fstream>
+
+TForm::TForm(ICore* core) : Core(core)
+{
+    Windows = ComPtr<IApplicationWindows>::Query(core, IID_IApplicationWindows);
+    HAM_ASSERT(Windows);
+}
+
+TForm::~TForm()
+{
+    // The window owns its icons.
+    if (smallIcon_) DestroyIcon(smallIcon_);
+    if (largeIcon_) DestroyIcon(largeIcon_);
+}
+
+TCreateParams TForm::CreateParams() const
+{
+    TCreateParams params;
+    params.WndParent = GetApplicationHandle();
+    switch (ParentMode) {
+    case 1: params.WndParent = 0; break;
+    case 2:
+        params.WndParent = ParentWindow;
+        params.ExStyle &= ~WS_EX_APPWINDOW;
+        break;
+    case 3:
+        params.WndParent = ParentWindow;
+        params.ExStyle |= WS_EX_APPWINDOW;
+        break;
+    case 4:
+        params.WndParent = ParentWindow;
+        params.Style |= WS_CHILD;
+        break;
+    default: break;
+    }
+    return params;
+}
+
+IconHandle TForm::SetIcon(bool big, IconHandle icon)
+{
+    IconHandle& slot = big ? largeIcon_ : smallIcon_;
+    IconHandle previous = slot;
+    slot = icon;
+    return previous;
+}
+
+void TForm::DoShow()
+{
+    auto icons = ComPtr<IApplicationIcons>::Query(Core.Get(), IID_IApplicationIcons);
+    if (!icons) return;
+    for (bool big : {false, true}) {
+        IconHandle icon = 0;
+        CheckHostResult(big ? icons->GetLargeIcon(&icon) : icons->GetSmallIcon(&icon));
+        if (IconHandle previous = SetIcon(big, icon)) DestroyIcon(previous);
+    }
+}
+
+Forms::TModalResult TForm::ShowModal()
+{
+    CheckHostResult(Windows->BeginModal());
+    Forms::TModalResult result;
+    try {
+        DoShow();
+        result = Forms::TForm::ShowModal();
+    } catch (...) {
+        Windows->EndModal();
+        throw;
+    }
+    CheckHostResult(Windows->EndModal());
+    return result;
+}
+
+TPluginDialog::TPluginDialog(ICore* core) : TForm(core)
+{
+    mProgress.SetReadOnly(true);
+}
+
+void TPluginDialog::FormCreate()
+{
+    Settings.SetFileName(AppIni);
+    Settings.SetSection(Section);
+}
+
+std::string TPluginDialog::HostParameter(const std::string& name)
+{
+    WideString value;
+    CheckHostResult(Kernel->GetParameter(WideString(name).c_bstr(), value.Out()));
+    return value.Utf8();
+}
+
+void TPluginDialog::WriteLog(const std::string& text)
+{
+    CheckHostResult(Kernel->WriteLog(WideString(text).c_bstr()));
+}
+
+void TPluginDialog::MessageBox(const std::string& text, const std::string& caption, int kind)
+{
+    std::int32_t pressed = 0;
+    CheckHostResult(Kernel->MessageBox(WideString(text).c_bstr(), WideString(caption).c_bstr(), kind, 4,
+                                       &pressed));
+}
+
+void TPluginDialog::FormActivate()
+{
+    ErrorLogPath = IncludeTrailingPathDelimiter(HostParameter("DOWNLOAD")) +
+                   ChangeFileExt(HostParameter("PLUGIN.NAME"), ".err");
+    if (FileExists(ErrorLogPath)) DeleteFile(ErrorLogPath);
+    ReadSettings();
+    LastRunDone = false;
+    mProgress.Clear();
+    ShowProgress(0);
+}
+
+void TPluginDialog::MsgProgress(int Level, const std::string& Text, bool EndLine)
+{
+    mProgress.Append(std::string(static_cast<std::size_t>(std::max(Level, 0)) * 3, ' ') + Text);
+    if (EndLine) mProgress.Append("\r\n");
+    mProgress.ScrollBy(mProgress.LineCount() - 1);
+    ProcessMessages();
+}
+
+void TPluginDialog::ShowProgress(double Fraction)
+{
+    // A hair of tolerance so that 0.29 x 100 shows 29, not 28.
+    psProgress.SetPercent(static_cast<int>(std::floor(Fraction * 100 + 1e-9)));
+    ProcessMessages();
+}
+
+void TPluginDialog::AppendErrorLog(const std::string& Path, const std::string& Line)
+{
+    std::ofstream out(Path, std::ios::app | std::ios::binary);
+    if (!out) throw EFCreateError("Cannot open error file '" + Path + "'");
+    out << Line << "\r\n";
+    if (!out) throw EInOutError("Cannot write error file '" + Path + "'");
+}
+
+void ShowPluginDialog(TPluginDialog& dialog, TPlugin& plugin)
+{
+    dialog.SetCaption(plugin.Values().DialogCaption);
+    dialog.Kernel = plugin.Kernel;
+    dialog.Server = plugin.Server;
+    dialog.AppIni = dialog.HostParameter("APPINI");
+    dialog.Section = plugin.Values().Section;
+    dialog.ShowModal();
+}
