@@ -1,5 +1,6 @@
 // Entry unit: the library's values and its two exports.
 #include "PluginAPI/Plugins/PluginEntry.h"
+#include "PluginAPI/Plugins/PluginForm.h"
 
 namespace {
 
@@ -15,6 +16,10 @@ TPluginValues Values()
     v.ProbeColumns = {"AKA", "SKYPE", "BORN", "SK", "NOTES", "CHK", "QRZRU"};
     v.DialogCaption = "Export Callbook as Zemrak updates";
     v.Section = "Zemrak Export";
+    v.ShowDialog = [](TPlugin& plugin) {
+        TPluginDialog dialog(plugin.Core.Get());
+        ShowPluginDialog(dialog, plugin);
+    };
     return v;
 }
 

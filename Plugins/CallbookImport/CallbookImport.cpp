@@ -1,5 +1,6 @@
 // Entry unit: the library's values and its two exports.
 #include "PluginAPI/Plugins/PluginEntry.h"
+#include "PluginAPI/Plugins/PluginForm.h"
 
 namespace {
 
@@ -19,6 +20,10 @@ TPluginValues Values()
     v.ProbeColumns = {"AKA", "SKYPE", "BORN", "SK", "NOTES", "CHK", "QRZRU"};
     v.DialogCaption = "Import Zemrak updates into Callbook";
     v.Section = "Zemrak Import";
+    v.ShowDialog = [](TPlugin& plugin) {
+        TPluginDialog dialog(plugin.Core.Get());
+        ShowPluginDialog(dialog, plugin);
+    };
     return v;
 }
 

@@ -1,5 +1,6 @@
 // Entry unit: the library's values and its two exports.
 #include "PluginAPI/Plugins/PluginEntry.h"
+#include "PluginAPI/Plugins/PluginForm.h"
 
 namespace {
 
@@ -15,6 +16,10 @@ TPluginValues Values()
     v.ProbeColumns = {"NOTES", "CHK"};
     v.DialogCaption = "Store Callbook into Zemrak log";
     v.Section = "Zemrak Callbook";
+    v.ShowDialog = [](TPlugin& plugin) {
+        TPluginDialog dialog(plugin.Core.Get());
+        ShowPluginDialog(dialog, plugin);
+    };
     return v;
 }
 

@@ -3,7 +3,9 @@
 #include "Host/HostObjects.h"
 #include "Platform/SysUtils/SysUtils.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <sstream>
@@ -14,6 +16,10 @@ class Lifecycle : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        // Dialogs opened here read their actions from standard input: none.
+        int null = open("/dev/null", O_RDONLY);
+        dup2(null, STDIN_FILENO);
+        close(null);
         profile_ = fs::path(::testing::TempDir()) /
                    ("lifecycle-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
         fs::remove_all(profile_);
@@ -185,8 +191,9 @@ TEST_F(Lifecycle, LogAppendProbesNothing)
     THost host(Options());
     host.Load(Library("LogAppend.ext"));
     calls_.clear();
-    host.Run("Append Zemrak log data into current log");
+    EXPECT_EQ(host.Run("Append Zemrak log data into current log"), S_OK);
     EXPECT_TRUE(CallsStartingWith("IHostServer.FieldExists").empty());
+    EXPECT_EQ(CallsStartingWith("IApplicationWindows.").back(), "IApplicationWindows.EndModal");
 }
 
 TEST_F(Lifecycle, UnknownCaptionIsAnError)

@@ -1,0 +1,46 @@
+// Shared helpers for tests: temporary folders, running hamhost as a user
+// would, reading files.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+// A fresh folder under the test temporary directory, removed afterwards.
+class TTempDir {
+public:
+    explicit TTempDir(const std::string& name);
+    ~TTempDir();
+    TTempDir(const TTempDir&) = delete;
+    TTempDir& operator=(const TTempDir&) = delete;
+    const fs::path& Path() const { return path_; }
+    fs::path operator/(const std::string& name) const { return path_ / name; }
+
+private:
+    fs::path path_;
+};
+
+struct TRunResult {
+    int ExitCode = -1;
+    std::string Out, Err;
+};
+
+// Runs a program with arguments; standard input from stdinText; environment
+// additions as NAME=VALUE. No shell involved.
+TRunResult RunProgram(const fs::path& program, const std::vector<std::string>& args,
+                      const std::string& stdinText = {}, const std::vector<std::string>& env = {});
+
+// The built hamhost and plug-in folder.
+fs::path HamhostPath();
+fs::path PluginFolder();
+// hamhost --profile PROFILE ARGS..., with the registry file of the profile.
+TRunResult RunHamhost(const fs::path& profile, const std::vector<std::string>& args,
+                      const std::string& stdinText = {}, const std::vector<std::string>& env = {});
+
+std::string ReadFileText(const fs::path& path);
+void WriteFileText(const fs::path& path, const std::string& text);
+std::vector<std::string> SplitLines(const std::string& text);
+// The shared data folder (country dictionary).
+fs::path SharedDataDir();
