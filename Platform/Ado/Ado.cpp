@@ -167,6 +167,7 @@ std::int64_t ExecuteJetStatement(TSqliteDatabase& db, std::string_view jet)
 TADOConnection::~TADOConnection()
 {
     for (TADOQuery* query : queries_) query->connection_ = nullptr;
+    Close();
 }
 
 void TADOConnection::Open()
@@ -182,9 +183,44 @@ void TADOConnection::Open()
     options.BusyTimeoutMs = BusyTimeoutMs;
     options.Untrusted = Untrusted;
     db_.Open(path, options);
+    tuned_ = false;
+    walSwitched_ = false;
 }
 
-void TADOConnection::Close() noexcept { db_.Close(); }
+void TADOConnection::Close() noexcept
+{
+    if (walSwitched_ && db_.IsOpen()) {
+        try {
+            db_.Exec("PRAGMA journal_mode=DELETE");
+        } catch (const Exception&) {
+            // Another program has the file open: it stays in WAL mode.
+        }
+    }
+    walSwitched_ = false;
+    tuned_ = false;
+    db_.Close();
+}
+
+void TADOConnection::TuneForWrites() noexcept
+{
+    tuned_ = true;
+    if (ReadOnly) return;
+    try {
+        std::string mode;
+        {
+            TSqliteStatement pragma(db_, "PRAGMA journal_mode");
+            if (pragma.Step()) mode = pragma.ColumnText(0);
+        }
+        if (!EqualNoCase(mode, "wal")) {
+            TSqliteStatement pragma(db_, "PRAGMA journal_mode=WAL");
+            if (pragma.Step() && EqualNoCase(pragma.ColumnText(0), "wal")) walSwitched_ = true;
+            else return;
+        }
+        db_.Exec("PRAGMA synchronous=NORMAL");
+    } catch (const Exception&) {
+        // Busy or not possible here: statements run in the file's own mode.
+    }
+}
 
 void TADOConnection::SetConnected(bool value)
 {
@@ -198,7 +234,12 @@ TSqliteDatabase& TADOConnection::Database()
     return db_;
 }
 
-std::int64_t TADOConnection::Execute(std::string_view jet) { return ExecuteJetStatement(Database(), jet); }
+std::int64_t TADOConnection::Execute(std::string_view jet)
+{
+    TSqliteDatabase& db = Database();
+    if (!tuned_) TuneForWrites();
+    return ExecuteJetStatement(db, jet);
+}
 
 void TADOConnection::Attach(TADOQuery* query) { queries_.push_back(query); }
 

@@ -70,7 +70,10 @@ public:
     void SetConnected(bool value);
     const std::string& DataSource() const noexcept { return db_.Path(); }
 
-    // Runs one Jet-dialect statement; answers the rows affected.
+    // Runs one Jet-dialect statement; answers the rows affected. The first
+    // statement switches the file to write-ahead logging for the rest of the
+    // connection (one statement per record stays cheap); Close switches it
+    // back, so the file is whole on its own afterwards.
     std::int64_t Execute(std::string_view jet);
     // The open database; EDatabaseError when closed.
     TSqliteDatabase& Database();
@@ -79,8 +82,11 @@ private:
     friend class TADOQuery;
     void Attach(TADOQuery* query);
     void Detach(TADOQuery* query) noexcept;
+    void TuneForWrites() noexcept;
 
     TSqliteDatabase db_;
+    bool tuned_ = false;
+    bool walSwitched_ = false;
     std::vector<TADOQuery*> queries_;
 };
 
