@@ -337,18 +337,14 @@ TIniFile::Stamp TIniFile::StampOf() const
     return s;
 }
 
-void TIniFile::Load()
+TIniDocument TIniFile::ReadFile(Stamp& stamp) const
 {
-    doc_ = TIniDocument();
-    stamp_ = Stamp();
-    loaded_ = true;
-    if (fileName_.empty()) return;
+    stamp = Stamp();
+    if (fileName_.empty()) return {};
     int fd = ::open(fileName_.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-        if (errno == ENOENT) return; // a missing file reads as empty
-        int error = errno;
-        loaded_ = false;
-        throw EFOpenError("Cannot open settings file " + Describe(fileName_, error));
+        if (errno == ENOENT) return {}; // a missing file reads as empty
+        throw EFOpenError("Cannot open settings file " + Describe(fileName_, errno));
     }
     std::string text;
     char buf[65536];
@@ -361,18 +357,20 @@ void TIniFile::Load()
         } else if (errno != EINTR) {
             int error = errno;
             ::close(fd);
-            loaded_ = false;
             throw EFOpenError("Cannot read settings file " + Describe(fileName_, error));
         }
     }
     ::close(fd);
-    stamp_ = StampOf();
-    doc_.Parse(text);
+    stamp = StampOf();
+    return TIniDocument(text);
 }
 
 const TIniDocument& TIniFile::Document()
 {
-    if (!loaded_) Load();
+    if (!loaded_) {
+        doc_ = ReadFile(stamp_);
+        loaded_ = true;
+    }
     return doc_;
 }
 
@@ -428,12 +426,16 @@ template <class Edit> void TIniFile::Change(Edit edit)
 {
     if (fileName_.empty())
         throw EFCreateError("Cannot write settings: no settings file name is set");
-    if (!loaded_ || StampOf() != stamp_) Load();
-    TIniDocument copy = doc_;
-    if (!edit(copy)) return;
-    Save(copy.Serialize());
+    // Nothing in memory changes unless the file was written.
+    Stamp stamp = stamp_;
+    TIniDocument copy = loaded_ && StampOf() == stamp_ ? doc_ : ReadFile(stamp);
+    if (edit(copy)) {
+        Save(copy.Serialize());
+        stamp = StampOf();
+    }
     doc_ = std::move(copy);
-    stamp_ = StampOf();
+    stamp_ = stamp;
+    loaded_ = true;
 }
 
 std::string TIniFile::ReadString(std::string_view section, std::string_view key, std::string_view def)

@@ -113,10 +113,10 @@ private:
         bool operator==(const Stamp&) const = default;
     };
     const TIniDocument& Document();
-    // Re-reads when the file changed on disk, applies edit to a copy, writes
-    // the copy and keeps it only when the write succeeded.
+    // Applies edit to a copy (read anew when the file changed on disk),
+    // writes the copy and keeps it only when the write succeeded.
     template <class Edit> void Change(Edit edit);
-    void Load();
+    TIniDocument ReadFile(Stamp& stamp) const;
     Stamp StampOf() const;
     void Save(const std::string& text);
 

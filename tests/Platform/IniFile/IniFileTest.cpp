@@ -230,6 +230,13 @@ TEST_F(IniFileTest, UnwritableOrUnreadableFileNamesTheFile)
         EXPECT_EQ(ini.ReadString("k", ""), "1");
         EXPECT_EQ(Get(), "[S]\nk=1\n");
     }
+    // A folder that went away: the write fails and the loaded values stay.
+    const fs::path moved = dir_.string() + "-moved";
+    fs::rename(dir_, moved);
+    EXPECT_THROW(ini.WriteString("k", "3"), EFCreateError);
+    fs::rename(moved, dir_);
+    EXPECT_EQ(ini.ReadString("k", ""), "1");
+    EXPECT_EQ(Get(), "[S]\nk=1\n");
     TIniFile inMissingFolder((dir_ / "no" / "such.ini").string(), "S");
     EXPECT_THROW(inMissingFolder.WriteString("k", "v"), EFCreateError);
     TIniFile onFolder(dir_.string(), "S");
