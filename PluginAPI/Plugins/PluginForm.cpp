@@ -110,10 +110,20 @@ void TPluginDialog::MessageBox(const std::string& text, const std::string& capti
 
 void TPluginDialog::FormActivate()
 {
+    PrepareErrorLog();
+    ReadSettings();
+    ResetRun();
+}
+
+void TPluginDialog::PrepareErrorLog()
+{
     ErrorLogPath = IncludeTrailingPathDelimiter(HostParameter("DOWNLOAD")) +
                    ChangeFileExt(HostParameter("PLUGIN.NAME"), ".err");
     if (FileExists(ErrorLogPath)) DeleteFile(ErrorLogPath);
-    ReadSettings();
+}
+
+void TPluginDialog::ResetRun()
+{
     LastRunDone = false;
     mProgress.Clear();
     ShowProgress(0);

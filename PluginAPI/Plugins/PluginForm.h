@@ -72,7 +72,14 @@ public:
     Forms::TProgressPane psProgress{*this, "psProgress"};
 
     void FormCreate() override;
+    // The standard activation: PrepareErrorLog, ReadSettings, ResetRun.
+    // Dialogs with their own order call the pieces themselves.
     void FormActivate() override;
+    // Names the error file ("DOWNLOAD" + PathDelim + plug-in file name with
+    // ".err") and deletes it when it exists.
+    void PrepareErrorLog();
+    // LastRunDone false, progress memo cleared, progress at 0.
+    void ResetRun();
 
     // Appends Level x 3 blanks and Text to the current line, ends the line
     // when asked, keeps the end in view and lets the dialog repaint.

@@ -1,0 +1,42 @@
+// The logger's installation and data files: where they are, the check a
+// dialog runs when it opens, and running statements on them.
+#pragma once
+
+#include "Platform/Ado/Ado.h"
+
+#include <string>
+
+class TPluginDialog;
+
+// Folder files of the logger's installation, relative to its InstallPath.
+inline constexpr const char* ReferenceDatabaseFile = "db/DB.mdb"; // "db" + PathDelim + "DB.mdb"
+inline constexpr const char* LogDatabaseFile = "db/logs.mdb";
+
+// HKEY_CURRENT_USER\Software\Zemrak_Log3, value "InstallPath"; empty when the
+// key or the value is missing.
+std::string ReadInstallPath();
+
+// The check a dialog runs at activation: InstallPath + relativeFile must
+// exist. Shows the "not installed" or "not found" message and closes the
+// dialog when it fails (answers false); otherwise answers the full path.
+bool CheckInstallation(TPluginDialog& dialog, const std::string& relativeFile, std::string& path);
+
+// Runs one INSERT, UPDATE, DELETE, SELECT ... INTO or DROP statement in the
+// Jet dialect: true when it ran, false when the database refused it. Other
+// errors go to the caller.
+bool ExecStatement(TADOConnection& connection, const std::string& statement);
+
+// Note keywords, matched at the very start of a word, exact case.
+namespace NoteKeyword {
+inline constexpr const char* Aka = "Aka:";
+inline constexpr const char* Skype = "Skype:";
+inline constexpr const char* Email = "Email:";
+inline constexpr const char* Bureau = "Bureau:";
+inline constexpr const char* Direct = "Direct:";
+inline constexpr const char* LotW = "LotW:";
+inline constexpr const char* eQSL = "eQSL:";
+inline constexpr const char* Born = "Born:";
+inline constexpr const char* SK = "SK:";
+inline constexpr const char* New = "New:";
+inline constexpr const char* Ex = "Ex:";
+} // namespace NoteKeyword
