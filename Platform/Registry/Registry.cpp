@@ -518,6 +518,14 @@ std::string TRegistryData::ToText() const
 {
     std::string out = "Windows Registry Editor Version 5.00\n";
     for (const TRegistryKey& key : keys_) {
+        // A key without values is implied by any key below it.
+        if (key.Values.empty()) {
+            const std::string prefix = UpperCopy(key.Name) + "\\";
+            bool implied = false;
+            for (const TRegistryKey& other : keys_)
+                if (UpperCopy(other.Name).compare(0, prefix.size(), prefix) == 0) implied = true;
+            if (implied) continue;
+        }
         out += "\n[" + key.Name + "]\n";
         for (const TRegistryValue& value : key.Values) {
             out += value.Name.empty() ? std::string("@") : EscapeString(value.Name);

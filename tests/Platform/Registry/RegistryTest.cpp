@@ -1,0 +1,236 @@
+#include "Platform/Registry/Registry.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class TempDir {
+public:
+    TempDir()
+    {
+        std::string tmpl = (fs::temp_directory_path() / "regtest.XXXXXX").string();
+        path_ = ::mkdtemp(tmpl.data());
+    }
+    ~TempDir()
+    {
+        std::error_code ec;
+        fs::remove_all(path_, ec);
+    }
+    std::string File(const std::string& name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
+
+void Write(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
+
+// Sets an environment variable for one scope and puts the old value back.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value) : name_(name)
+    {
+        if (const char* old = std::getenv(name)) old_ = old;
+        if (value != nullptr) ::setenv(name, value, 1);
+        else ::unsetenv(name);
+    }
+    ~ScopedEnv()
+    {
+        if (old_) ::setenv(name_, old_->c_str(), 1);
+        else ::unsetenv(name_);
+    }
+
+private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+const char* const kSample =
+    "Windows Registry Editor Version 5.00\r\n"
+    "\r\n"
+    "; a comment\r\n"
+    "\"Orphan\"=\"before any key\"\r\n"
+    "[HKEY_CURRENT_USER\\Software\\Zemrak_Log3]\r\n"
+    "\"InstallPath\"=\"/opt/zemrak/\"\r\n"
+    "\"Quoted\"=\"say \\\"hi\\\" C:\\\\Logs\\\\ \\n\"\r\n"
+    "@=\"default\"\r\n"
+    "\"Count\"=dword:0000002a\r\n"
+    "\"Multi\"=hex(1):41,00,42,00,\\\r\n"
+    "  43,00,00,00\r\n"
+    "\"Broken1\"=\"no end\r\n"
+    "\"Broken2\" \"no equals\"\r\n"
+    "\"Broken3\"=dword:xyz\r\n"
+    "Garbage line\r\n"
+    "\"Empty\"=\"\"\r\n"
+    "\"Removed\"=\"x\"\r\n"
+    "\"Removed\"=-\r\n"
+    "\"Twice\"=\"first\"\r\n"
+    "\"twice\"=\"second\"\r\n"
+    "[HKEY_CURRENT_USER\\Software\\Gone\\Sub]\r\n"
+    "\"v\"=\"1\"\r\n"
+    "[-HKEY_CURRENT_USER\\Software\\Gone]\r\n"
+    "[HKEY_CURRENT_USER\\Software\\Unclosed\r\n"
+    "\"Lost\"=\"value of a malformed key line\"\r\n"
+    "[HKEY_LOCAL_MACHINE\\Software\\Zemrak_Log3]\r\n"
+    "\"InstallPath\"=\"/machine/\"\r\n";
+
+TEST(RegistryParse, ReadsValuesAndSkipsWhatItCannotRead)
+{
+    const TRegistryData data = TRegistryData::Parse(kSample);
+    const TRegistryKey* key = data.FindKey("hkey_current_user\\SOFTWARE\\zemrak_log3");
+    ASSERT_NE(key, nullptr);
+    EXPECT_EQ(key->FindValue("installpath")->Text, "/opt/zemrak/");
+    EXPECT_EQ(key->FindValue("Quoted")->Text, "say \"hi\" C:\\Logs\\ \\n");
+    EXPECT_EQ(key->FindValue("")->Text, "default");
+    EXPECT_EQ(key->FindValue("Count")->Type, TRegDataType::DWord);
+    EXPECT_EQ(key->FindValue("Count")->Number, 42u);
+    EXPECT_EQ(key->FindValue("Multi")->Text, "ABC");
+    EXPECT_EQ(key->FindValue("Empty")->Text, "");
+    EXPECT_EQ(key->FindValue("Twice")->Text, "second");
+    for (const char* name : {"Broken1", "Broken2", "Broken3", "Removed", "Orphan", "Lost"})
+        EXPECT_EQ(key->FindValue(name), nullptr) << name;
+    EXPECT_EQ(key->Values.size(), 7u);
+
+    EXPECT_TRUE(data.KeyExists("HKCU\\Software")); // parents exist
+    EXPECT_FALSE(data.KeyExists("HKEY_CURRENT_USER\\Software\\Gone"));
+    EXPECT_FALSE(data.KeyExists("HKEY_CURRENT_USER\\Software\\Gone\\Sub"));
+    EXPECT_FALSE(data.KeyExists("HKEY_CURRENT_USER\\Software\\Unclosed"));
+    EXPECT_EQ(data.FindKey("HKLM\\Software\\Zemrak_Log3")->FindValue("InstallPath")->Text, "/machine/");
+}
+
+TEST(RegistryParse, Utf16FileWithByteOrderMark)
+{
+    const std::string text = "Windows Registry Editor Version 5.00\n[HKEY_CURRENT_USER\\K]\n\"P\"=\"\xC3\xBC/\xF0\x9F\x93\xBB\"\n";
+    std::string utf16 = "\xFF\xFE";
+    // Encode the UTF-8 sample as UTF-16LE by hand (BMP letters and one pair).
+    const std::u16string u = u"Windows Registry Editor Version 5.00\n[HKEY_CURRENT_USER\\K]\n\"P\"=\"\u00FC/\U0001F4FB\"\n";
+    for (char16_t c : u) {
+        utf16 += static_cast<char>(c & 0xFF);
+        utf16 += static_cast<char>(c >> 8);
+    }
+    for (const std::string& file : {text, "\xEF\xBB\xBF" + text, utf16}) {
+        const TRegistryData data = TRegistryData::Parse(file);
+        ASSERT_TRUE(data.KeyExists("HKEY_CURRENT_USER\\K"));
+        EXPECT_EQ(data.FindKey("HKEY_CURRENT_USER\\K")->FindValue("P")->Text, "\xC3\xBC/\xF0\x9F\x93\xBB");
+    }
+}
+
+TEST(RegistryParse, NeverFailsOnOddInput)
+{
+    const char* inputs[] = {"", "\xFF\xFE", "\xFF\xFE\x41", "[", "[]", "[\\]", "\"", "\"a\"=", "@", "@=hex(",
+                            "[K]\n\"a\"=hex:zz", "[K]\n\"a\"=hex(7):4", "[K]\n\"a\"=\\\n", "[K]\n\"a\\\"=\"x\""};
+    for (const char* input : inputs) {
+        const TRegistryData data = TRegistryData::Parse(input);
+        EXPECT_LE(data.Keys().size(), 1u) << input;
+    }
+}
+
+TEST(Registry, ReadsTheInstallPathLikeTheLogger)
+{
+    TempDir dir;
+    const std::string file = dir.File("hkcu.reg");
+    Write(file, kSample);
+    TRegistry reg(file);
+    EXPECT_EQ(reg.RootKey, "HKEY_CURRENT_USER");
+    ASSERT_TRUE(reg.OpenKeyReadOnly("Software\\Zemrak_Log3"));
+    EXPECT_TRUE(reg.ValueExists("InstallPath"));
+    EXPECT_EQ(reg.ReadString("InstallPath"), "/opt/zemrak/");
+    EXPECT_FALSE(reg.ValueExists("Missing"));
+    EXPECT_EQ(reg.ReadString("Missing"), "");
+    EXPECT_EQ(reg.ReadInteger("Count"), 42);
+    EXPECT_THROW(reg.ReadString("Count"), ERegistryException);
+    EXPECT_THROW(reg.ReadInteger("InstallPath"), ERegistryException);
+    EXPECT_EQ(reg.GetValueNames().size(), 7u);
+    reg.CloseKey();
+    EXPECT_FALSE(reg.ValueExists("InstallPath"));
+
+    // Relative to the open key, or from the root with a leading '\'.
+    ASSERT_TRUE(reg.OpenKeyReadOnly("\\Software"));
+    ASSERT_TRUE(reg.OpenKeyReadOnly("Zemrak_Log3"));
+    EXPECT_EQ(reg.CurrentPath(), "Software\\Zemrak_Log3");
+    EXPECT_FALSE(reg.OpenKeyReadOnly("\\Software\\Nothing"));
+    EXPECT_EQ(reg.CurrentPath(), "Software\\Zemrak_Log3"); // a failed open keeps the key
+
+    TRegistry machine(file);
+    machine.RootKey = "HKEY_LOCAL_MACHINE";
+    ASSERT_TRUE(machine.OpenKeyReadOnly("Software\\Zemrak_Log3"));
+    EXPECT_EQ(machine.ReadString("InstallPath"), "/machine/");
+
+    TRegistry none(dir.File("missing.reg"));
+    EXPECT_FALSE(none.OpenKeyReadOnly("Software\\Zemrak_Log3"));
+    EXPECT_FALSE(none.ValueExists("InstallPath"));
+    EXPECT_EQ(none.ReadString("InstallPath"), "");
+}
+
+TEST(Registry, FileLocationFromTheEnvironment)
+{
+    {
+        ScopedEnv file("HKCU_REGISTRY_FILE", "/etc/x/my.reg");
+        EXPECT_EQ(RegistryFilePath(), "/etc/x/my.reg");
+    }
+    ScopedEnv file("HKCU_REGISTRY_FILE", nullptr);
+    ScopedEnv home("HOME", "/home/op");
+    {
+        ScopedEnv config("XDG_CONFIG_HOME", "/cfg");
+        EXPECT_EQ(RegistryFilePath(), "/cfg/hkcu.reg");
+    }
+    {
+        ScopedEnv config("XDG_CONFIG_HOME", "relative/ignored");
+        EXPECT_EQ(RegistryFilePath(), "/home/op/.config/hkcu.reg");
+    }
+    ScopedEnv config("XDG_CONFIG_HOME", nullptr);
+    EXPECT_EQ(RegistryFilePath(), "/home/op/.config/hkcu.reg");
+
+    TempDir dir;
+    const std::string path = dir.File("env.reg");
+    WriteRegistryString(path, "HKEY_CURRENT_USER\\Software\\Zemrak_Log3", "InstallPath", "/from/env/");
+    ScopedEnv pointed("HKCU_REGISTRY_FILE", path.c_str());
+    TRegistry reg;
+    ASSERT_TRUE(reg.OpenKeyReadOnly("Software\\Zemrak_Log3"));
+    EXPECT_EQ(reg.ReadString("InstallPath"), "/from/env/");
+}
+
+TEST(RegistryWriter, RoundTripsAndKeepsOtherValues)
+{
+    TempDir dir;
+    const std::string path = dir.File("sub/folder/hkcu.reg"); // folders are created
+    const std::string odd = "C:\\Program Files\\\"Log\"\\ line\nbreak \xC3\xA9";
+    WriteRegistryString(path, "HKEY_CURRENT_USER\\Software\\Zemrak_Log3", "InstallPath", "/opt/zemrak/");
+    WriteRegistryString(path, "HKCU\\Software\\Other", "Odd", odd);
+    WriteRegistryString(path, "HKEY_CURRENT_USER\\Software\\Zemrak_Log3", "", "dflt");
+
+    std::ifstream in(path, std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(text.rfind("Windows Registry Editor Version 5.00\n", 0), 0u);
+    EXPECT_NE(text.find("[HKEY_CURRENT_USER\\Software\\Zemrak_Log3]\n\"InstallPath\"=\"/opt/zemrak/\"\n@=\"dflt\"\n"),
+              std::string::npos)
+        << text;
+
+    TRegistry reg(path);
+    ASSERT_TRUE(reg.OpenKeyReadOnly("Software\\Zemrak_Log3"));
+    EXPECT_EQ(reg.ReadString("InstallPath"), "/opt/zemrak/");
+    EXPECT_EQ(reg.ReadString(""), "dflt");
+    ASSERT_TRUE(reg.OpenKeyReadOnly("\\Software\\Other"));
+    EXPECT_EQ(reg.ReadString("Odd"), odd);
+
+    TRegistryData data = TRegistryData::LoadFromFile(path);
+    data.SetDWord("HKEY_CURRENT_USER\\Software\\Other", "N", 7);
+    data.DeleteKey("HKEY_CURRENT_USER\\Software\\Zemrak_Log3");
+    data.SaveToFile(path);
+    TRegistry again(path);
+    EXPECT_FALSE(again.OpenKeyReadOnly("Software\\Zemrak_Log3"));
+    ASSERT_TRUE(again.OpenKeyReadOnly("Software\\Other"));
+    EXPECT_EQ(again.ReadInteger("N"), 7);
+    EXPECT_EQ(again.ReadString("Odd"), odd);
+
+    EXPECT_THROW(data.SetString("", "x", "y"), ERegistryException);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.File("sub/folder")), fs::directory_iterator()), 1);
+}
+
+} // namespace
