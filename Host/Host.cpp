@@ -213,6 +213,16 @@ TLoadedPlugin& THost::Load(const fs::path& file)
     return *plugins_.back();
 }
 
+ICore* THost::AttachCore(const std::string& pluginFileName)
+{
+    auto plugin = std::make_unique<TLoadedPlugin>();
+    plugin->File = options_.PluginDir / pluginFileName;
+    cores_.push_back(std::make_unique<TCoreObject>(*this, *plugin));
+    plugin->Core = cores_.back().get();
+    plugins_.push_back(std::move(plugin));
+    return plugins_.back()->Core;
+}
+
 void THost::UnloadAll()
 {
     while (!plugins_.empty()) {

@@ -69,6 +69,9 @@ public:
     void LoadPlugins();
     // Loads one library; a refused plug-in stays listed with its result code.
     TLoadedPlugin& Load(const fs::path& file);
+    // A core object for code that runs in this process without a library
+    // (tests); PLUGIN.NAME answers pluginFileName.
+    ICore* AttachCore(const std::string& pluginFileName);
     // Calls Destroying, releases, calls the finalisation export, unloads; in
     // reverse load order.
     void UnloadAll();
