@@ -3,6 +3,7 @@
 #include "PluginAPI/Plugins/Helpers.h"
 #include "PluginAPI/Plugins/PluginEntry.h"
 #include "PluginAPI/Plugins/PluginSupport.h"
+#include "Platform/Ado/Ado.h"
 #include "Platform/Files/Files.h"
 
 #include <cmath>
@@ -150,6 +151,47 @@ void TPluginDialog::AppendErrorLog(const std::string& Path, const std::string& L
     if (!out) throw EFCreateError("Cannot open error file '" + Path + "'");
     out << Line << "\r\n";
     if (!out) throw EInOutError("Cannot write error file '" + Path + "'");
+}
+
+namespace {
+
+// A path that would end the Data Source value early (a ';', a leading quote,
+// blanks at its ends) goes in double quotes, inner ones doubled.
+std::string DataSourceValue(const std::string& path)
+{
+    const bool quote = path.find(';') != std::string::npos ||
+                       (!path.empty() && (path.front() == '"' || path.front() == '\'' ||
+                                          path.front() == ' ' || path.back() == ' '));
+    if (!quote) return path;
+    std::string quoted = "\"";
+    for (char c : path) {
+        if (c == '"') quoted += '"';
+        quoted += c;
+    }
+    return quoted + '"';
+}
+
+} // namespace
+
+void TPluginDialog::OpenDatabase(TADOConnection& Connection, const std::string& Path)
+{
+    try {
+        Connection.Close();
+        Connection.Mode = cmShareDenyNone;
+        Connection.LoginPrompt = false;
+        Connection.ConnectionString =
+            "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + DataSourceValue(Path) + ";";
+        Connection.Open();
+        WriteLog(ConnectText + Path);
+    } catch (const std::exception& e) {
+        throw Exception(e.what());
+    }
+}
+
+void TPluginDialog::CloseDatabase(TADOConnection& Connection)
+{
+    Connection.Close();
+    WriteLog(DisconnectText);
 }
 
 void ShowPluginDialog(TPluginDialog& dialog, TPlugin& plugin)

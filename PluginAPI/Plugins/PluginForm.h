@@ -12,6 +12,7 @@
 #include <string>
 
 class TPlugin;
+class TADOConnection;
 
 // Window-creation parameters, kept as data for a renderer.
 struct TCreateParams {
@@ -92,6 +93,17 @@ public:
     std::string HostParameter(const std::string& name);
     void WriteLog(const std::string& text);
     void MessageBox(const std::string& text, const std::string& caption, int kind);
+
+    // Host-log texts of OpenDatabase / CloseDatabase; dialogs on an update
+    // database set their own.
+    std::string ConnectText = "Connect Zemrak log database: ";
+    std::string DisconnectText = "Disconnect Zemrak log database.";
+    // Closes Connection, opens Path on it (deny-none sharing, no login
+    // prompt) and logs ConnectText + Path. Any failure is raised again as a
+    // plain Exception with the same message.
+    void OpenDatabase(TADOConnection& Connection, const std::string& Path);
+    // Closes Connection and logs DisconnectText.
+    void CloseDatabase(TADOConnection& Connection);
 
 protected:
     // Reads the dialog's own settings; called by FormActivate.
