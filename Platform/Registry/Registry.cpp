@@ -57,6 +57,13 @@ std::string NormaliseKey(std::string_view key)
     return result;
 }
 
+// Every key lies below a root such as HKEY_CURRENT_USER.
+bool HasRoot(std::string_view normalisedKey)
+{
+    return normalisedKey.size() > 5 && EqualNoCase(normalisedKey.substr(0, 5), "HKEY_") &&
+           normalisedKey.substr(0, normalisedKey.find('\\')).size() > 5;
+}
+
 void AppendUtf8(std::string& out, char32_t c)
 {
     if (c < 0x80) {
@@ -201,14 +208,9 @@ bool ReadHexBytes(std::string_view s, std::string& bytes)
         if (pos >= s.size()) return false;
         const int hi = HexDigit(s[pos]);
         const int lo = pos + 1 < s.size() ? HexDigit(s[pos + 1]) : -1;
-        if (hi < 0) return false;
-        if (lo < 0) {
-            bytes += static_cast<char>(hi);
-            pos += 1;
-        } else {
-            bytes += static_cast<char>(hi * 16 + lo);
-            pos += 2;
-        }
+        if (hi < 0 || lo < 0) return false;
+        bytes += static_cast<char>(hi * 16 + lo);
+        pos += 2;
         while (pos < s.size() && (s[pos] == ' ' || s[pos] == '\t')) ++pos;
         if (pos >= s.size()) return true;
         if (s[pos] != ',') return false;
@@ -395,8 +397,8 @@ TRegistryData TRegistryData::Parse(std::string_view text)
                 data.DeleteKey(name.substr(1));
                 continue;
             }
-            if (NormaliseKey(name).empty()) continue;
             currentKey = NormaliseKey(name);
+            if (!HasRoot(currentKey)) continue;
             data.AddKey(currentKey);
             inKey = true;
             continue;
@@ -485,7 +487,7 @@ void TRegistryData::DeleteKey(std::string_view fullKey)
 
 void TRegistryData::SetValue(std::string_view fullKey, TRegistryValue value)
 {
-    if (NormaliseKey(fullKey).empty()) throw ERegistryException("Invalid registry key '" + std::string(fullKey) + "'");
+    if (!HasRoot(NormaliseKey(fullKey))) throw ERegistryException("Invalid registry key '" + std::string(fullKey) + "'");
     TRegistryKey& key = AddKey(fullKey);
     for (TRegistryValue& existing : key.Values) {
         if (EqualNoCase(existing.Name, value.Name)) {

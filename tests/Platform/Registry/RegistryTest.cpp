@@ -102,6 +102,10 @@ TEST(RegistryParse, ReadsValuesAndSkipsWhatItCannotRead)
     EXPECT_FALSE(data.KeyExists("HKEY_CURRENT_USER\\Software\\Gone\\Sub"));
     EXPECT_FALSE(data.KeyExists("HKEY_CURRENT_USER\\Software\\Unclosed"));
     EXPECT_EQ(data.FindKey("HKLM\\Software\\Zemrak_Log3")->FindValue("InstallPath")->Text, "/machine/");
+
+    // Keys lie below a root; a name that only looks like a deletion is none.
+    EXPECT_TRUE(TRegistryData::Parse("[Software\\X]\n\"a\"=\"b\"").Keys().empty());
+    EXPECT_TRUE(TRegistryData::Parse("[\\-HKEY_CURRENT_USER\\X]\n\"a\"=\"b\"").Keys().empty());
 }
 
 TEST(RegistryParse, Utf16FileWithByteOrderMark)
@@ -124,10 +128,12 @@ TEST(RegistryParse, Utf16FileWithByteOrderMark)
 TEST(RegistryParse, NeverFailsOnOddInput)
 {
     const char* inputs[] = {"", "\xFF\xFE", "\xFF\xFE\x41", "[", "[]", "[\\]", "\"", "\"a\"=", "@", "@=hex(",
-                            "[K]\n\"a\"=hex:zz", "[K]\n\"a\"=hex(7):4", "[K]\n\"a\"=\\\n", "[K]\n\"a\\\"=\"x\""};
+                            "[HKCU\\K]\n\"a\"=hex:zz", "[HKCU\\K]\n\"a\"=hex(7):4", "[HKCU\\K]\n\"a\"=\\\n",
+                            "[HKCU\\K]\n\"a\\\"=\"x\""};
     for (const char* input : inputs) {
         const TRegistryData data = TRegistryData::Parse(input);
-        EXPECT_LE(data.Keys().size(), 1u) << input;
+        EXPECT_LE(data.Keys().size(), 2u) << input;
+        for (const TRegistryKey& key : data.Keys()) EXPECT_TRUE(key.Values.empty()) << input;
     }
 }
 
