@@ -182,8 +182,21 @@ void TADOConnection::Open()
     options.Create = false;
     options.BusyTimeoutMs = BusyTimeoutMs;
     options.Untrusted = Untrusted;
+    Open(path, options);
+}
+
+void TADOConnection::Open(const std::string& path, const TSqliteOptions& options)
+{
+    Close();
     db_.Open(path, options);
-    tuned_ = false;
+    std::string quoted = "\"";
+    for (char c : path) {
+        if (c == '"') quoted += '"';
+        quoted += c;
+    }
+    ConnectionString = "Data Source=" + quoted + "\";";
+    // A database already in WAL mode needs no switching.
+    tuned_ = options.Wal;
     walSwitched_ = false;
 }
 

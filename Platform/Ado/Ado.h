@@ -65,6 +65,9 @@ public:
     // Opens the file named by ConnectionString. A missing file or one that is
     // not a SQLite database is refused with a message naming it.
     void Open();
+    // Opens path with explicit options (the host's own database: created
+    // when missing, WAL); ConnectionString is set to name it.
+    void Open(const std::string& path, const TSqliteOptions& options);
     void Close() noexcept;
     bool Connected() const noexcept { return db_.IsOpen(); }
     void SetConnected(bool value);
@@ -149,6 +152,9 @@ public:
 
     // Runs the statement and holds its whole result.
     void Open();
+    // Opens path with explicit options (the host's own database: created
+    // when missing, WAL); ConnectionString is set to name it.
+    void Open(const std::string& path, const TSqliteOptions& options);
     void Close() noexcept;
     bool Active() const noexcept { return active_; }
     // Runs the open statement again; the position returns to the first row.

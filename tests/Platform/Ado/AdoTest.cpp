@@ -98,6 +98,24 @@ TEST(ConnectionString, DataSourceIsTakenOut)
     EXPECT_EQ(ConnectionStringDataSource("Provider=P;"), "");
 }
 
+TEST_F(AdoFiles, OpenWithOptionsCreatesADatabase)
+{
+    const std::string hostDb = folder.File("a;\"b\".db");
+    TSqliteOptions options;
+    options.Create = true;
+    options.Wal = true;
+    TADOConnection connection;
+    connection.Open(hostDb, options);
+    EXPECT_EQ(ConnectionStringDataSource(connection.ConnectionString), hostDb);
+    EXPECT_EQ(connection.DataSource(), hostDb);
+    connection.Execute("CREATE TABLE T(A TEXT)");
+    EXPECT_EQ(connection.Execute("INSERT INTO T VALUES('x')"), 1);
+    TADOQuery query(&connection);
+    query.SQL.SetText("PRAGMA journal_mode");
+    query.Open();
+    EXPECT_EQ(query.Fields(0).AsString(), "wal");
+}
+
 TEST_F(AdoFiles, QueryHoldsRowsAndNavigates)
 {
     TADOConnection connection;
