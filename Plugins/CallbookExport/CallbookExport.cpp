@@ -1,6 +1,8 @@
 // Entry unit: the library's values and its two exports.
 #include "PluginAPI/Plugins/PluginEntry.h"
 #include "PluginAPI/Plugins/PluginForm.h"
+#include "Platform/Files/Files.h"
+#include "Plugins/CallbookExport/uXpoZemrak.h"
 
 namespace {
 
@@ -17,7 +19,9 @@ TPluginValues Values()
     v.DialogCaption = "Export Callbook as Zemrak updates";
     v.Section = "Zemrak Export";
     v.ShowDialog = [](TPlugin& plugin) {
-        TPluginDialog dialog(plugin.Core.Get());
+        TfrmXpoZemrak dialog(plugin.Core.Get());
+        dialog.Kernel = plugin.Kernel;
+        dialog.DefaultTarget = IncludeTrailingPathDelimiter(dialog.HostParameter("DOWNLOAD")) + "DB.mdb";
         ShowPluginDialog(dialog, plugin);
     };
     return v;
