@@ -6,4 +6,8 @@ preset=${1:-dev}
 bash scripts/setup.sh
 cmake --preset "$preset" >/dev/null
 cmake --build --preset "$preset"
+# The sanitizer run also fuzzes the parsers for a while.
+if [ "$preset" = asan ] && [ -f scripts/fuzz.sh ]; then
+  bash scripts/fuzz.sh
+fi
 ctest --preset "$preset"
