@@ -1,6 +1,7 @@
 // Entry unit: the library's values and its two exports.
 #include "PluginAPI/Plugins/PluginEntry.h"
-#include "PluginAPI/Plugins/PluginForm.h"
+#include "Plugins/CallbookImport/uImpZemrak.h"
+#include "Platform/OleAuto/OleAuto.h"
 
 namespace {
 
@@ -21,7 +22,14 @@ TPluginValues Values()
     v.DialogCaption = "Import Zemrak updates into Callbook";
     v.Section = "Zemrak Import";
     v.ShowDialog = [](TPlugin& plugin) {
-        TPluginDialog dialog(plugin.Core.Get());
+        TfrmImpZemrak dialog(plugin.Core.Get());
+        WideString download;
+        CheckHostResult(plugin.Kernel->GetParameter(WideString("DOWNLOAD").c_bstr(), download.Out()));
+        dialog.Location = LocationInternet;
+        dialog.InternetResource = UpdateArchiveLink;
+        dialog.LocalResource = IncludeTrailingPathDelimiter(download.Utf8()) + "DB.zip";
+        dialog.dlgSource.Filter = "Archive files|*.zip";
+        dialog.dlgSource.FilterIndex = 1;
         ShowPluginDialog(dialog, plugin);
     };
     return v;
