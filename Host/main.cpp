@@ -90,10 +90,13 @@ int main(int argc, char** argv)
             return 2;
         }
         const std::string command = args[i++];
+        // A profile may carry its own registry file (the demo's logger).
+        if (!std::getenv("HKCU_REGISTRY_FILE") && fs::exists(options.Profile / "hkcu.reg"))
+            setenv("HKCU_REGISTRY_FILE", (options.Profile / "hkcu.reg").c_str(), 1);
         if (command == "init") {
             bool demo = i < args.size() && args[i] == "--demo";
             THost::InitProfile(options.Profile);
-            if (demo) CreateDemoProfile(options.Profile);
+            if (demo) CreateDemoProfile(options.Profile, options.AppPath / "data");
             std::cout << "Profile ready: " << options.Profile.string() << "\n";
             return 0;
         }
