@@ -1,6 +1,6 @@
 // Entry unit: the library's values and its two exports.
 #include "PluginAPI/Plugins/PluginEntry.h"
-#include "PluginAPI/Plugins/PluginForm.h"
+#include "Plugins/CallbookStore/uStoZemrakcb.h"
 
 namespace {
 
@@ -17,7 +17,7 @@ TPluginValues Values()
     v.DialogCaption = "Store Callbook into Zemrak log";
     v.Section = "Zemrak Callbook";
     v.ShowDialog = [](TPlugin& plugin) {
-        TPluginDialog dialog(plugin.Core.Get());
+        TfrmStoZemrakcb dialog(plugin.Core.Get());
         ShowPluginDialog(dialog, plugin);
     };
     return v;
