@@ -1,6 +1,8 @@
 // Entry unit: the library's values and its two exports.
 #include "PluginAPI/Plugins/PluginEntry.h"
 #include "PluginAPI/Plugins/PluginForm.h"
+#include "Plugins/LogAppend/uAppZemrak.h"
+#include "Platform/FormatSettings/FormatSettings.h"
 
 namespace {
 
@@ -17,7 +19,13 @@ TPluginValues Values()
     v.DialogCaption = "Append Zemrak log data into current log";
     v.Section = "Zemrak Log";
     v.ShowDialog = [](TPlugin& plugin) {
-        TPluginDialog dialog(plugin.Core.Get());
+        TfrmAppZemrak dialog(plugin.Core.Get());
+        dialog.Kernel = plugin.Kernel;
+        // A text that is no date and time ends the click action here.
+        dialog.LogExpire = StrToDateTime(dialog.HostParameter("LOG.EXPIRE"));
+        dialog.LogOperator = dialog.HostParameter("LOG.OPERATOR");
+        dialog.LogName = dialog.HostParameter("LOG.NAME");
+        dialog.HostLogName = dialog.HostParameter("LOG.TABLE");
         ShowPluginDialog(dialog, plugin);
     };
     return v;

@@ -1,0 +1,266 @@
+#include "Plugins/LogAppend/uAppZemrak.h"
+
+#include "Includes/uZemrakDb/uZemrakDb.h"
+#include "PluginAPI/Plugins/Helpers.h"
+#include "Platform/Unicode/Unicode.h"
+
+#include <algorithm>
+#include <cmath>
+
+TfrmAppZemrak::TfrmAppZemrak(ICore* core) : TPluginDialog(core)
+{
+    SetClientWidth(394);
+    SetClientHeight(280);
+    ConnectText = "Connect Zemrak log database: ";
+    DisconnectText = "Disconnect Zemrak log database.";
+
+    lbRefDBCaption.SetBold(true);
+    edRefDB.SetReadOnly(true);
+    lbCallsign.SetBold(true);
+    for (Forms::TControl* c : std::initializer_list<Forms::TControl*>{&dtMinDate, &lbTo, &dtMaxDate, &lbDelta, &seDelta})
+        c->SetParent(&gbDateRange);
+    lbDelta.SetBold(true);
+    lbProgress.SetBold(true);
+    // Dates in the user's short date format.
+    dtMinDate.SetDateFormat([](TDateTime d) { return DateToStr(d); },
+                            [](std::string_view text) -> std::optional<TDateTime> {
+                                TDateTime d = 0;
+                                if (!TryStrToDate(text, d)) return std::nullopt;
+                                return d;
+                            });
+    dtMaxDate.SetDateFormat([](TDateTime d) { return DateToStr(d); },
+                            [](std::string_view text) -> std::optional<TDateTime> {
+                                TDateTime d = 0;
+                                if (!TryStrToDate(text, d)) return std::nullopt;
+                                return d;
+                            });
+    seDelta.SetRange(0, 9);
+    seDelta.SetIncrement(1);
+    seDelta.SetIntegersOnly(true);
+    seDelta.SetValue(DeltaMinutes);
+
+    cbLog.OnChange = [this] { cbLogChange(); };
+    seDelta.OnChange = [this] { seDeltaChange(); };
+    dbtLoad.Ok().OnClick = [this] { dbtLoadClickOk(); };
+    dbtLoad.Cancel().OnClick = [this] { dbtLoadClickCancel(); };
+}
+
+TfrmAppZemrak::~TfrmAppZemrak() = default;
+
+void TfrmAppZemrak::FormActivate()
+{
+    PrepareErrorLog();
+    lbCallsign.SetCaption("Log of " + LogOperator + " for loading data");
+    ResetRun();
+    std::string path;
+    if (!CheckInstallation(*this, LogDatabaseFile, path)) return;
+    edRefDB.SetText(path);
+    LogTable.clear();
+    OpenDatabase(adc, path);
+    ListLogs();
+
+    if (!cbLog.Items().empty()) cbLog.SetItemIndex(0);
+    const std::string stored = Settings.ReadString("Log", "");
+    if (!stored.empty() && cbLog.IndexOf(stored) >= 0) cbLog.SetItemIndex(cbLog.IndexOf(stored));
+    settingsRead_ = true;
+    // A log whose table cannot be read still leaves the dialog usable.
+    try {
+        cbLogChange();
+    } catch (const std::exception& error) {
+        HandleException(error);
+    }
+    DeltaMinutes = std::clamp(Settings.ReadInteger("Delta", 2), 0, 9);
+    seDelta.SetValue(DeltaMinutes);
+}
+
+void TfrmAppZemrak::ListLogs()
+{
+    TADOQuery query(&adc);
+    query.ParamCheck = false;
+    query.EnableBCD = false;
+    query.SQL.Add("SELECT LOGNAME FROM ACONFIG WHERE CALLSIGN=" + SqlQuoted(LogOperator) + " ORDER BY LOGNAME");
+    query.Open();
+    cbLog.ClearItems();
+    for (query.First(); !query.Eof(); query.Next()) cbLog.AddItem(query.FieldByName("LOGNAME").AsString());
+}
+
+void TfrmAppZemrak::cbLogChange()
+{
+    if (Trim(cbLog.Text()).empty()) {
+        dbtLoad.Ok().SetEnabled(false);
+        enableAfterRun_ = false;
+        return;
+    }
+    std::string table, qth;
+    {
+        TADOQuery query(&adc);
+        query.ParamCheck = false;
+        query.EnableBCD = false;
+        query.SQL.Add("SELECT LOGFILENAME,QTH FROM ACONFIG WHERE LOGNAME=" + SqlQuoted(cbLog.Text()));
+        query.Open();
+        if (!query.Eof()) {
+            table = query.FieldByName("LOGFILENAME").AsString();
+            qth = query.FieldByName("QTH").AsString();
+        }
+    }
+    struct TAssign {
+        TfrmAppZemrak& form;
+        const std::string& table;
+        const std::string& qth;
+        ~TAssign()
+        {
+            form.LogTable = table;
+            form.LogQth = qth;
+        }
+    } assign{*this, table, qth};
+
+    const auto bound = [this, &table](const char* sql, const char* column, Forms::TDateEdit& edit) {
+        TADOQuery query(&adc);
+        query.ParamCheck = false;
+        query.EnableBCD = false;
+        query.SQL.Add(std::string(sql) + table);
+        query.Open();
+        TField& field = query.FieldByName(column);
+        if (field.IsNull())
+            edit.Clear();
+        else
+            edit.SetDate(field.AsDateTime());
+    };
+    bound("SELECT MIN(QSODATE) AS MINDATE FROM ", "MINDATE", dtMinDate);
+    bound("SELECT MAX(QSODATE) AS MAXDATE FROM ", "MAXDATE", dtMaxDate);
+
+    // A run keeps its button disabled until it ends.
+    if (running_)
+        enableAfterRun_ = true;
+    else
+        dbtLoad.Ok().SetEnabled(true);
+}
+
+void TfrmAppZemrak::seDeltaChange() { DeltaMinutes = static_cast<int>(std::trunc(seDelta.Value())); }
+
+void TfrmAppZemrak::dbtLoadClickOk()
+{
+    if (running_) return;
+    Forms::TBusyCursor busy(*this);
+    mProgress.Clear();
+    dbtLoad.Ok().SetEnabled(false);
+    running_ = true;
+    enableAfterRun_ = false;
+    closeAfterRun_ = false;
+    struct TEndRun {
+        TfrmAppZemrak& form;
+        ~TEndRun()
+        {
+            form.running_ = false;
+            if (form.enableAfterRun_) form.dbtLoad.Ok().SetEnabled(true);
+            form.enableAfterRun_ = false;
+            if (form.closeAfterRun_) form.Close();
+        }
+    } endRun{*this};
+    LastRunDone = false;
+    AppendLog();
+    LastRunDone = true;
+}
+
+void TfrmAppZemrak::dbtLoadClickCancel() { Close(); }
+
+void TfrmAppZemrak::FormClose(Forms::TCloseAction& Action)
+{
+    if (running_) {
+        // The transfer still reads through the connection.
+        closeAfterRun_ = true;
+        Action = Forms::TCloseAction::caNone;
+        return;
+    }
+    std::exception_ptr failure;
+    try {
+        CloseDatabase(adc);
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    // Settings that were never read (the activation stopped before the list
+    // of logs) are left as they are rather than overwritten with blanks.
+    if (settingsRead_) {
+        Settings.WriteString("Log", cbLog.Text());
+        Settings.WriteInteger("Delta", DeltaMinutes);
+    }
+    if (failure) std::rethrow_exception(failure);
+}
+
+bool TfrmAppZemrak::FindDuplicate(QueryHandle Handle, const std::string& HostLog, const std::string& Mode,
+                                  const std::string& Band, const TQsoWindow& Window, const std::string& Callsign)
+{
+    const WideString sql(DuplicateProbeStatement(HostLog, Callsign, Band, Mode, Window));
+    CheckHostResult(Server->OpenQuery(Handle, sql.c_bstr()));
+    std::int32_t count = 0;
+    CheckHostResult(Server->GetRecordCount(Handle, &count));
+    ProcessMessages();
+    CheckHostResult(Server->CloseQuery(Handle));
+    return count > 0;
+}
+
+void TfrmAppZemrak::TransferRows(QueryHandle handle, TADOQuery& source, TRunCounters& counters)
+{
+    const TSourceFields fields(source);
+    std::vector<std::string> corrections;
+    for (source.First(); !source.Eof(); source.Next()) {
+        const TQsoKey key = ReadQsoKey(fields);
+        // One window per row for the probe and the update alike.
+        const TQsoWindow window = DuplicateWindow(key.Start, DeltaMinutes);
+        const bool duplicate = FindDuplicate(handle, HostLogName, key.Mode, key.Band, window, key.Callsign);
+        corrections.clear();
+        const TQsoValues values = BuildQsoValues(fields, key, LogOperator, HostLogName, corrections);
+        for (const std::string& line : corrections) AppendErrorLog(ErrorLogPath, line);
+        counters.Cor += static_cast<int>(corrections.size());
+        const std::string statement =
+            duplicate ? UpdateStatement(values, key, HostLogName, window) : InsertStatement(values);
+        std::int32_t result = 0;
+        CheckHostResult(Server->ExecSQL(WideString(statement).c_bstr(), &result));
+        if (result != 0) {
+            ++(duplicate ? counters.Upd : counters.Ins);
+        } else {
+            AppendErrorLog(ErrorLogPath, key.Callsign + "\t> " + statement);
+            ++counters.Err;
+        }
+        ShowProgress(static_cast<double>(counters.Ins + counters.Upd + counters.Err) / counters.All);
+    }
+}
+
+void TfrmAppZemrak::AppendLog()
+{
+    const std::uint64_t started = Clock->TickCount();
+    std::string header = "* Use log \"" + cbLog.Text();
+    if (!LogQth.empty()) header += " (" + LogQth + ")";
+    header += "\" for " + LogOperator;
+    MsgProgress(0, header, true);
+    TRunCounters counters;
+    ShowProgress(0);
+
+    if (!Trim(LogTable).empty()) {
+        QueryHandle handle = 0;
+        CheckHostResult(Server->CreateQuery(&handle));
+        try {
+            TADOQuery source(&adc);
+            source.ParamCheck = false;
+            source.EnableBCD = false;
+            source.SQL.Add(BuildSourceQuery(LogTable, dtMinDate, dtMaxDate, LogExpire));
+            source.Open();
+            counters.All = source.RecordCount();
+            TransferRows(handle, source, counters);
+        } catch (...) {
+            // The run's own error is the one to report.
+            Server->FreeQuery(handle);
+            throw;
+        }
+        CheckHostResult(Server->FreeQuery(handle));
+    }
+    const std::string summary = RunSummary(counters);
+
+    ShowProgress(0);
+    psInfo.SetText("");
+    const std::uint64_t elapsedMs = Clock->TickCount() - started;
+    const std::string elapsed = FormatDateTime("hh:nn:ss", static_cast<double>(elapsedMs) / 86'400'000.0);
+    MsgProgress(0, "* Done. Processed: " + summary + " (" + elapsed + ")", false);
+    WriteLog("Exec: " + Caption() + "; processed: " + summary + " (" + elapsed + ")");
+    CheckHostResult(Kernel->ExecuteCommand(WideString("REFRESH").c_bstr(), WideString("0").c_bstr()));
+}
