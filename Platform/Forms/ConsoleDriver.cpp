@@ -166,37 +166,11 @@ bool TConsoleDriver::TryClose(TForm& form) {
     }
 }
 
-void TConsoleDriver::Perform(TForm& form, std::string_view line) {
-    std::string_view rest = TrimLeft(line);
-    if (rest.empty() || rest.front() == '#') return;
-    const std::string verb = Lower(TakeWord(rest));
-    try {
-        if (verb == "close") {
-            form.Close();
-        } else if (verb == "click") {
-            Click(form, Trim(rest));
-        } else if (verb == "set" || verb == "select" || verb == "check" || verb == "uncheck") {
-            const std::string_view name = TakeWord(rest);
-            if (name.empty()) return Report("'" + verb + "' needs the name of a control");
-            if (verb == "set")
-                Set(form, name, rest);
-            else if (verb == "select")
-                Select(form, name, Trim(rest));
-            else
-                Check(form, name, Trim(rest), verb == "check");
-        } else {
-            Report("unknown action '" + verb + "' (set, select, check, uncheck, click or close)");
-        }
-    } catch (const EUserRefused& refused) {
-        Report(refused.Message());
-    } catch (const std::exception& error) {
-        ShowException(form, error);
-    }
-}
+namespace {
 
-void TConsoleDriver::Set(TForm& form, std::string_view name, std::string_view text) {
+void Set(TForm& form, std::string_view name, std::string_view text, const TActionReport& report) {
     TControl* control = form.FindControl(name);
-    if (!control) return Report("no control named '" + std::string(name) + "'");
+    if (!control) return report("no control named '" + std::string(name) + "'");
     if (auto* edit = dynamic_cast<TEdit*>(control))
         edit->UserSetText(std::string(text));
     else if (auto* date = dynamic_cast<TDateEdit*>(control))
@@ -206,48 +180,48 @@ void TConsoleDriver::Set(TForm& form, std::string_view name, std::string_view te
     else if (auto* memo = dynamic_cast<TMemo*>(control))
         memo->UserSetText(std::string(text));
     else
-        Report("'" + control->Name() + "' is a " + control->Kind() + ": 'set' takes an edit, date edit, "
+        report("'" + control->Name() + "' is a " + control->Kind() + ": 'set' takes an edit, date edit, "
                "spin edit or memo");
 }
 
-void TConsoleDriver::Select(TForm& form, std::string_view name, std::string_view item) {
+void Select(TForm& form, std::string_view name, std::string_view item, const TActionReport& report) {
     TControl* control = form.FindControl(name);
-    if (!control) return Report("no control named '" + std::string(name) + "'");
+    if (!control) return report("no control named '" + std::string(name) + "'");
     const std::vector<std::string>* items = nullptr;
     if (auto* combo = dynamic_cast<TComboBox*>(control)) items = &combo->Items();
     if (auto* radio = dynamic_cast<TRadioGroup*>(control)) items = &radio->Items();
     if (!items)
-        return Report("'" + control->Name() + "' is a " + control->Kind() +
+        return report("'" + control->Name() + "' is a " + control->Kind() +
                       ": 'select' takes a combo box or radio group");
     const int index = FindItem(*items, item);
-    if (index < 0) return Report("no item '" + std::string(item) + "' in '" + control->Name() + "'");
+    if (index < 0) return report("no item '" + std::string(item) + "' in '" + control->Name() + "'");
     if (auto* combo = dynamic_cast<TComboBox*>(control))
         combo->UserSelect(index);
     else
         static_cast<TRadioGroup*>(control)->UserSelect(index);
 }
 
-void TConsoleDriver::Check(TForm& form, std::string_view name, std::string_view item, bool checked) {
+void Check(TForm& form, std::string_view name, std::string_view item, bool checked, const TActionReport& report) {
     TControl* control = form.FindControl(name);
-    if (!control) return Report("no control named '" + std::string(name) + "'");
+    if (!control) return report("no control named '" + std::string(name) + "'");
     if (auto* box = dynamic_cast<TCheckBox*>(control)) {
-        if (!item.empty()) return Report("'" + control->Name() + "' is a check box: name it alone");
+        if (!item.empty()) return report("'" + control->Name() + "' is a check box: name it alone");
         return box->UserSetChecked(checked);
     }
     auto* group = dynamic_cast<TCheckGroup*>(control);
     if (!group)
-        return Report("'" + control->Name() + "' is a " + control->Kind() +
+        return report("'" + control->Name() + "' is a " + control->Kind() +
                       ": 'check' takes a check group item or a check box");
-    if (item.empty()) return Report("name an item of '" + control->Name() + "'");
+    if (item.empty()) return report("name an item of '" + control->Name() + "'");
     std::vector<std::string> captions;
     for (const TCheckGroupItem& entry : group->Items()) captions.push_back(entry.Caption);
     const int index = FindItem(captions, item);
-    if (index < 0) return Report("no item '" + std::string(item) + "' in '" + control->Name() + "'");
+    if (index < 0) return report("no item '" + std::string(item) + "' in '" + control->Name() + "'");
     group->UserSetChecked(index, checked);
 }
 
-void TConsoleDriver::Click(TForm& form, std::string_view target) {
-    if (target.empty()) return Report("'click' needs a button caption or name");
+void Click(TForm& form, std::string_view target, const TActionReport& report) {
+    if (target.empty()) return report("'click' needs a button caption or name");
     // NAME.PART: a button that belongs to a control.
     if (const std::size_t dot = target.rfind('.'); dot != std::string_view::npos) {
         if (TControl* control = form.FindControl(target.substr(0, dot))) {
@@ -266,7 +240,7 @@ void TConsoleDriver::Click(TForm& form, std::string_view target) {
             if (auto* plain = dynamic_cast<TButton*>(control); plain && part == "button")
                 return plain->UserClick();
             if (!button)
-                return Report("'" + control->Name() + "' has no button '" + std::string(target.substr(dot + 1)) +
+                return report("'" + control->Name() + "' has no button '" + std::string(target.substr(dot + 1)) +
                               "'");
             return button->UserClick();
         }
@@ -278,7 +252,7 @@ void TConsoleDriver::Click(TForm& form, std::string_view target) {
         if (auto* pair = dynamic_cast<TButtonPair*>(control)) return pair->Button().UserClick();
         if (auto* box = dynamic_cast<TCheckBox*>(control)) return box->UserSetChecked(!box->Checked());
         if (dynamic_cast<TDialogButtons*>(control))
-            return Report("'" + control->Name() + "' has two buttons: click " + control->Name() + ".ok or " +
+            return report("'" + control->Name() + "' has two buttons: click " + control->Name() + ".ok or " +
                           control->Name() + ".cancel");
     }
     // A button by caption; the first usable one when several match.
@@ -301,8 +275,45 @@ void TConsoleDriver::Click(TForm& form, std::string_view target) {
             if (!match || button.Caption.empty()) continue;
             if (!chosen || (!chosen->Usable && button.Usable)) chosen = &button;
         }
-    if (!chosen) return Report("no button or control '" + std::string(target) + "'");
+    if (!chosen) return report("no button or control '" + std::string(target) + "'");
     chosen->Click();
+}
+
+} // namespace
+
+void PerformAction(TForm& form, std::string_view line, const TActionReport& report,
+                   const TActionError& showException) {
+    std::string_view rest = TrimLeft(line);
+    if (rest.empty() || rest.front() == '#') return;
+    const std::string verb = Lower(TakeWord(rest));
+    try {
+        if (verb == "close") {
+            form.Close();
+        } else if (verb == "click") {
+            Click(form, Trim(rest), report);
+        } else if (verb == "set" || verb == "select" || verb == "check" || verb == "uncheck") {
+            const std::string_view name = TakeWord(rest);
+            if (name.empty()) return report("'" + verb + "' needs the name of a control");
+            if (verb == "set")
+                Set(form, name, rest, report);
+            else if (verb == "select")
+                Select(form, name, Trim(rest), report);
+            else
+                Check(form, name, Trim(rest), verb == "check", report);
+        } else {
+            report("unknown action '" + verb + "' (set, select, check, uncheck, click or close)");
+        }
+    } catch (const EUserRefused& refused) {
+        report(refused.Message());
+    } catch (const std::exception& error) {
+        showException(error);
+    }
+}
+
+void TConsoleDriver::Perform(TForm& form, std::string_view line) {
+    PerformAction(
+        form, line, [this](std::string_view message) { Report(message); },
+        [this, &form](const std::exception& error) { ShowException(form, error); });
 }
 
 void TConsoleDriver::ProcessMessages(TForm&) {

@@ -17,6 +17,7 @@
 #pragma once
 
 #include <fstream>
+#include <functional>
 #include <iosfwd>
 #include <memory>
 #include <string>
@@ -56,10 +57,6 @@ public:
 private:
     bool ReadLine(std::string& line);
     void Perform(TForm& form, std::string_view line);
-    void Set(TForm& form, std::string_view name, std::string_view text);
-    void Select(TForm& form, std::string_view name, std::string_view item);
-    void Check(TForm& form, std::string_view name, std::string_view item, bool checked);
-    void Click(TForm& form, std::string_view target);
     bool TryClose(TForm& form);
     void Report(std::string_view message);
     void WriteError(std::string_view text);
@@ -82,6 +79,17 @@ private:
     int barPercent_ = -1;
     int barSegments_ = 20;
 };
+
+// One line of the action language above, performed on form as a user would
+// ("close" only asks the form to close: the driver's loop ends it). Blank
+// lines and comments do nothing. A line that names nothing, is not
+// understood or is refused by its control goes to report; an exception a
+// handler lets escape goes to showException. A file dialog opened by the
+// action asks the form's driver as usual.
+using TActionReport = std::function<void(std::string_view message)>;
+using TActionError = std::function<void(const std::exception& error)>;
+void PerformAction(TForm& form, std::string_view line, const TActionReport& report,
+                   const TActionError& showException);
 
 // The form's controls and their state as text, one control a line.
 void DescribeForm(const TForm& form, std::ostream& out);

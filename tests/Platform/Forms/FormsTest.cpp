@@ -323,3 +323,29 @@ TEST(Controls, MemoCountsLinesAndClampsScrolling) {
 }
 
 } // namespace
+
+TEST(ActionLanguage, OneLineActsOnTheFormWithoutADriverLoop) {
+    TTestForm form;
+    std::vector<std::string> reports, errors;
+    auto perform = [&](std::string_view line) {
+        PerformAction(
+            form, line, [&](std::string_view message) { reports.emplace_back(message); },
+            [&](const std::exception& error) { errors.emplace_back(error.what()); });
+    };
+    perform("set edSource /data/DB.zip");
+    perform("check cgFields Grid");
+    perform("set edRefDB /elsewhere");
+    perform("uncheck cgFields Callsign");
+    perform("click btnFail");
+    perform("frobnicate now");
+    perform("close");
+    EXPECT_EQ(form.edSource.Text(), "/data/DB.zip");
+    EXPECT_TRUE(form.cgFields.ItemChecked("Grid"));
+    EXPECT_EQ(form.edRefDB.Text(), "/ref/DB.mdb");
+    EXPECT_TRUE(form.cgFields.ItemChecked("Callsign"));
+    ASSERT_EQ(reports.size(), 3u);
+    EXPECT_NE(reports[0].find("read-only"), std::string::npos);
+    EXPECT_NE(reports[2].find("unknown action"), std::string::npos);
+    EXPECT_EQ(errors, std::vector<std::string>{"disk full"});
+    EXPECT_EQ(form.ModalResult(), mrCancel);
+}
