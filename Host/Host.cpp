@@ -144,6 +144,9 @@ std::int32_t THost::ExecSQL(const std::string& jet)
         sqlite3_finalize(stmt);
         return 0;
     }
+    // changes() keeps the count of the last INSERT, UPDATE or DELETE, so it
+    // is only looked at when this statement changed rows.
+    const auto before = sqlite3_total_changes64(db);
     int rc;
     while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
     }
@@ -155,7 +158,7 @@ std::int32_t THost::ExecSQL(const std::string& jet)
             throw EOleException(sqlite3_errmsg(db), E_FAIL_CODE, "SQLite");
         return 0;
     }
-    return static_cast<std::int32_t>(sqlite3_changes(db));
+    return sqlite3_total_changes64(db) == before ? 0 : static_cast<std::int32_t>(sqlite3_changes(db));
 }
 
 void THost::AddMenuItem(TMenuItemObject* item, TLoadedPlugin* owner)
