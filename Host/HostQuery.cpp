@@ -66,15 +66,16 @@ void THostQuery::Fetch(sqlite3* db)
         throw EOleException(sqlite3_errmsg(db), E_FAIL_CODE, "SQLite");
     std::unique_ptr<sqlite3_stmt, TStmtCloser> stmt(raw);
     if (!raw) throw EOleException("Empty statement", E_FAIL_CODE, "SQLite");
+    // Read into fresh storage: a statement that fails part-way leaves the
+    // previous result as it was.
     int n = sqlite3_column_count(raw);
-    columns_.clear();
-    columnIndex_.clear();
+    std::vector<std::string> columns;
+    std::unordered_map<std::string, std::size_t> columnIndex;
     for (int i = 0; i < n; ++i) {
-        columns_.emplace_back(sqlite3_column_name(raw, i));
-        columnIndex_.emplace(UpperAscii(columns_.back()), static_cast<std::size_t>(i));
+        columns.emplace_back(sqlite3_column_name(raw, i));
+        columnIndex.emplace(UpperAscii(columns.back()), static_cast<std::size_t>(i));
     }
-    rows_.clear();
-    locateIndex_.clear();
+    std::vector<std::vector<TCell>> rows;
     int rc;
     while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
         std::vector<TCell> row(static_cast<std::size_t>(n));
@@ -96,9 +97,13 @@ void THostQuery::Fetch(sqlite3* db)
                               static_cast<std::size_t>(sqlite3_column_bytes(raw, i)));
             }
         }
-        rows_.push_back(std::move(row));
+        rows.push_back(std::move(row));
     }
     if (rc != SQLITE_DONE) throw EOleException(sqlite3_errmsg(db), E_FAIL_CODE, "SQLite");
+    columns_ = std::move(columns);
+    columnIndex_ = std::move(columnIndex);
+    rows_ = std::move(rows);
+    locateIndex_.clear();
     pos_ = 0;
 }
 
