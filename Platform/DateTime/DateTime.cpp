@@ -10,7 +10,7 @@
 namespace {
 
 // Days from 0001-01-01 (proleptic Gregorian) using the civil-from-days method.
-std::int64_t DaysFromCivil(int y, int m, int d)
+constexpr std::int64_t DaysFromCivil(int y, int m, int d)
 {
     y -= m <= 2;
     const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
@@ -33,7 +33,9 @@ void CivilFromDays(std::int64_t z, int& y, int& m, int& d)
     y = static_cast<int>(yoe + era * 400 + (m <= 2));
 }
 
-const std::int64_t kEpochOffset = DaysFromCivil(1899, 12, 30);
+// A constant, so that dates encoded while other files initialise their own
+// constants are right too.
+constexpr std::int64_t kEpochOffset = DaysFromCivil(1899, 12, 30);
 constexpr std::int64_t kMsPerDay = 86'400'000;
 
 std::int64_t ToMs(TDateTime v) { return std::llround(v * kMsPerDay); }

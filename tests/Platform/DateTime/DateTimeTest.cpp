@@ -3,6 +3,17 @@
 
 #include <gtest/gtest.h>
 
+namespace {
+// Encoded while this file's constants are initialised, which may come
+// before the library's own.
+const TDateTime EarlyDate = EncodeDate(2000, 1, 1);
+} // namespace
+
+TEST(DateTime, DatesEncodedDuringStartUp)
+{
+    EXPECT_EQ(EarlyDate, 36526.0);
+}
+
 TEST(DateTime, EpochAndRoundTrip)
 {
     EXPECT_EQ(EncodeDate(1899, 12, 30), 0.0);
