@@ -1,0 +1,224 @@
+// The country dictionary loaded through the real host, and the resolver's
+// first whole-match rule.
+#include "Includes/uCommDXCC/uCommDXCC.h"
+
+#include "Host/Host.h"
+#include "Platform/FormatSettings/FormatSettings.h"
+#include "Platform/SysUtils/SysUtils.h"
+#include "tests/Support/TestSupport.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <fstream>
+
+namespace {
+
+class Resolver : public ::testing::Test {
+protected:
+    Resolver() : dir_("resolver")
+    {
+        THost::InitProfile(dir_.Path());
+        THostOptions options;
+        options.Profile = dir_.Path();
+        options.PluginDir = dir_.Path();
+        options.Messages = &messages_;
+        host_ = std::make_unique<THost>(options);
+        server_ = ComPtr<IHostServer>::Query(host_->AttachCore("CallbookImport.ext"), IID_IHostServer);
+    }
+
+    void Sql(const std::string& statement) { ASSERT_EQ(host_->ExecSQL(statement), 1) << statement; }
+    void Country(int id, const std::string& expression, const std::string& arrl, const std::string& start = "NULL",
+                 const std::string& end = "NULL")
+    {
+        Sql("INSERT INTO COUNTRY(ID,PREFIXLIST,ARRLPREFIX,CONTINENT,DXCC,ITUZONE,CQZONE,STARTDATE,ENDDATE) VALUES(" +
+            std::to_string(id) + ",'" + expression + "','" + arrl + "','EU','" + std::to_string(100 + id) +
+            "','28','14'," + start + "," + end + ")");
+    }
+    void Unique(int id, const std::string& expression, const std::string& prefix)
+    {
+        Sql("INSERT INTO UNIQUECALL(ID,CALLSIGN,ARRLPREFIX,PREFIX,CONTINENT,DXCC,ITUZONE,CQZONE) VALUES(" +
+            std::to_string(id) + ",'" + expression + "','UQ','" + prefix + "','AS',7,30,17)");
+    }
+    void Province(int id, const std::string& expression, const std::string& prefix)
+    {
+        Sql("INSERT INTO PROVINCE(ID,PREFIXLIST,ARRLPREFIX,PREFIX,CONTINENT,DXCC,ITUZONE,CQZONE) VALUES(" +
+            std::to_string(id) + ",'" + expression + "','PV','" + prefix + "','AF',33,'47','35')");
+    }
+    void Load()
+    {
+        dictionary_.LoadUniqueCalls(server_.Get(), Today);
+        dictionary_.LoadProvinces(server_.Get(), Today);
+        dictionary_.LoadCountries(server_.Get(), Today);
+    }
+    // "not found", or the six outputs joined by '|'.
+    std::string Resolve(const std::string& callsign)
+    {
+        TCallsignCountry country;
+        if (!dictionary_.ResolveCallsign(callsign, country)) return "not found";
+        return country.Continent + "|" + country.DXCCPrefix + "|" + country.DXCC + "|" + country.MainPrefix + "|" +
+               country.ITUZone + "|" + country.CQZone;
+    }
+
+    static inline const TDateTime Today = EncodeDate(2024, 6, 15);
+    TTempDir dir_;
+    std::ostringstream messages_;
+    std::unique_ptr<THost> host_;
+    ComPtr<IHostServer> server_;
+    TCountryDictionary dictionary_;
+};
+
+} // namespace
+
+TEST_F(Resolver, StatementsSelectRowsValidToday)
+{
+    EXPECT_EQ(DictionaryStatement("UNIQUECALL", Today),
+              "SELECT * FROM UNIQUECALL WHERE (CALLSIGN IS NOT NULL AND CALLSIGN>\"\") AND (ENDDATE IS NULL OR "
+              "#2024-06-15#<=ENDDATE) AND (STARTDATE IS NULL OR STARTDATE<=#2024-06-15#) ORDER BY ID");
+    EXPECT_EQ(DictionaryStatement("COUNTRY", Today),
+              "SELECT * FROM COUNTRY WHERE (PREFIXLIST IS NOT NULL AND PREFIXLIST>\"\") AND (ENDDATE IS NULL OR "
+              "#2024-06-15#<=ENDDATE) AND (STARTDATE IS NULL OR STARTDATE<=#2024-06-15#) ORDER BY ID");
+
+    Country(1, "A1[A-Z0-9/]*", "ENDYESTERDAY", "NULL", "'2024-06-14 00:00:00'");
+    Country(2, "A2[A-Z0-9/]*", "ENDTODAY", "NULL", "'2024-06-15 00:00:00'");
+    Country(3, "A3[A-Z0-9/]*", "STARTTODAY", "'2024-06-15 00:00:00'", "NULL");
+    Country(4, "A4[A-Z0-9/]*", "STARTTOMORROW", "'2024-06-16 00:00:00'", "NULL");
+    Country(5, "", "EMPTY");
+    Sql("INSERT INTO COUNTRY(ID,PREFIXLIST,ARRLPREFIX) VALUES(6,NULL,'NULL')");
+    Country(7, "A7[A-Z0-9/]*", "ALWAYS");
+    Load();
+    std::vector<std::string> loaded;
+    for (const TCountryField& c : dictionary_.Countries()) loaded.push_back(c.ARRLPrefix);
+    EXPECT_EQ(loaded, (std::vector<std::string>{"ENDTODAY", "STARTTODAY", "ALWAYS"}));
+    const TCountryField& always = dictionary_.Countries().back();
+    EXPECT_EQ(DateTimeToCanonical(always.StartDate), "1900-01-01 00:00:00");
+    EXPECT_EQ(FormatDateTime("yyyy-mm-dd hh:nn:ss.zzz", always.EndDate, InvariantFormatSettings()),
+              "2099-12-31 23:59:59.999");
+    EXPECT_EQ(DateTimeToCanonical(dictionary_.Countries()[1].StartDate), "2024-06-15 00:00:00");
+}
+
+TEST_F(Resolver, FirstWholeMatchInTableAndIdOrder)
+{
+    // Inserted out of ID order: the ID decides.
+    Country(20, "Q[A-Z0-9/]*", "QLATE");
+    Country(10, "Q1[A-Z0-9/]*", "Q1EARLY");
+    Country(30, "(?:Z|Z9ZZZ)", "FIRSTALT");
+    Country(31, "(?:Z8ZZZ|Z)", "SWAPPED");
+    Country(32, "K", "PARTIAL");
+    Country(33, "[a-z]+[0-9][a-z]+", "LOWER");
+    Province(5, "Q1P[A-Z0-9/]*", "Q1PROVINCE");
+    Unique(3, "Q1PUNIQUE", "QUQ");
+    Sql("INSERT INTO COUNTRY(ID,PREFIXLIST,ARRLPREFIX,CONTINENT,DXCC,ITUZONE,CQZONE) "
+        "VALUES(40,'L[0-9]+','LONGPREFIX','EUROPE','1234','123','45')");
+    Load();
+    struct Case {
+        const char* callsign;
+        const char* expected;
+    } cases[] = {
+        {"Q1PUNIQUE", "AS|UQ|7|QUQ|30|17"},             // UNIQUECALL before PROVINCE and COUNTRY
+        {"Q1PABC", "AF|PV|33|Q1PRO|47|35"},             // PROVINCE before COUNTRY; prefix cut to 5
+        {"Q1ABC", "EU|Q1EAR|110|Q1EAR|28|14"},          // the smaller ID wins; main prefix of a country: ARRL
+        {"Q2ABC", "EU|QLATE|120|QLATE|28|14"},
+        {"Z9ZZZ", "not found"},                          // the first alternative covers only "Z"
+        {"Z8ZZZ", "EU|SWAPP|131|SWAPP|28|14"},           // swapped, the whole callsign
+        {"K1ABC", "not found"},                          // only a part matches
+        {"q1abc", "EU|LOWER|133|LOWER|28|14"},           // case matters: only the lower-case row
+        {"L123", "EU|LONGP|1234|LONGP|12|45"},           // continent 2, prefixes 5, zones 2, DXCC whole
+        {"", "not found"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(Resolve(c.callsign), c.expected) << c.callsign;
+}
+
+TEST_F(Resolver, NotFoundLeavesTheOutputsAlone)
+{
+    Country(1, "Q[A-Z0-9/]*", "Q");
+    Load();
+    TCallsignCountry country{"c", "p", "d", "m", "i", "q"};
+    EXPECT_FALSE(dictionary_.ResolveCallsign("K1ABC", country));
+    EXPECT_EQ(country.Continent + country.DXCCPrefix + country.DXCC + country.MainPrefix + country.ITUZone +
+                  country.CQZone,
+              "cpdmiq");
+}
+
+TEST_F(Resolver, BrokenExpressionFailsWhenACallsignReachesIt)
+{
+    Country(1, "Q1[A-Z0-9/]*", "Q1");
+    Country(2, "(Q2", "BROKEN");
+    Country(3, "Q[A-Z0-9/]*", "Q");
+    Load();
+    EXPECT_EQ(Resolve("Q1ABC"), "EU|Q1|101|Q1|28|14") << "decided before the broken row";
+    EXPECT_THROW(Resolve("Q3ABC"), EParserError);
+}
+
+TEST_F(Resolver, ClearEmptiesTheLists)
+{
+    Unique(1, "Q1ABC", "Q1");
+    Province(1, "Q2[A-Z0-9/]*", "Q2");
+    Country(1, "Q[A-Z0-9/]*", "Q");
+    Load();
+    EXPECT_EQ(dictionary_.UniqueCalls().size() + dictionary_.Provinces().size() + dictionary_.Countries().size(), 3u);
+    dictionary_.Clear();
+    EXPECT_TRUE(dictionary_.UniqueCalls().empty() && dictionary_.Provinces().empty() &&
+                dictionary_.Countries().empty());
+    EXPECT_EQ(Resolve("Q1ABC"), "not found");
+}
+
+// The indexed resolver answers as a scan of every expression in order does,
+// over the real dictionary and callsigns made from its own expressions.
+TEST_F(Resolver, RealDictionaryAgreesWithAnInOrderScan)
+{
+    std::ifstream in(SharedDataDir() / "dictionary.sql");
+    ASSERT_TRUE(in) << "dictionary.sql not found";
+    std::string line;
+    // One transaction around the rows: the host's connection takes part.
+    ASSERT_EQ(sqlite3_exec(host_->Database(), "BEGIN", nullptr, nullptr, nullptr), SQLITE_OK);
+    while (std::getline(in, line))
+        if (line.rfind("INSERT", 0) == 0) {
+            ASSERT_EQ(host_->ExecSQL(line), 1) << line;
+        }
+    ASSERT_EQ(sqlite3_exec(host_->Database(), "COMMIT", nullptr, nullptr, nullptr), SQLITE_OK);
+    Load();
+    ASSERT_GT(dictionary_.UniqueCalls().size(), 20000u);
+
+    std::vector<std::string> expressions;
+    for (const auto& u : dictionary_.UniqueCalls()) expressions.push_back(u.Callsign);
+    for (const auto& p : dictionary_.Provinces()) expressions.push_back(p.PrefixList);
+    for (const auto& c : dictionary_.Countries()) expressions.push_back(c.PrefixList);
+    std::vector<TRegExpr> compiled;
+    compiled.reserve(expressions.size());
+    for (const auto& e : expressions) compiled.emplace_back(e);
+
+    // Exact calls, calls under province and country prefixes, portable
+    // forms, lower case and junk.
+    std::vector<std::string> callsigns{"", "1", "/", "Q0Q", "w1aw", "W1AW", "W1AW/P", "DL/W1AW", "9M2/PG5M"};
+    for (std::size_t i = 0; i < dictionary_.UniqueCalls().size(); i += 997)
+        callsigns.push_back(dictionary_.UniqueCalls()[i].Callsign);
+    for (std::size_t i = 0; i < dictionary_.Provinces().size(); i += 307) {
+        const std::string& e = dictionary_.Provinces()[i].PrefixList;
+        callsigns.push_back(e.substr(0, e.find('[')) + "XY");
+    }
+    for (std::size_t i = 0; i < dictionary_.Countries().size(); i += 4) {
+        const std::string& e = dictionary_.Countries()[i].PrefixList;
+        const std::size_t open = e.find("(?:");
+        if (open == std::string::npos) continue;
+        std::string first = e.substr(open + 3, e.find_first_of("|)", open + 3) - open - 3);
+        callsigns.push_back(first + "1ABC");
+    }
+    std::size_t resolved = 0;
+    for (const std::string& call : callsigns) {
+        std::optional<std::size_t> scan;
+        for (std::size_t i = 0; i < compiled.size() && !scan; ++i)
+            if (compiled[i].MatchesWhole(call)) scan = i;
+        TCallsignCountry country;
+        const bool found = dictionary_.ResolveCallsign(call, country);
+        ASSERT_EQ(found, scan.has_value()) << call;
+        if (!found) continue;
+        ++resolved;
+        const std::size_t u = dictionary_.UniqueCalls().size(), p = dictionary_.Provinces().size();
+        std::string arrl = *scan < u       ? dictionary_.UniqueCalls()[*scan].ARRLPrefix
+                           : *scan < u + p ? dictionary_.Provinces()[*scan - u].ARRLPrefix
+                                           : dictionary_.Countries()[*scan - u - p].ARRLPrefix;
+        EXPECT_EQ(country.DXCCPrefix, arrl.substr(0, 5)) << call << " (" << expressions[*scan] << ")";
+    }
+    EXPECT_GT(resolved, callsigns.size() / 2);
+}
