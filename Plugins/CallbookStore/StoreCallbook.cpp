@@ -147,6 +147,7 @@ void TfrmStoZemrakcb::CheckWritable()
 
 bool TfrmStoZemrakcb::StoreStatement(const std::string& Statement, bool IsUpdate)
 {
+    if (OnStatement) OnStatement(Statement);
     TADOQuery query(&adc);
     query.ParamCheck = false;
     query.EnableBCD = false;

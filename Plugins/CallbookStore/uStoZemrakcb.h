@@ -7,6 +7,7 @@
 #include "Platform/Clock/Clock.h"
 #include "PluginAPI/Plugins/PluginForm.h"
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -45,6 +46,8 @@ public:
 
     // The clock that times a run; tests hand in their own.
     const IClock* Clock = &SystemClock();
+    // Told of every INSERT or UPDATE a run sends (benchmarks replay them).
+    std::function<void(const std::string& Statement)> OnStatement;
 
     void FormActivate() override;
     void FormClose(Forms::TCloseAction& Action) override;
