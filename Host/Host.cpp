@@ -96,11 +96,15 @@ void THost::WriteLog(const std::string& text)
 {
     std::ofstream log(LogPath(), std::ios::app);
     if (!log) throw EInOutError("Cannot write host log '" + LogPath().string() + "'");
-    log << DateTimeToCanonical(Now()) << '\t' << text << '\n';
+    const std::string line = DateTimeToCanonical(Now()) + '\t' + text;
+    log << line << '\n';
+    log.close();
+    if (options_.OnLog) options_.OnLog(line);
 }
 
 void THost::Message(const std::string& caption, const std::string& text)
 {
+    if (options_.OnMessage) return options_.OnMessage(caption, text);
     std::ostream& out = options_.Messages ? *options_.Messages : std::cerr;
     out << caption << ": " << text << std::endl;
 }

@@ -31,6 +31,13 @@ struct THostOptions {
     WindowHandle ApplicationHandle = 0;       // 0: no window (console dialogs)
     std::ostream* Messages = nullptr;         // MessageBox and ShowMessage; default std::cerr
     std::function<void(const std::string&)> Trace; // every host call, when set
+    // A graphical host's hooks, each when set: a host-log line once written,
+    // a host command (ExecuteCommand), the start (true) and end (false) of a
+    // plug-in's modal dialog, and messages in place of the Messages stream.
+    std::function<void(const std::string& line)> OnLog;
+    std::function<void(const std::string& name, const std::string& parameter)> OnCommand;
+    std::function<void(bool begin)> OnModal;
+    std::function<void(const std::string& caption, const std::string& text)> OnMessage;
 };
 
 class THost;

@@ -195,6 +195,7 @@ HRESULT TCoreObject::ExecuteCommand(const char16_t* command, const char16_t* par
         std::string line = Text(command) + " " + Text(parameter);
         host_.Commands.push_back(line);
         host_.WriteLog("Command: " + line);
+        if (host_.Options().OnCommand) host_.Options().OnCommand(Text(command), Text(parameter));
     });
 }
 
@@ -423,14 +424,18 @@ HRESULT TCoreObject::BeginModal()
 {
     host_.Trace("IApplicationWindows.BeginModal");
     ++host_.ModalDepth;
-    return S_OK;
+    return HostCall([&] {
+        if (host_.Options().OnModal) host_.Options().OnModal(true);
+    });
 }
 
 HRESULT TCoreObject::EndModal()
 {
     host_.Trace("IApplicationWindows.EndModal");
     --host_.ModalDepth;
-    return S_OK;
+    return HostCall([&] {
+        if (host_.Options().OnModal) host_.Options().OnModal(false);
+    });
 }
 
 HRESULT TCoreObject::CreateMenuItem(IMenuItem** item)
