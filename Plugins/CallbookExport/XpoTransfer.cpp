@@ -220,6 +220,7 @@ int TfrmXpoZemrak::TransferCallbook()
         if (eof) break;
         const TCallbookRow row = ReadRow(read, columns, ext, withChecked);
         const std::string sql = BuildInsertStatement(row, ext, withChecked);
+        if (OnStatement) OnStatement(sql);
         if (ExecStatement(adc, sql)) {
             ++saved;
             if (withChecked && row.Checked) ++checkmarks;

@@ -10,6 +10,7 @@
 #include "Plugins/CallbookExport/XpoTransfer.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 class TfrmXpoZemrak : public TPluginDialog {
@@ -19,6 +20,9 @@ public:
 
     // Handed over by the click action: the export file offered by default.
     std::string DefaultTarget;
+    // Sees every INSERT the transfer sends (benchmarks run the same texts
+    // for their floor).
+    std::function<void(const std::string&)> OnStatement;
 
     Forms::TLabel lbRefDB{*this, "lbRefDB", "Reference callbook database"};
     Forms::TEdit edRefDB{*this, "edRefDB"};

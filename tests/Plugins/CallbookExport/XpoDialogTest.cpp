@@ -541,6 +541,19 @@ TEST_F(XpoDialog, ArchiverFailureKeepsTheLooseFiles)
     EXPECT_EQ(d.mProgress.Lines().back().rfind("* Done. Elapsed time ", 0), 0u);
 }
 
+TEST_F(XpoDialog, UnwritableDescriptionEndsTheRun)
+{
+    fs::create_directories(p_.Download() / "DB.nfo" / "in-the-way");
+    auto& d = Open();
+    EXPECT_ANY_THROW(d.dbtExportClickOk());
+    EXPECT_FALSE(d.LastRunDone);
+    const auto memo = d.mProgress.Lines();
+    EXPECT_EQ(std::count_if(memo.begin(), memo.end(), [](const std::string& l) { return l.rfind("* Done", 0) == 0; }),
+              0);
+    EXPECT_FALSE(fs::exists(Zip()));
+    EXPECT_TRUE(IsValidDatabase(Target()));
+}
+
 TEST_F(XpoDialog, FailedReplaceKeepsTheTargetAndRemovesTheCompactedCopy)
 {
     auto& d = Open<TRenameFails>();
