@@ -48,8 +48,15 @@ TRunResult RunProgram(const fs::path& program, const std::vector<std::string>& a
     for (auto& a : argStore) argv.push_back(a.data());
     argv.push_back(nullptr);
 
+    // An addition replaces an inherited variable of the same name.
+    auto nameOf = [](const std::string& entry) { return entry.substr(0, entry.find('=')); };
     std::vector<std::string> envStore;
-    for (char** e = environ; *e; ++e) envStore.emplace_back(*e);
+    for (char** e = environ; *e; ++e) {
+        const std::string entry = *e;
+        bool replaced = false;
+        for (const auto& add : env) replaced = replaced || nameOf(add) == nameOf(entry);
+        if (!replaced) envStore.push_back(entry);
+    }
     for (const auto& add : env) envStore.push_back(add);
     std::vector<char*> envp;
     for (auto& e : envStore) envp.push_back(e.data());
