@@ -12,6 +12,7 @@
 #include "Platform/Http/Http.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 class TServerQuery;
@@ -51,6 +52,8 @@ public:
     THttpOptions HttpOptions;
     // What runs are timed with.
     const IClock* Clock = &SystemClock();
+    // Told every statement a run sends to the host, before it is sent.
+    std::function<void(const std::string& statement)> OnStatement;
 
     TIniFile& iniUpdate = Settings;
 

@@ -107,6 +107,7 @@ struct TfrmImpZemrak::TRun {
         if (exists) DropFilledColumns(Fields, [this](const std::string& column) { return Filled(column); });
         if (Fields.empty()) return true;
         const std::string statement = exists ? BuildUpdate(callsign, Fields) : BuildInsert(callsign, Fields);
+        if (Form.OnStatement) Form.OnStatement(statement);
         std::int32_t rows = 0;
         CheckHostResult(Form.Server->ExecSQL(WideString(statement).c_bstr(), &rows));
         if (rows == 0) {
