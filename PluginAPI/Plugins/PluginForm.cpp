@@ -9,6 +9,10 @@
 #include <cmath>
 #include <fstream>
 
+#ifdef HAM_WITH_QT
+#include "Platform/FormsQt/FormsQt.h"
+#endif
+
 TForm::TForm(ICore* core) : Core(core)
 {
     Windows = ComPtr<IApplicationWindows>::Query(core, IID_IApplicationWindows);
@@ -201,5 +205,19 @@ void ShowPluginDialog(TPluginDialog& dialog, TPlugin& plugin)
     dialog.Server = plugin.Server;
     dialog.AppIni = dialog.HostParameter("APPINI");
     dialog.Section = plugin.Values().Section;
+#ifdef HAM_WITH_QT
+    // A host with an application window and a running graphical application
+    // gets real dialogs owned by that window; any other keeps the console.
+    if (GetApplicationHandle() != 0 && Forms::TQtModalDriver::Available()) {
+        Forms::TQtModalDriver windows{std::uint32_t{GetApplicationHandle()}};
+        struct TRestore {
+            TPluginDialog& dialog;
+            ~TRestore() { dialog.SetDriver(nullptr); }
+        } restore{dialog};
+        dialog.SetDriver(&windows);
+        dialog.ShowModal();
+        return;
+    }
+#endif
     dialog.ShowModal();
 }
