@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <optional>
 #include <sstream>
 
@@ -337,6 +338,24 @@ TEST(HostDemo, InitDemoProfile)
     cb.SQL.SetText("SELECT CALL FROM CALLBOOK ORDER BY CALL");
     cb.Open();
     EXPECT_GT(cb.RecordCount(), 250);
+
+    // Without HKCU_REGISTRY_FILE, hamhost takes the profile's registry file:
+    // the append dialog finds and opens the demo's log database.
+    unsetenv("HKCU_REGISTRY_FILE");
+    auto run = RunProgram(HamhostPath(),
+                          {"--profile", profile.string(), "--plugins", PluginFolder().string(), "run",
+                           "Append Zemrak log data into current log"},
+                          "close\n");
+    EXPECT_EQ(run.ExitCode, 0) << run.Err;
+    EXPECT_EQ(run.Err.find("Fatal error"), std::string::npos) << run.Err;
+    EXPECT_NE(ReadFileText(profile / "host.log").find("Connect Zemrak log database: " + install + "db/logs.mdb"),
+              std::string::npos);
+    // A variable that is set wins.
+    auto other = RunProgram(HamhostPath(),
+                            {"--profile", profile.string(), "--plugins", PluginFolder().string(), "run",
+                             "Append Zemrak log data into current log"},
+                            "close\n", {"HKCU_REGISTRY_FILE=" + (dir / "none.reg").string()});
+    EXPECT_NE(other.Err.find("Fatal error: Zemrak_Log3 not installed."), std::string::npos) << other.Err;
 
     // Another demo on the same profile is refused and changes nothing.
     auto again = RunHamhost(profile, {"init", "--demo"});
