@@ -13,6 +13,8 @@ TfrmAppZemrak::TfrmAppZemrak(ICore* core) : TPluginDialog(core)
     SetClientHeight(280);
     ConnectText = "Connect Zemrak log database: ";
     DisconnectText = "Disconnect Zemrak log database.";
+    // The run only reads the logger's file.
+    adc.ReadOnly = true;
 
     lbRefDBCaption.SetBold(true);
     edRefDB.SetReadOnly(true);
