@@ -14,7 +14,7 @@ TDateTime At(int y, int mo, int d, int h = 0, int mi = 0) { return EncodeDate(y,
 
 } // namespace
 
-TEST(ParseFrequency, PlacesTheDigitsByTheMagnitude)
+TEST(AppendParseFrequency, PlacesTheDigitsByTheMagnitude)
 {
     struct Case {
         const char* text;
@@ -35,7 +35,7 @@ TEST(ParseFrequency, PlacesTheDigitsByTheMagnitude)
             << c.text << " with " << c.digi;
 }
 
-TEST(ParseFrequency, FollowsTheUsersDecimalSeparator)
+TEST(AppendParseFrequency, FollowsTheUsersDecimalSeparator)
 {
     TFormatSettings comma = TFormatSettings::Invariant();
     comma.DecimalSeparator = ",";
@@ -44,7 +44,7 @@ TEST(ParseFrequency, FollowsTheUsersDecimalSeparator)
     EXPECT_EQ(FrequencyToBand(ParseFrequency("14,35", 14.35, comma)), "20M");
 }
 
-TEST(ParseFrequency, TextThatFormsNoNumberIsAConversionErrorNamingIt)
+TEST(AppendParseFrequency, TextThatFormsNoNumberIsAConversionErrorNamingIt)
 {
     for (const char* text : {"14O74", "abc", "14 074"}) {
         try {
@@ -56,7 +56,7 @@ TEST(ParseFrequency, TextThatFormsNoNumberIsAConversionErrorNamingIt)
     }
 }
 
-TEST(FrequencyToBand, EdgesBelongToTheirBand)
+TEST(AppendBands, EdgesBelongToTheirBand)
 {
     ASSERT_EQ(Bands().size(), 17u);
     for (const TBandField& band : Bands()) {
@@ -75,7 +75,7 @@ TEST(FrequencyToBand, EdgesBelongToTheirBand)
     EXPECT_EQ(FrequencyToBand(0), "");
 }
 
-TEST(NormalizeMode, MapsTheLoggersModes)
+TEST(AppendModes, MapsTheLoggersModes)
 {
     ASSERT_EQ(Modes().size(), 41u);
     const std::pair<const char*, const char*> cases[] = {
@@ -85,7 +85,7 @@ TEST(NormalizeMode, MapsTheLoggersModes)
     for (const TModeField& mode : Modes()) EXPECT_EQ(NormalizeMode(mode.SourceName), mode.StoredName);
 }
 
-TEST(Literals, StatementTextIsFixedWhateverTheLocale)
+TEST(AppendLiterals, StatementTextIsFixedWhateverTheLocale)
 {
     EXPECT_EQ(SqlMoment(At(2024, 3, 5, 9, 7) + EncodeTime(0, 0, 59)), "2024-03-05 09:07");
     EXPECT_EQ(SqlDate(At(2024, 3, 5, 23, 59)), "2024-03-05");
@@ -93,7 +93,7 @@ TEST(Literals, StatementTextIsFixedWhateverTheLocale)
     EXPECT_EQ(SqlQuoted(""), "''");
 }
 
-TEST(BuildSourceQuery, DateEditsNarrowTheExpiryCap)
+TEST(AppendSourceQuery, DateEditsNarrowTheExpiryCap)
 {
     Forms::TForm form;
     Forms::TDateEdit first(form, "first"), last(form, "last");
@@ -110,7 +110,7 @@ TEST(BuildSourceQuery, DateEditsNarrowTheExpiryCap)
               "SELECT * FROM LOG1 WHERE QSODATE<=#2024-02-03# AND QSODATE<=#2024-06-30#");
 }
 
-TEST(DuplicateProbe, WindowAroundTheStart)
+TEST(AppendDuplicateProbe, WindowAroundTheStart)
 {
     const TQsoWindow window = DuplicateWindow(At(2024, 1, 1, 0, 1), 2);
     EXPECT_EQ(SqlMoment(window.From), "2023-12-31 23:59");
@@ -123,7 +123,7 @@ TEST(DuplicateProbe, WindowAroundTheStart)
     EXPECT_EQ(SqlMoment(own.To), "2024-01-01 10:00");
 }
 
-TEST(Corrections, QslManager)
+TEST(AppendCorrections, QslManager)
 {
     struct Case {
         std::optional<std::string> text;
@@ -150,7 +150,7 @@ TEST(Corrections, QslManager)
     }
 }
 
-TEST(Corrections, QslStatAcceptsOnlyCapitalN)
+TEST(AppendCorrections, QslStatAcceptsOnlyCapitalN)
 {
     EXPECT_EQ(QslStatValue(std::string("N")), "'N'");
     for (const TNullableText& text : {TNullableText{}, TNullableText("n"), TNullableText(""), TNullableText("Y"),
@@ -158,7 +158,7 @@ TEST(Corrections, QslStatAcceptsOnlyCapitalN)
         EXPECT_EQ(QslStatValue(text), "NULL") << text.value_or("(null)");
 }
 
-TEST(Corrections, AdditionalInformationIsCutAt255Characters)
+TEST(AppendCorrections, AdditionalInformationIsCutAt255Characters)
 {
     std::vector<std::string> lines;
     EXPECT_EQ(AddInfoValue(std::nullopt, "K1A", lines), "NULL");
@@ -179,7 +179,7 @@ TEST(Corrections, AdditionalInformationIsCutAt255Characters)
     EXPECT_EQ(lines, std::vector<std::string>{"K1A\t? " + longer});
 }
 
-TEST(RunSummary, ListsAllAndTheNonZeroCounts)
+TEST(AppendRunSummary, ListsAllAndTheNonZeroCounts)
 {
     EXPECT_EQ(RunSummary({}), "All:0");
     EXPECT_EQ(RunSummary({5, 3, 1, 0, 1}), "All:5, Ins:3, Upd:1, Err:1");
@@ -187,9 +187,9 @@ TEST(RunSummary, ListsAllAndTheNonZeroCounts)
 }
 
 // Values read from a real logger table.
-class QsoValuesTest : public ::testing::Test {
+class AppendQsoValues : public ::testing::Test {
 protected:
-    QsoValuesTest() : dir_("logappend-values"), db_(dir_.Path() / "zemrak") { db_.AddLog("Main", "N0CALL", "LOG1"); }
+    AppendQsoValues() : dir_("logappend-values"), db_(dir_.Path() / "zemrak") { db_.AddLog("Main", "N0CALL", "LOG1"); }
 
     TQsoValues Values(const logger::TRow& row, std::vector<std::string>& corrections, TQsoKey* keyOut = nullptr)
     {
@@ -211,7 +211,7 @@ protected:
     logger::TLogDatabase db_;
 };
 
-TEST_F(QsoValuesTest, NullAgainstEmptyForEachNullableColumn)
+TEST_F(AppendQsoValues, NullAgainstEmptyForEachNullableColumn)
 {
     // OMName and OMQTH keep an empty text; the others take it for NULL.
     const std::pair<const char*, TLogColumn> keepEmpty[] = {{"OMName", lcOMNAME}, {"OMQTH", lcOMQTH}};
@@ -247,7 +247,7 @@ TEST_F(QsoValuesTest, NullAgainstEmptyForEachNullableColumn)
     for (TLogColumn flag : {lcEQSLRCVD, lcLOTWSENT, lcLOTWRCVD, lcQSLSENT, lcQSLRECV}) EXPECT_EQ(n[flag], "FALSE");
 }
 
-TEST_F(QsoValuesTest, EveryColumnOfACompleteRow)
+TEST_F(AppendQsoValues, EveryColumnOfACompleteRow)
 {
     std::vector<std::string> corrections;
     TQsoKey key;
@@ -283,7 +283,7 @@ TEST_F(QsoValuesTest, EveryColumnOfACompleteRow)
               "LOGNAME='MAIN'");
 }
 
-TEST_F(QsoValuesTest, ConversionErrorsNameTheCallsignAndTheText)
+TEST_F(AppendQsoValues, ConversionErrorsNameTheCallsignAndTheText)
 {
     std::vector<std::string> corrections;
     const std::pair<logger::TRow, std::string> cases[] = {
