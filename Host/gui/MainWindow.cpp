@@ -176,6 +176,16 @@ QString TMainWindow::dialogShown(QWidget* dialog) {
     if (!Script.Active) return {};
     Print(QStringLiteral("Dialog: ") + dialog->windowTitle());
     Print(QStringLiteral("Client size: %1x%2").arg(dialog->width()).arg(dialog->height()));
+    Print(QStringLiteral("Owner: %1, %2")
+              .arg(dialog->parentWidget() == this ? QStringLiteral("main window") : QStringLiteral("none"))
+              .arg(isEnabled() ? QStringLiteral("enabled") : QStringLiteral("disabled")));
+    // The highest value the bar shows during the run (a run may end by resetting it).
+    progressPeak_ = -1;
+    if (auto* bar = dialog->findChild<QProgressBar*>(QStringLiteral("psProgress"))) {
+        progressPeak_ = bar->value();
+        connect(bar, &QProgressBar::valueChanged, this,
+                [this](int value) { progressPeak_ = std::max(progressPeak_, value); });
+    }
     if (!Script.Screenshot.isEmpty()) {
         if (!dialog->grab().save(Script.Screenshot))
             std::cerr << "hamhost-gui: cannot write " << Script.Screenshot.toStdString() << std::endl;
@@ -186,7 +196,7 @@ QString TMainWindow::dialogShown(QWidget* dialog) {
 void TMainWindow::dialogClosing(QWidget* dialog) {
     if (!Script.Active) return;
     if (auto* bar = dialog->findChild<QProgressBar*>(QStringLiteral("psProgress")))
-        Print(QStringLiteral("Progress: %1").arg(bar->value()));
+        Print(QStringLiteral("Progress: %1 (highest %2)").arg(bar->value()).arg(progressPeak_));
     if (auto* memo = dialog->findChild<QPlainTextEdit*>(QStringLiteral("mProgress")))
         for (const QString& line : memo->toPlainText().split(u'\n', Qt::SkipEmptyParts))
             Print(QStringLiteral("Memo: ") + line);

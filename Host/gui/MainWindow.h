@@ -64,4 +64,5 @@ private:
     QPlainTextEdit* log_ = nullptr;
     int modalDepth_ = 0;
     int refreshes_ = 0;
+    int progressPeak_ = -1;
 };

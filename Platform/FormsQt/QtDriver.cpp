@@ -591,10 +591,7 @@ QWidget* TQtSession::Create(TControl& control, QWidget* parent) {
         return widget;
     }
     if (auto* pane = dynamic_cast<TStatusPane*>(&control)) {
-        auto* widget = new QLabel(parent);
-        widget->setFrameShape(QFrame::Panel);
-        widget->setFrameShadow(QFrame::Sunken);
-        widget->setContentsMargins(2, 0, 2, 0);
+        auto* widget = new TStatusText(parent);
         Bind(control, widget, [pane, widget](const TChange&) {
             widget->setText(ToQ(pane->Text()));
             SyncCommon(*pane, widget);

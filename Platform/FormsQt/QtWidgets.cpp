@@ -73,6 +73,18 @@ void TDateField::ShowCalendar() {
     calendar->show();
 }
 
+TStatusText::TStatusText(QWidget* parent) : QLabel(parent) { setContentsMargins(4, 0, 4, 0); }
+
+void TStatusText::paintEvent(QPaintEvent* event) {
+    QLabel::paintEvent(event);
+    QPainter painter(this);
+    QStyleOptionFrame frame;
+    frame.initFrom(this);
+    frame.lineWidth = 1;
+    frame.state |= QStyle::State_Sunken;
+    style()->drawPrimitive(QStyle::PE_Frame, &frame, &painter, this);
+}
+
 TSegmentBar::TSegmentBar(QWidget* parent) : QProgressBar(parent) {
     setRange(0, 100);
     setValue(0);

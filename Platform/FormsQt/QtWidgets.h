@@ -45,6 +45,15 @@ private:
     QAction* calendar_;
 };
 
+// A status bar text pane: sunken, text on one line.
+class TStatusText : public QLabel {
+public:
+    explicit TStatusText(QWidget* parent = nullptr);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+};
+
 // The status bar's progress pane: a sunken bar of grey LED segments.
 class TSegmentBar : public QProgressBar {
 public:
