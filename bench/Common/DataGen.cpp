@@ -529,7 +529,9 @@ TStation TDataGenerator::Station()
 {
     TStation s;
     const TCity* city = nullptr;
-    if (random_.Percent(75)) {
+    const bool anyRegion = std::any_of(regionPrefixes_.begin(), regionPrefixes_.end(),
+                                       [](const auto& prefixes) { return !prefixes.empty(); });
+    if (anyRegion && random_.Percent(75)) {
         // A station of one of the well-known regions.
         std::size_t index;
         do index = static_cast<std::size_t>(&PickWeighted(random_, Regions()) - Regions().data());
