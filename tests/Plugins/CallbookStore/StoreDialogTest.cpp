@@ -471,6 +471,20 @@ TEST_F(StoreDialog, ALockTakenDuringTheRunStopsItAndKeepsWhatWasWritten)
     EXPECT_EQ(check.ColumnText(0), "ok");
 }
 
+TEST_F(StoreDialog, AnUpdateOfARowRemovedMeanwhileIsNoSuccess)
+{
+    Host("('Q1AA','Ann',NULL,NULL,NULL,NULL,NULL,1),('Q1BB','Bo',NULL,NULL,NULL,NULL,NULL,1)");
+    Target("('Q1AA',NULL,NULL,NULL,NULL,NULL,NULL,0),('Q1BB',NULL,NULL,NULL,NULL,NULL,NULL,0)");
+    // The logger deletes Q1BB while the run is at Q1AA.
+    TRun run = Store({}, [&](TfrmStoZemrakcb& dialog) {
+        if (dialog.psProgress.Percent() == 50) TSqliteDatabase(loggerDb_, {}).Exec("DELETE FROM CALLBOOK WHERE CALL='Q1BB'");
+    });
+    EXPECT_NE(run.Memo.find("Processed, All:2 Upd:1 Err:1\r\n"), std::string::npos) << run.Memo;
+    EXPECT_EQ(run.Info, "Errors found.");
+    EXPECT_EQ(ReadFileText(ErrorFile()), "Q1BB\t> UPDATE CALLBOOK SET [NAME]='Bo',Checked=TRUE WHERE CALL='Q1BB';\r\n");
+    EXPECT_EQ(TargetRows(), (TStrings{"Q1AA|Ann|<null>|<null>|<null>|<null>|<null>|1"}));
+}
+
 TEST_F(StoreDialog, AnUnreadableTargetStopsTheRunBeforeTheHost)
 {
     WriteFileText(loggerDb_, "Standard Jet DB\n");
