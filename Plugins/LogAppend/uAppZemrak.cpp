@@ -24,13 +24,8 @@ TfrmAppZemrak::TfrmAppZemrak(ICore* core) : TPluginDialog(core)
     lbDelta.SetBold(true);
     lbProgress.SetBold(true);
     // Dates in the user's short date format.
-    dtMinDate.SetDateFormat([](TDateTime d) { return DateToStr(d); },
-                            [](std::string_view text) -> std::optional<TDateTime> {
-                                TDateTime d = 0;
-                                if (!TryStrToDate(text, d)) return std::nullopt;
-                                return d;
-                            });
-    dtMaxDate.SetDateFormat([](TDateTime d) { return DateToStr(d); },
+    for (Forms::TDateEdit* edit : {&dtMinDate, &dtMaxDate})
+        edit->SetDateFormat([](TDateTime d) { return DateToStr(d); },
                             [](std::string_view text) -> std::optional<TDateTime> {
                                 TDateTime d = 0;
                                 if (!TryStrToDate(text, d)) return std::nullopt;
