@@ -3,6 +3,7 @@
 #include "Platform/JetSql/JetSql.h"
 #include "Platform/SysUtils/SysUtils.h"
 
+#include <bit>
 #include <cstdio>
 
 namespace {
@@ -54,7 +55,8 @@ void THostQuery::Close()
     active_ = false;
     columns_.clear();
     columnIndex_.clear();
-    rows_.clear();
+    store_ = TStore();
+    rowCount_ = 0;
     locateIndex_.clear();
     pos_ = 0;
 }
@@ -75,36 +77,55 @@ void THostQuery::Fetch(sqlite3* db)
         columns.emplace_back(sqlite3_column_name(raw, i));
         columnIndex.emplace(UpperAscii(columns.back()), static_cast<std::size_t>(i));
     }
-    std::vector<std::vector<TCell>> rows;
+    TStore store;
     int rc;
     while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
-        std::vector<TCell> row(static_cast<std::size_t>(n));
         for (int i = 0; i < n; ++i) {
-            TCell& c = row[static_cast<std::size_t>(i)];
+            TSlot& c = store.Cells.emplace_back();
             switch (sqlite3_column_type(raw, i)) {
             case SQLITE_INTEGER:
                 c.Kind = TCell::TKind::Integer;
-                c.Int = sqlite3_column_int64(raw, i);
+                c.Payload = static_cast<std::uint64_t>(sqlite3_column_int64(raw, i));
                 break;
             case SQLITE_FLOAT:
                 c.Kind = TCell::TKind::Real;
-                c.Real = sqlite3_column_double(raw, i);
+                c.Payload = std::bit_cast<std::uint64_t>(sqlite3_column_double(raw, i));
                 break;
             case SQLITE_NULL: break;
-            default:
+            default: {
                 c.Kind = TCell::TKind::Text;
-                c.Text.assign(reinterpret_cast<const char*>(sqlite3_column_text(raw, i)),
-                              static_cast<std::size_t>(sqlite3_column_bytes(raw, i)));
+                const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(raw, i));
+                const auto bytes = static_cast<std::size_t>(sqlite3_column_bytes(raw, i));
+                c.Payload = store.Text.size();
+                c.Length = static_cast<std::uint32_t>(bytes);
+                store.Text.append(text ? text : "", bytes);
+            }
             }
         }
-        rows.push_back(std::move(row));
+        ++store.Rows;
     }
     if (rc != SQLITE_DONE) throw EOleException(sqlite3_errmsg(db), E_FAIL_CODE, "SQLite");
+    store.Cells.shrink_to_fit();
+    store.Text.shrink_to_fit();
     columns_ = std::move(columns);
     columnIndex_ = std::move(columnIndex);
-    rows_ = std::move(rows);
+    store_ = std::move(store);
+    rowCount_ = store_.Rows;
     locateIndex_.clear();
     pos_ = 0;
+}
+
+TCell THostQuery::CellOf(const TSlot& slot) const
+{
+    TCell cell;
+    cell.Kind = slot.Kind;
+    switch (slot.Kind) {
+    case TCell::TKind::Integer: cell.Int = static_cast<std::int64_t>(slot.Payload); break;
+    case TCell::TKind::Real: cell.Real = std::bit_cast<double>(slot.Payload); break;
+    case TCell::TKind::Text: cell.Text.assign(store_.Text, static_cast<std::size_t>(slot.Payload), slot.Length); break;
+    case TCell::TKind::Null: break;
+    }
+    return cell;
 }
 
 std::size_t THostQuery::ColumnIndex(const std::string& field) const
@@ -120,21 +141,32 @@ bool THostQuery::Locate(const std::string& field, const std::string& value)
     if (!active_) throw EOleException("Query is not open", E_FAIL_CODE, "hamhost");
     std::size_t col = ColumnIndex(field);
     auto [it, fresh] = locateIndex_.try_emplace(col);
+    TLocateIndex& index = it->second;
     if (fresh) {
-        it->second.reserve(rows_.size());
-        for (std::size_t r = 0; r < rows_.size(); ++r)
-            if (rows_[r][col].Kind != TCell::TKind::Null) it->second.try_emplace(rows_[r][col].AsText(), r);
+        index.Rows.reserve(rowCount_);
+        for (std::size_t r = 0; r < rowCount_; ++r) {
+            const TSlot& slot = Slot(r, col);
+            if (slot.Kind == TCell::TKind::Null) continue;
+            std::string_view key;
+            if (slot.Kind == TCell::TKind::Text) {
+                key = std::string_view(store_.Text).substr(static_cast<std::size_t>(slot.Payload), slot.Length);
+            } else {
+                index.Owned.push_back(std::make_unique<std::string>(CellOf(slot).AsText()));
+                key = *index.Owned.back();
+            }
+            index.Rows.try_emplace(key, r);
+        }
     }
-    auto hit = it->second.find(value);
-    if (hit == it->second.end()) return false;
+    auto hit = index.Rows.find(value);
+    if (hit == index.Rows.end()) return false;
     pos_ = hit->second;
     return true;
 }
 
-const TCell& THostQuery::Field(const std::string& field) const
+TCell THostQuery::Field(const std::string& field) const
 {
     if (!active_) throw EOleException("Query is not open", E_FAIL_CODE, "hamhost");
     std::size_t col = ColumnIndex(field);
-    if (pos_ >= rows_.size()) throw EOleException("No current record", E_FAIL_CODE, "hamhost");
-    return rows_[pos_][col];
+    if (pos_ >= rowCount_) throw EOleException("No current record", E_FAIL_CODE, "hamhost");
+    return CellOf(Slot(pos_, col));
 }

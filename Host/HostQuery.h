@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -30,29 +31,54 @@ public:
     void Requery(sqlite3* db);
     void Close();
 
-    std::int32_t RecordCount() const { return static_cast<std::int32_t>(rows_.size()); }
+    std::int32_t RecordCount() const { return static_cast<std::int32_t>(rowCount_); }
     void First() { pos_ = 0; }
     void Next()
     {
-        if (pos_ < rows_.size()) ++pos_;
+        if (pos_ < rowCount_) ++pos_;
     }
-    bool Eof() const { return pos_ >= rows_.size(); }
+    bool Eof() const { return pos_ >= rowCount_; }
     // Stands on the first row whose field equals value; hashed per column.
     bool Locate(const std::string& field, const std::string& value);
     // The current row's cell; throws for an unknown field or no current row.
-    const TCell& Field(const std::string& field) const;
+    TCell Field(const std::string& field) const;
 
 private:
+    // One stored cell: 16 bytes, texts kept together in one buffer, so that a
+    // large result (a whole callbook) stays small in memory.
+    struct TSlot {
+        std::uint64_t Payload = 0; // integer bits, real bits or offset of the text
+        std::uint32_t Length = 0;  // bytes of text
+        TCell::TKind Kind = TCell::TKind::Null;
+    };
+    struct TStore {
+        std::vector<TSlot> Cells; // row after row
+        std::string Text;
+        std::size_t Rows = 0;
+    };
+    // A column's values, for Locate: views into the text buffer, or owned
+    // text for numbers.
+    struct TLocateIndex {
+        std::unordered_map<std::string_view, std::size_t> Rows;
+        std::vector<std::unique_ptr<std::string>> Owned;
+    };
+
     std::size_t ColumnIndex(const std::string& field) const;
+    const TSlot& Slot(std::size_t row, std::size_t column) const
+    {
+        return store_.Cells[row * columns_.size() + column];
+    }
+    TCell CellOf(const TSlot& slot) const;
     void Fetch(sqlite3* db);
 
     bool active_ = false;
     std::string sql_; // translated text
     std::vector<std::string> columns_;
     std::unordered_map<std::string, std::size_t> columnIndex_; // upper-case names
-    std::vector<std::vector<TCell>> rows_;
+    TStore store_;
+    std::size_t rowCount_ = 0;
     std::size_t pos_ = 0;
-    std::map<std::size_t, std::unordered_map<std::string, std::size_t>> locateIndex_;
+    std::map<std::size_t, TLocateIndex> locateIndex_;
 };
 
 // Upper-case ASCII copy (column names match without regard to case).

@@ -363,3 +363,36 @@ TEST(HostDemo, InitDemoProfile)
     EXPECT_NE(again.Err.find("new profile"), std::string::npos) << again.Err;
     EXPECT_EQ(RunHamhost(profile, {"sql", "SELECT COUNT(*) AS N FROM CALLBOOK"}).Out, "N\n400\n");
 }
+
+// Cells of every kind come back as stored, row after row, from a result held
+// in the handle's compact storage; Locate finds texts and numbers.
+TEST_F(HostDatabase, ValuesOfEveryKindReadBack)
+{
+    const std::string long_(300, 'x');
+    for (int i = 0; i < 500; ++i)
+        Exec("INSERT INTO LOGS(LOGNAME,OMCALL,QSOFREQ,QSLINFO,EQSLRCVD) VALUES('L','C" + std::to_string(i) + "'," +
+             (i % 3 ? std::to_string(i) + ".25" : "NULL") + ",'" + (i % 2 ? long_ : "ünï") + "'," +
+             (i % 2 ? "TRUE" : "FALSE") + ")");
+    QueryHandle h = Open("SELECT ID, OMCALL, QSOFREQ + 0 AS F, QSLINFO, EQSLRCVD FROM LOGS ORDER BY ID");
+    EXPECT_EQ(Count(h), 500);
+    for (int i = 0; i < 500; ++i) {
+        ASSERT_FALSE(Eof(h)) << i;
+        EXPECT_EQ(Get(h, "ID"), std::to_string(i + 1));
+        EXPECT_EQ(Get(h, "OMCALL"), "C" + std::to_string(i));
+        EXPECT_EQ(Get(h, "F"), i % 3 ? std::optional<std::string>(std::to_string(i) + ".25") : std::nullopt);
+        EXPECT_EQ(Get(h, "QSLINFO"), i % 2 ? long_ : "ünï");
+        BOOL32 value = 0, has = 0;
+        EXPECT_EQ(server_->GetBoolean(h, WideString("EQSLRCVD").c_bstr(), &value, &has), S_OK);
+        EXPECT_EQ(value != 0, i % 2 == 1);
+        EXPECT_EQ(server_->Next(h), S_OK);
+    }
+    EXPECT_TRUE(Eof(h));
+    EXPECT_TRUE(Locate(h, "F", "7.25"));
+    EXPECT_EQ(Get(h, "OMCALL"), "C7");
+    EXPECT_TRUE(Locate(h, "QSLINFO", long_));
+    EXPECT_EQ(Get(h, "OMCALL"), "C1");
+    EXPECT_TRUE(Locate(h, "ID", "500"));
+    EXPECT_EQ(Get(h, "OMCALL"), "C499");
+    EXPECT_FALSE(Locate(h, "F", "0.25")) << "a NULL is never found";
+    EXPECT_EQ(server_->FreeQuery(h), S_OK);
+}
