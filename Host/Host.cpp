@@ -196,7 +196,9 @@ TLoadedPlugin& THost::Load(const fs::path& file)
 {
     auto plugin = std::make_unique<TLoadedPlugin>();
     plugin->File = file;
-    plugin->Library = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+    // Libraries stay mapped after unloading: what they pulled in (toolkit
+    // run-times) may keep allocations alive until the process ends.
+    plugin->Library = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
     if (!plugin->Library) throw EOSError(std::string("Cannot load plug-in: ") + dlerror(), 0);
     auto init = reinterpret_cast<TPluginInitProc>(dlsym(plugin->Library, PLUGIN_INIT_EXPORT));
     if (!init || !dlsym(plugin->Library, PLUGIN_DONE_EXPORT)) {

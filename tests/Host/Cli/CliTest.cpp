@@ -58,7 +58,8 @@ TEST(Cli, RunOpensTheDialogBetweenBeginAndEndModal)
 {
     TTempDir dir("cli-run");
     auto profile = dir / "profile";
-    ASSERT_EQ(RunHamhost(profile, {"init"}).ExitCode, 0);
+    // The demo profile has a logger installation, so the dialog stays open.
+    ASSERT_EQ(RunHamhost(profile, {"init", "--demo"}).ExitCode, 0);
     WriteFileText(dir / "actions.txt", "# a comment\n\nset edNoSuchControl 1\nclose\n");
     auto run = RunHamhost(profile, {"--trace", "run", "Store Callbook to Zemrak log", "--actions",
                                     (dir / "actions.txt").string()});
