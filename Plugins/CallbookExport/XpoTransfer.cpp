@@ -8,6 +8,7 @@
 #include "Platform/FormatSettings/FormatSettings.h"
 #include "Platform/OleAuto/OleAuto.h"
 #include "Platform/Unicode/Unicode.h"
+#include "Plugins/CallbookExport/HostQueryGuard.h"
 #include "Plugins/CallbookExport/uXpoZemrak.h"
 
 const std::array<TExtInfoDef, eiCount> ExtInfoItems{{
@@ -110,27 +111,6 @@ struct THostColumns {
         QSLMANAGER{"QSLMANAGER"}, CHK{"CHK"}, AKA{"AKA"}, SKYPE{"SKYPE"}, EMAIL{"EMAIL"},
         Use_BUREAU{"Use_BUREAU"}, Use_DIRECT{"Use_DIRECT"}, Use_LOTW{"Use_LOTW"}, LOTWACTDATE{"LOTWACTDATE"},
         Use_EQSL{"Use_EQSL"}, EQSLACTDATE{"EQSLACTDATE"}, BORN{"BORN"}, SK{"SK"};
-};
-
-// A host query handle, closed and released on every way out.
-class THostQueryGuard {
-public:
-    explicit THostQueryGuard(IHostServer* server) : server_(server)
-    {
-        CheckHostResult(server_->CreateQuery(&handle_));
-    }
-    ~THostQueryGuard()
-    {
-        server_->CloseQuery(handle_);
-        server_->FreeQuery(handle_);
-    }
-    THostQueryGuard(const THostQueryGuard&) = delete;
-    THostQueryGuard& operator=(const THostQueryGuard&) = delete;
-    QueryHandle Handle() const { return handle_; }
-
-private:
-    IHostServer* server_;
-    QueryHandle handle_ = 0;
 };
 
 class TRowReader {

@@ -7,6 +7,7 @@
 #include "Platform/FormatSettings/FormatSettings.h"
 #include "Platform/OleAuto/OleAuto.h"
 #include "Platform/Unicode/Unicode.h"
+#include "Plugins/CallbookExport/HostQueryGuard.h"
 
 namespace {
 
@@ -195,17 +196,8 @@ void TfrmXpoZemrak::bteDefEQSLAltBtnClick() { YearEarlier(dtOmitEQSL); }
 
 std::string TfrmXpoZemrak::FindEarliestDate(const std::string& Column)
 {
-    QueryHandle h = 0;
-    CheckHostResult(Server->CreateQuery(&h));
-    struct TRelease {
-        IHostServer* server;
-        QueryHandle h;
-        ~TRelease()
-        {
-            server->CloseQuery(h);
-            server->FreeQuery(h);
-        }
-    } release{Server.Get(), h};
+    THostQueryGuard query(Server.Get());
+    const QueryHandle h = query.Handle();
 
     const std::string condition = " WHERE " + Column + " IS NOT NULL";
     CheckHostResult(Server->OpenQuery(h, WideString("SELECT " + Column + " FROM CALLBOOK" + condition).c_bstr()));
