@@ -3,6 +3,7 @@
 #include "Platform/JetSql/JetSql.h"
 #include "Platform/SysUtils/SysUtils.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstdio>
 
@@ -81,7 +82,7 @@ void THostQuery::Fetch(sqlite3* db)
     int rc;
     while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
         for (int i = 0; i < n; ++i) {
-            TSlot& c = store.Cells.emplace_back();
+            TSlot& c = store.Add();
             switch (sqlite3_column_type(raw, i)) {
             case SQLITE_INTEGER:
                 c.Kind = TCell::TKind::Integer;
@@ -96,23 +97,42 @@ void THostQuery::Fetch(sqlite3* db)
                 c.Kind = TCell::TKind::Text;
                 const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(raw, i));
                 const auto bytes = static_cast<std::size_t>(sqlite3_column_bytes(raw, i));
-                c.Payload = store.Text.size();
-                c.Length = static_cast<std::uint32_t>(bytes);
-                store.Text.append(text ? text : "", bytes);
+                store.AddText(c, text ? text : "", bytes);
             }
             }
         }
         ++store.Rows;
     }
     if (rc != SQLITE_DONE) throw EOleException(sqlite3_errmsg(db), E_FAIL_CODE, "SQLite");
-    store.Cells.shrink_to_fit();
-    store.Text.shrink_to_fit();
     columns_ = std::move(columns);
     columnIndex_ = std::move(columnIndex);
     store_ = std::move(store);
     rowCount_ = store_.Rows;
     locateIndex_.clear();
     pos_ = 0;
+}
+
+THostQuery::TSlot& THostQuery::TStore::Add()
+{
+    const std::size_t block = CellCount >> SlotBlockBits;
+    if (block == Cells.size()) Cells.push_back(std::make_unique<TSlot[]>(std::size_t{1} << SlotBlockBits));
+    TSlot& slot = Cells[block][CellCount & ((std::size_t{1} << SlotBlockBits) - 1)];
+    ++CellCount;
+    return slot;
+}
+
+void THostQuery::TStore::AddText(TSlot& slot, const char* text, std::size_t bytes)
+{
+    if (Text.empty() || Text.back().size() + bytes > Text.back().capacity()) {
+        // Small results take small blocks; large ones grow to TextBlockSize.
+        const std::size_t last = Text.empty() ? 0 : Text.back().capacity();
+        const std::size_t size = std::min(TextBlockSize, std::max<std::size_t>(4096, 2 * last));
+        Text.emplace_back();
+        Text.back().reserve(std::max(size, bytes));
+    }
+    slot.Payload = (static_cast<std::uint64_t>(Text.size() - 1) << 32) | Text.back().size();
+    slot.Length = static_cast<std::uint32_t>(bytes);
+    Text.back().append(text, bytes);
 }
 
 TCell THostQuery::CellOf(const TSlot& slot) const
@@ -122,7 +142,7 @@ TCell THostQuery::CellOf(const TSlot& slot) const
     switch (slot.Kind) {
     case TCell::TKind::Integer: cell.Int = static_cast<std::int64_t>(slot.Payload); break;
     case TCell::TKind::Real: cell.Real = std::bit_cast<double>(slot.Payload); break;
-    case TCell::TKind::Text: cell.Text.assign(store_.Text, static_cast<std::size_t>(slot.Payload), slot.Length); break;
+    case TCell::TKind::Text: cell.Text = store_.TextOf(slot); break;
     case TCell::TKind::Null: break;
     }
     return cell;
@@ -149,7 +169,7 @@ bool THostQuery::Locate(const std::string& field, const std::string& value)
             if (slot.Kind == TCell::TKind::Null) continue;
             std::string_view key;
             if (slot.Kind == TCell::TKind::Text) {
-                key = std::string_view(store_.Text).substr(static_cast<std::size_t>(slot.Payload), slot.Length);
+                key = store_.TextOf(slot);
             } else {
                 index.Owned.push_back(std::make_unique<std::string>(CellOf(slot).AsText()));
                 key = *index.Owned.back();

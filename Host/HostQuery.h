@@ -44,17 +44,31 @@ public:
     TCell Field(const std::string& field) const;
 
 private:
-    // One stored cell: 16 bytes, texts kept together in one buffer, so that a
-    // large result (a whole callbook) stays small in memory.
+    // One stored cell: 16 bytes. Cells and texts are kept in fixed-size
+    // blocks, so that a large result (a whole callbook) stays small in memory
+    // and growing it never copies what was read.
     struct TSlot {
-        std::uint64_t Payload = 0; // integer bits, real bits or offset of the text
+        std::uint64_t Payload = 0; // integer bits, real bits, or text block and offset
         std::uint32_t Length = 0;  // bytes of text
         TCell::TKind Kind = TCell::TKind::Null;
     };
+    static constexpr std::size_t SlotBlockBits = 12; // 4096 cells a block
+    static constexpr std::size_t TextBlockSize = std::size_t{1} << 20;
     struct TStore {
-        std::vector<TSlot> Cells; // row after row
-        std::string Text;
+        std::vector<std::unique_ptr<TSlot[]>> Cells; // row after row
+        std::size_t CellCount = 0;
+        std::vector<std::string> Text; // blocks of texts; a text never spans two
         std::size_t Rows = 0;
+        TSlot& Add();
+        void AddText(TSlot& slot, const char* text, std::size_t bytes);
+        const TSlot& At(std::size_t index) const
+        {
+            return Cells[index >> SlotBlockBits][index & ((std::size_t{1} << SlotBlockBits) - 1)];
+        }
+        std::string_view TextOf(const TSlot& slot) const
+        {
+            return std::string_view(Text[slot.Payload >> 32]).substr(slot.Payload & 0xFFFFFFFFu, slot.Length);
+        }
     };
     // A column's values, for Locate: views into the text buffer, or owned
     // text for numbers.
@@ -64,10 +78,7 @@ private:
     };
 
     std::size_t ColumnIndex(const std::string& field) const;
-    const TSlot& Slot(std::size_t row, std::size_t column) const
-    {
-        return store_.Cells[row * columns_.size() + column];
-    }
+    const TSlot& Slot(std::size_t row, std::size_t column) const { return store_.At(row * columns_.size() + column); }
     TCell CellOf(const TSlot& slot) const;
     void Fetch(sqlite3* db);
 
