@@ -116,10 +116,10 @@ int main(int argc, char** argv)
         }
         double runSeconds = 0, peak = 0;
         bool peakReset = false;
-        std::vector<std::string> statements{
-            DictionaryStatement("UNIQUECALL", Date()), DictionaryStatement("PROVINCE", Date()),
-            DictionaryStatement("COUNTRY", Date()), "SELECT * FROM CALLBOOK ORDER BY OMCALL",
-            "SELECT DISTINCT OMCALL FROM CALLBOOK ORDER BY OMCALL"};
+        // The statements of the run go to a file, so that they do not count
+        // in the run's memory.
+        const fs::path sent = work / "statements.txt";
+        std::ofstream sentFile(sent, std::ios::binary);
         std::vector<std::string> memo;
         {
             THostOptions options;
@@ -134,8 +134,7 @@ int main(int argc, char** argv)
             dialog.AppIni = (profile / "host.ini").string();
             dialog.Section = "Zemrak Import";
             dialog.LocalResource = package.string();
-            statements.reserve(packageCount + statements.size() + 1);
-            dialog.OnStatement = [&](const std::string& statement) { statements.push_back(statement); };
+            dialog.OnStatement = [&](const std::string& statement) { sentFile << statement << '\0'; };
             dialog.DoCreate();
             dialog.FormActivate();
             peakReset = ResetPeak();
@@ -145,7 +144,18 @@ int main(int argc, char** argv)
             peak = PeakMiB();
             memo = dialog.mProgress.Lines();
         }
-        // The count after the update.
+        sentFile.close();
+        // The host statements of the run in its order: the dictionary, the
+        // callbook and its callsigns, the merge, the count after the update.
+        std::vector<std::string> statements{
+            DictionaryStatement("UNIQUECALL", Date()), DictionaryStatement("PROVINCE", Date()),
+            DictionaryStatement("COUNTRY", Date()), "SELECT * FROM CALLBOOK ORDER BY OMCALL",
+            "SELECT DISTINCT OMCALL FROM CALLBOOK ORDER BY OMCALL"};
+        {
+            std::ifstream in(sent, std::ios::binary);
+            std::string statement;
+            while (std::getline(in, statement, '\0')) statements.push_back(statement);
+        }
         statements.push_back("SELECT * FROM CALLBOOK ORDER BY OMCALL");
 
         const TFloorResult floor = MeasureFloor(work / "floor.db", statements);
