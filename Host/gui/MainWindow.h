@@ -23,6 +23,7 @@ struct TScriptedRun {
     QString Actions;
     QString Screenshot;      // when the dialog is shown
     QString FinalScreenshot; // when it is about to close
+    QString WindowScreenshot; // the main window after the command
 };
 
 class TMainWindow : public QMainWindow {

@@ -17,10 +17,11 @@ namespace {
 
 constexpr const char* Usage =
     "usage: hamhost-gui [--profile DIR] [--plugins DIR] [run \"MENU CAPTION\" [--actions FILE]\n"
-    "                   [--screenshot PNG] [--final-screenshot PNG]]\n"
+    "                   [--screenshot PNG] [--final-screenshot PNG] [--window-screenshot PNG]]\n"
     "  without run: the main window, for a person\n"
     "  run: chooses the command; the dialog plays the actions of FILE (its end closes it),\n"
-    "       prints its caption and client size and saves its pictures, then the program ends\n";
+    "       prints its caption and client size and saves its pictures, then the program ends\n"
+    "       (--window-screenshot: the main window once the command has finished)\n";
 
 fs::path DefaultProfile()
 {
@@ -67,6 +68,8 @@ bool Parse(const std::vector<std::string>& args, TArguments& parsed)
             parsed.Script.Screenshot = value;
         else if (args[i] == "--final-screenshot")
             parsed.Script.FinalScreenshot = value;
+        else if (args[i] == "--window-screenshot")
+            parsed.Script.WindowScreenshot = value;
         else
             return false;
         ++i;
@@ -146,6 +149,8 @@ int main(int argc, char** argv)
             code = window.RunCommand(QString::fromStdString(*parsed.Run)) < 0 ? 1 : 0;
             std::cout << "Refreshes: " << window.Refreshes() << "\n"
                       << "Callbook rows: " << window.CallbookRows() << std::endl;
+            if (!parsed.Script.WindowScreenshot.isEmpty() && !window.grab().save(parsed.Script.WindowScreenshot))
+                std::cerr << "hamhost-gui: cannot write " << parsed.Script.WindowScreenshot.toStdString() << "\n";
         }
         QApplication::quit();
     });

@@ -10,6 +10,7 @@
 #include <QDoubleSpinBox>
 #include <QEventLoop>
 #include <QFileDialog>
+#include <QGuiApplication>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -28,6 +29,8 @@
 #include <QToolTip>
 #include <QVBoxLayout>
 
+#include <dlfcn.h>
+
 #include <fstream>
 #include <iostream>
 #include <map>
@@ -41,6 +44,22 @@ namespace Forms {
 namespace {
 
 using namespace Forms::Gui;
+
+// Qt keeps process-wide state and is not made to be unloaded and loaded
+// again: once a plug-in has brought it in, it stays until the process ends,
+// whatever the host does with the plug-in.
+void KeepLoaded(const void* symbol) {
+    Dl_info info{};
+    if (dladdr(symbol, &info) && info.dli_fname)
+        dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+}
+
+const bool qtKeptLoaded = [] {
+    KeepLoaded(reinterpret_cast<const void*>(&qVersion));
+    KeepLoaded(reinterpret_cast<const void*>(&QGuiApplication::platformName));
+    KeepLoaded(reinterpret_cast<const void*>(&QApplication::style));
+    return true;
+}();
 
 QString ToQ(std::string_view text) { return QString::fromUtf8(text.data(), qsizetype(text.size())); }
 std::string FromQ(const QString& text) { return text.toStdString(); }
@@ -88,6 +107,14 @@ void SetLocked(QAbstractButton* button, bool locked) {
     QPalette palette = button->parentWidget() ? button->parentWidget()->palette() : QApplication::palette();
     if (locked) palette.setColor(QPalette::Base, palette.color(QPalette::Button));
     button->setPalette(palette);
+}
+
+// An item button that is no longer wanted; it may be the one whose click
+// is being handled, so it goes once control returns to the event loop.
+void Discard(QAbstractButton* button) {
+    if (QButtonGroup* group = button->group()) group->removeButton(button);
+    button->hide();
+    button->deleteLater();
 }
 
 // The memo's text without carriage returns ("\r\n" ends a line).
@@ -413,7 +440,7 @@ QWidget* TQtSession::Create(TControl& control, QWidget* parent) {
         Bind(control, widget, [this, radio, widget, buttons, &grid](const TChange&) {
             widget->SetCaption(CaptionText(radio->Caption()));
             if (grid.Buttons.size() != radio->Items().size()) {
-                for (QAbstractButton* button : grid.Buttons) delete button;
+                for (QAbstractButton* button : grid.Buttons) Discard(button);
                 grid.Buttons.clear();
                 for (std::size_t i = 0; i < radio->Items().size(); ++i) {
                     auto* button = new QRadioButton(grid.Body);
@@ -446,7 +473,7 @@ QWidget* TQtSession::Create(TControl& control, QWidget* parent) {
         Bind(control, widget, [this, group, widget, &grid](const TChange&) {
             widget->SetCaption(CaptionText(group->Caption()));
             if (grid.Buttons.size() != group->Items().size()) {
-                for (QAbstractButton* button : grid.Buttons) delete button;
+                for (QAbstractButton* button : grid.Buttons) Discard(button);
                 grid.Buttons.clear();
                 for (int i = 0; i < group->Count(); ++i) {
                     auto* button = new QCheckBox(grid.Body);

@@ -121,7 +121,9 @@ protected:
         return RunProgram(PluginFolder() / "hamhost-gui", all, {},
                           {"DISPLAY=" + server_->Display(), "QT_QPA_PLATFORM=xcb",
                            "HKCU_REGISTRY_FILE=" + (profile / "hkcu.reg").string(), "XDG_RUNTIME_DIR=",
-                           "QT_SCALE_FACTOR=1"});
+                           "QT_SCALE_FACTOR=1",
+                           // No desktop session here: no message bus for Qt to look for.
+                           "DBUS_SESSION_BUS_ADDRESS=disabled:"});
     }
 
     // Keeps a picture for the documentation when asked to.
@@ -201,9 +203,10 @@ TEST_F(GuiHost, ImportThroughTheGraphicalDialogFillsTheCallbookTable)
     ASSERT_EQ(RunHamhost(profile, {"init"}).ExitCode, 0);
     fs::copy_file(demo / "download" / "DB.zip", profile / "download" / "DB.zip");
     const fs::path picture = dir / "CallbookImport-run.png";
-    const TRunResult run =
-        RunGui(profile, {"run", "Import Zemrak updates into Callbook", "--actions",
-                         HAM_SOURCE_DIR "/demo/CallbookImport.actions", "--final-screenshot", picture.string()});
+    const fs::path window = dir / "hamhost-gui.png";
+    const TRunResult run = RunGui(profile, {"run", "Import Zemrak updates into Callbook", "--actions",
+                                            HAM_SOURCE_DIR "/demo/CallbookImport.actions", "--final-screenshot",
+                                            picture.string(), "--window-screenshot", window.string()});
     EXPECT_EQ(run.ExitCode, 0) << run.Err;
     // The progress memo and bar as the window showed them when it closed.
     EXPECT_TRUE(Contains(run.Out, "Memo: * Done. Ins:")) << run.Out;
@@ -219,6 +222,8 @@ TEST_F(GuiHost, ImportThroughTheGraphicalDialogFillsTheCallbookTable)
     EXPECT_TRUE(Contains(run.Out, "Callbook rows: " + lines[1] + "\n")) << run.Out;
     EXPECT_EQ(PngSize(picture), std::make_pair(394, 350));
     Keep(picture, "CallbookImport-run.png");
+    EXPECT_EQ(PngSize(window), std::make_pair(900, 600));
+    Keep(window, "hamhost-gui.png");
 }
 
 } // namespace

@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 
 #include <cstdlib>
@@ -358,6 +359,34 @@ TEST(QtDriver, TheFormDecidesWhetherTheWindowCloses) {
     };
     EXPECT_EQ(show.Run(form), mrCancel);
     EXPECT_EQ(std::count(form.log.begin(), form.log.end(), "close"), 2);
+}
+
+TEST(QtDriver, ACloseDuringARunTakesEffectWhenTheRunHasFinished) {
+    TTestForm form;
+    int rounds = 0;
+    form.dbtRun.Ok().OnClick = [&] {
+        // Long work that lets the window breathe; the person presses Close meanwhile.
+        for (rounds = 0; rounds < 20; ++rounds) {
+            form.mProgress.Append("x\r\n");
+            form.psProgress.SetPercent((rounds + 1) * 5);
+            form.ProcessMessages();
+        }
+        form.log.push_back("run");
+    };
+    TShow show;
+    show.host.Shown = [&](QWidget* dialog) {
+        // Both clicks arrive through the dialog's own event loop.
+        QTimer::singleShot(0, dialog, [dialog] {
+            Click(Find<QPushButton>(dialog, "dbtRun.ok"));
+        });
+        QTimer::singleShot(0, dialog, [dialog] {
+            Click(Find<QPushButton>(dialog, "dbtRun.cancel"));
+        });
+        return QString();
+    };
+    EXPECT_EQ(show.Run(form), mrCancel);
+    EXPECT_EQ(rounds, 20);
+    EXPECT_EQ(form.log, (std::vector<std::string>{"activate", "run", "close"}));
 }
 
 TEST(QtDriver, TheHostWindowIsFoundByItsHandleAndOwnsTheDialog) {
