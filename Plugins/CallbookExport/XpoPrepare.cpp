@@ -53,6 +53,7 @@ bool TfrmXpoZemrak::ExportCallbook(const std::string& RefPath, const std::string
         OpenDatabase(adc, TargetPath);
     } catch (...) {
         adc.Close();
+        DeleteFile(TargetPath); // never leave a half-made export behind
         throw;
     }
     try {
@@ -67,6 +68,8 @@ bool TfrmXpoZemrak::ExportCallbook(const std::string& RefPath, const std::string
         } catch (...) {
             adc.Close();
         }
+        // A partly filled copy must not pass for a finished export.
+        DeleteFile(TargetPath);
         throw;
     }
     CloseDatabase(adc);
