@@ -176,6 +176,8 @@ QString TMainWindow::dialogShown(QWidget* dialog) {
     if (!Script.Active) return {};
     Print(QStringLiteral("Dialog: ") + dialog->windowTitle());
     Print(QStringLiteral("Client size: %1x%2").arg(dialog->width()).arg(dialog->height()));
+    const QPoint offset = dialog->frameGeometry().center() - frameGeometry().center();
+    Print(QStringLiteral("Centre offset: %1,%2").arg(offset.x()).arg(offset.y()));
     Print(QStringLiteral("Owner: %1, %2")
               .arg(dialog->parentWidget() == this ? QStringLiteral("main window") : QStringLiteral("none"))
               .arg(isEnabled() ? QStringLiteral("enabled") : QStringLiteral("disabled")));

@@ -12,6 +12,7 @@
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QGridLayout>
+#include <QHash>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -33,7 +34,6 @@
 
 #include <fstream>
 #include <iostream>
-#include <map>
 #include <vector>
 
 #include "Platform/Forms/Forms.h"
@@ -205,10 +205,12 @@ private:
     QVBoxLayout* column_ = nullptr;
     QHBoxLayout* statusBar_ = nullptr;
     std::vector<std::unique_ptr<TBinding>> bindings_;
-    std::map<const TControl*, QWidget*> widgets_;
-    std::map<const TControl*, QGridLayout*> groupGrids_;
-    std::map<const TControl*, std::pair<int, int>> groupCursor_;
-    std::map<const TControl*, TItemGrid> itemGrids_;
+    // Qt's containers: the standard map would make the plug-ins export a
+    // symbol of the standard library besides their two functions.
+    QHash<const TControl*, QWidget*> widgets_;
+    QHash<const TControl*, QGridLayout*> groupGrids_;
+    QHash<const TControl*, QPoint> groupCursor_; // next row (y) and column (x)
+    std::vector<std::unique_ptr<TItemGrid>> itemGrids_;
     std::vector<TControl*> memos_;
     int depth_ = 0;
     bool finished_ = false;
@@ -242,13 +244,13 @@ TBinding& TQtSession::Bind(TControl& control, QWidget* widget, std::function<voi
     TBinding* raw = binding.get();
     binding->Observer = control.AddObserver([raw](TControl&, const TChange& change) { raw->Sync(change); });
     widget->setObjectName(ToQ(control.Name()));
-    widgets_[&control] = widget;
+    widgets_.insert(&control, widget);
     bindings_.push_back(std::move(binding));
     return *raw;
 }
 
 void TQtSession::Refused(TControl* source, const std::string& message) {
-    QWidget* widget = source && widgets_.count(source) ? widgets_[source] : dialog_;
+    QWidget* widget = source ? widgets_.value(source, dialog_) : dialog_;
     if (Scripted()) {
         std::cerr << "line " << line_ << ": " << message << std::endl;
         return;
@@ -434,7 +436,7 @@ QWidget* TQtSession::Create(TControl& control, QWidget* parent) {
     if (auto* radio = dynamic_cast<TRadioGroup*>(&control)) {
         auto* widget = new TCaptionGroup(parent);
         auto* buttons = new QButtonGroup(widget);
-        TItemGrid& grid = itemGrids_[&control];
+        TItemGrid& grid = *itemGrids_.emplace_back(std::make_unique<TItemGrid>());
         grid.Body = widget->Body();
         grid.Columns = std::max(1, radio->Columns());
         Bind(control, widget, [this, radio, widget, buttons, &grid](const TChange&) {
@@ -467,7 +469,7 @@ QWidget* TQtSession::Create(TControl& control, QWidget* parent) {
     }
     if (auto* group = dynamic_cast<TCheckGroup*>(&control)) {
         auto* widget = new TCaptionGroup(parent);
-        TItemGrid& grid = itemGrids_[&control];
+        TItemGrid& grid = *itemGrids_.emplace_back(std::make_unique<TItemGrid>());
         grid.Body = widget->Body();
         grid.Columns = std::max(1, group->Columns());
         Bind(control, widget, [this, group, widget, &grid](const TChange&) {
@@ -641,7 +643,7 @@ QWidget* TQtSession::Create(TControl& control, QWidget* parent) {
         grid->setContentsMargins(4, 2, 0, 2);
         grid->setHorizontalSpacing(6);
         grid->setVerticalSpacing(4);
-        groupGrids_[&control] = grid;
+        groupGrids_.insert(&control, grid);
         Bind(control, widget, [groupBox, widget](const TChange&) {
             widget->SetCaption(CaptionText(groupBox->Caption()));
             SyncCommon(*groupBox, widget);
@@ -679,7 +681,8 @@ void TQtSession::FitItemGrids() {
     const QMargins margins = content->contentsMargins();
     const int available = width - margins.left() - margins.right() - content->spacing() -
                           (column_->count() ? column_->sizeHint().width() : 0);
-    for (auto& [control, grid] : itemGrids_) {
+    for (auto& entry : itemGrids_) {
+        TItemGrid& grid = *entry;
         int columns = grid.Columns;
         FillGrid(grid, columns);
         while (columns > 1 && grid.Body->sizeHint().width() > available) FillGrid(grid, --columns);
@@ -688,12 +691,13 @@ void TQtSession::FitItemGrids() {
 
 void TQtSession::Place(TControl& control, QWidget* widget) {
     TControl* parent = control.Parent();
-    if (parent && groupGrids_.count(parent)) {
+    if (QGridLayout* grid = parent ? groupGrids_.value(parent) : nullptr) {
         // A check box heads a new row of its group; the rest follow it.
-        auto& [row, column] = groupCursor_[parent];
-        if (dynamic_cast<TCheckBox*>(&control) && column > 0) ++row, column = 0;
-        groupGrids_[parent]->addWidget(widget, row, column++, ::Qt::AlignLeft | ::Qt::AlignVCenter);
-        groupGrids_[parent]->setColumnStretch(column, 1);
+        QPoint& cursor = groupCursor_[parent];
+        if (dynamic_cast<TCheckBox*>(&control) && cursor.x() > 0) cursor = QPoint(0, cursor.y() + 1);
+        grid->addWidget(widget, cursor.y(), cursor.x(), ::Qt::AlignLeft | ::Qt::AlignVCenter);
+        cursor.rx() += 1;
+        grid->setColumnStretch(cursor.x(), 1);
         return;
     }
     if (dynamic_cast<TDialogButtons*>(&control))
@@ -742,7 +746,7 @@ void TQtSession::Build() {
         if (dynamic_cast<TGroupBox*>(control) && !control->Parent()) Create(*control, dialog_);
     for (TControl* control : controls) {
         if (dynamic_cast<TGroupBox*>(control) && !control->Parent()) {
-            Place(*control, widgets_[control]);
+            Place(*control, widgets_.value(control));
             continue;
         }
         // The memo fills what is left at the foot of the panel.
@@ -751,8 +755,8 @@ void TQtSession::Build() {
             continue;
         }
         QWidget* parent = dialog_;
-        if (control->Parent() && groupGrids_.count(control->Parent()))
-            parent = static_cast<TCaptionGroup*>(widgets_[control->Parent()])->Body();
+        if (control->Parent() && groupGrids_.contains(control->Parent()))
+            parent = static_cast<TCaptionGroup*>(widgets_.value(control->Parent()))->Body();
         Place(*control, Create(*control, parent));
     }
     for (TControl* memo : memos_) panel_->addWidget(Create(*memo, dialog_), 1);
@@ -783,8 +787,7 @@ void TQtSession::Run() {
     QCoreApplication::processEvents();
     Act(nullptr, [this] { form_.FormActivate(); });
     if (finished_) return;
-    if (const TControl* active = form_.ActiveControl(); active && widgets_.count(active))
-        widgets_[active]->setFocus(::Qt::OtherFocusReason);
+    if (QWidget* active = widgets_.value(form_.ActiveControl())) active->setFocus(::Qt::OtherFocusReason);
     QCoreApplication::processEvents();
     const QString script = InvokeHost("dialogShown");
     if (finished_) return;

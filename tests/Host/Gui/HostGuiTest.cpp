@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -168,6 +169,14 @@ TEST_F(GuiHost, EachDialogOpensAsAWindowOwnedByTheHostWithItsCaptionAndClientSiz
         EXPECT_TRUE(Contains(run.Out, "Client size: " + size + "\n")) << run.Out;
         // Owned by the main window, which waits while the dialog is up.
         EXPECT_TRUE(Contains(run.Out, "Owner: main window, disabled\n")) << run.Out;
+        // Centred on it; without a window manager Qt keeps room for a title bar
+        // and borders it cannot measure (up to 10 pixels across, 40 down).
+        int dx = 999, dy = 999;
+        const std::size_t at = run.Out.find("Centre offset: ");
+        ASSERT_NE(at, std::string::npos) << run.Out;
+        ASSERT_EQ(std::sscanf(run.Out.c_str() + at, "Centre offset: %d,%d", &dx, &dy), 2);
+        EXPECT_LE(std::abs(dx), 10) << run.Out;
+        EXPECT_LE(std::abs(dy), 40) << run.Out;
         // No message box came up: the demo logger is installed.
         EXPECT_FALSE(Contains(run.Err, "Fatal error")) << run.Err;
         ASSERT_TRUE(fs::exists(picture));
