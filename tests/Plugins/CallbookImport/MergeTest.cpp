@@ -40,7 +40,7 @@ bool ResolveQ1(std::string_view callsign, TCallsignCountry& country)
 
 } // namespace
 
-TEST(Merge, WorkedExampleGivesTheInsertAndTheUpdate)
+TEST(ImportMerge, WorkedExampleGivesTheInsertAndTheUpdate)
 {
     TUpdateRecord record = Record("Q1ABC");
     record.Name = "Ivan";
@@ -57,7 +57,7 @@ TEST(Merge, WorkedExampleGivesTheInsertAndTheUpdate)
     EXPECT_EQ(managerError, "");
 }
 
-TEST(Merge, CollectedPairs)
+TEST(ImportMerge, CollectedPairs)
 {
     struct Case {
         const char* what;
@@ -135,7 +135,7 @@ TEST(Merge, CollectedPairs)
     }
 }
 
-TEST(Merge, ResolverAskedOnlyForTheCountryItem)
+TEST(ImportMerge, ResolverAskedOnlyForTheCountryItem)
 {
     int asked = 0;
     auto counting = [&asked](std::string_view callsign, TCallsignCountry& country) {
@@ -151,7 +151,7 @@ TEST(Merge, ResolverAskedOnlyForTheCountryItem)
     EXPECT_EQ(Pairs(fields), "") << "the callsign goes to the resolver as read, blanks and all";
 }
 
-TEST(Merge, ExistingValueCheckDropsFilledColumns)
+TEST(ImportMerge, ExistingValueCheckDropsFilledColumns)
 {
     struct Case {
         const char* what;
@@ -186,13 +186,13 @@ TEST(Merge, ExistingValueCheckDropsFilledColumns)
     EXPECT_EQ(asked, (std::vector<std::string>{"C", "B", "A"}));
 }
 
-TEST(Merge, BooleanColumns)
+TEST(ImportMerge, BooleanColumns)
 {
     for (const char* column : {"CHK", "Use_BUREAU", "Use_DIRECT"}) EXPECT_TRUE(IsBooleanColumn(column)) << column;
     for (const char* column : {"OMNAME", "chk", "USE_BUREAU", "NOTES"}) EXPECT_FALSE(IsBooleanColumn(column)) << column;
 }
 
-TEST(Merge, StatementsQuoteTheCallsign)
+TEST(ImportMerge, StatementsQuoteTheCallsign)
 {
     TListFields fields{{"OMNAME", "'x'"}};
     EXPECT_EQ(BuildInsert("O'K1", fields), "INSERT INTO CALLBOOK(OMCALL,OMNAME) VALUES('O''K1','x')");

@@ -14,9 +14,9 @@
 
 namespace {
 
-class Resolver : public ::testing::Test {
+class ImportResolver : public ::testing::Test {
 protected:
-    Resolver() : dir_("resolver")
+    ImportResolver() : dir_("resolver")
     {
         THost::InitProfile(dir_.Path());
         THostOptions options;
@@ -70,7 +70,7 @@ protected:
 
 } // namespace
 
-TEST_F(Resolver, StatementsSelectRowsValidToday)
+TEST_F(ImportResolver, StatementsSelectRowsValidToday)
 {
     EXPECT_EQ(DictionaryStatement("UNIQUECALL", Today),
               "SELECT * FROM UNIQUECALL WHERE (CALLSIGN IS NOT NULL AND CALLSIGN>\"\") AND (ENDDATE IS NULL OR "
@@ -97,7 +97,7 @@ TEST_F(Resolver, StatementsSelectRowsValidToday)
     EXPECT_EQ(DateTimeToCanonical(dictionary_.Countries()[1].StartDate), "2024-06-15 00:00:00");
 }
 
-TEST_F(Resolver, FirstWholeMatchInTableAndIdOrder)
+TEST_F(ImportResolver, FirstWholeMatchInTableAndIdOrder)
 {
     // Inserted out of ID order: the ID decides.
     Country(20, "Q[A-Z0-9/]*", "QLATE");
@@ -129,7 +129,7 @@ TEST_F(Resolver, FirstWholeMatchInTableAndIdOrder)
     for (const Case& c : cases) EXPECT_EQ(Resolve(c.callsign), c.expected) << c.callsign;
 }
 
-TEST_F(Resolver, NotFoundLeavesTheOutputsAlone)
+TEST_F(ImportResolver, NotFoundLeavesTheOutputsAlone)
 {
     Country(1, "Q[A-Z0-9/]*", "Q");
     Load();
@@ -140,7 +140,7 @@ TEST_F(Resolver, NotFoundLeavesTheOutputsAlone)
               "cpdmiq");
 }
 
-TEST_F(Resolver, BrokenExpressionFailsWhenACallsignReachesIt)
+TEST_F(ImportResolver, BrokenExpressionFailsWhenACallsignReachesIt)
 {
     Country(1, "Q1[A-Z0-9/]*", "Q1");
     Country(2, "(Q2", "BROKEN");
@@ -150,7 +150,7 @@ TEST_F(Resolver, BrokenExpressionFailsWhenACallsignReachesIt)
     EXPECT_THROW(Resolve("Q3ABC"), EParserError);
 }
 
-TEST_F(Resolver, ClearEmptiesTheLists)
+TEST_F(ImportResolver, ClearEmptiesTheLists)
 {
     Unique(1, "Q1ABC", "Q1");
     Province(1, "Q2[A-Z0-9/]*", "Q2");
@@ -165,7 +165,7 @@ TEST_F(Resolver, ClearEmptiesTheLists)
 
 // The indexed resolver answers as a scan of every expression in order does,
 // over the real dictionary and callsigns made from its own expressions.
-TEST_F(Resolver, RealDictionaryAgreesWithAnInOrderScan)
+TEST_F(ImportResolver, RealDictionaryAgreesWithAnInOrderScan)
 {
     std::ifstream in(SharedDataDir() / "dictionary.sql");
     ASSERT_TRUE(in) << "dictionary.sql not found";
