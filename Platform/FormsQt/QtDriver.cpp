@@ -32,6 +32,7 @@
 
 #include <dlfcn.h>
 
+#include <chrono>
 #include <fstream>
 #include <iostream>
 #include <vector>
@@ -221,8 +222,11 @@ private:
 
 } // namespace
 
+constexpr std::chrono::milliseconds PumpInterval{16};
+
 struct TQtModalDriver::TImpl {
     QPointer<QWidget> Owner;
+    std::chrono::steady_clock::time_point LastPump{};
     std::optional<std::uint32_t> HostHandle;
     std::vector<TQtSession*> Sessions;
     int BusyDepth = 0;
@@ -886,7 +890,15 @@ void TQtModalDriver::RunModal(TForm& form) {
     session.Run();
 }
 
-void TQtModalDriver::ProcessMessages(TForm&) { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+void TQtModalDriver::ProcessMessages(TForm&) {
+    // A run calls this for every record; drawing the window each time would
+    // cost more than the record. The window catches up at most every frame,
+    // and at once when the run has been quiet for a frame.
+    const auto now = std::chrono::steady_clock::now();
+    if (now - impl_->LastPump < PumpInterval) return;
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    impl_->LastPump = std::chrono::steady_clock::now();
+}
 
 std::optional<std::string> TQtModalDriver::ExecuteFileDialog(TForm& owner, const TFileDialog& dialog) {
     TQtSession* session = impl_->Find(owner);
