@@ -4,6 +4,8 @@
 #include "PluginAPI/Plugins/Helpers.h"
 #include "Platform/Unicode/Unicode.h"
 
+#include <optional>
+
 const char* const UseFieldKeys[UseFieldCount] = {
     nullptr, "Bureau", "Born", "Name", "Direct", "SK", "QTH", "Email", "Skype", "State", "QSLvia", "DXCC", "Grid", "Aka",
 };
@@ -180,13 +182,14 @@ void TfrmImpZemrak::cgUseFieldsChange() { CheckActions(); }
 
 void TfrmImpZemrak::dbtUpdateClickOk()
 {
-    Forms::TBusyCursor busy(*this);
+    std::optional<Forms::TBusyCursor> busy(std::in_place, *this);
     const std::string appPath = HostParameter("APPPATH");
     const std::string appName = HostParameter("APPNAME");
     const std::string source = Trim(edSource.Text());
 
     if (Location == LocationInternet && UpperCase(source).find("HTTPS://") != std::string::npos &&
         !HttpsAvailable()) {
+        busy.reset();
         const std::string text = "Not found libraries for secure web connection:\r\n"
                                  "please put libeay32.dll and ssleay32.dll in application folder\r\n\"" +
                                  appPath + "\"\r\nand restart " + appName + " application.";
@@ -204,6 +207,7 @@ void TfrmImpZemrak::dbtUpdateClickOk()
             BOOL32 exists = 0;
             CheckHostResult(Server->TableExists(WideString(table).c_bstr(), &exists));
             if (!exists) {
+                busy.reset();
                 MessageBox("You need to load actual dictionary data from Internet\r\n"
                            "or local source, use menu: Set -> Countries list.",
                            "Missing information", 1);

@@ -207,7 +207,7 @@ bool TfrmImpZemrak::ImportUpdates(int Location, const std::string& Source)
 void TfrmImpZemrak::FinishRun(std::uint64_t Start, const TMergeCounters& Counters, std::string& Elapsed)
 {
     const std::uint64_t ms = Clock->TickCount() - Start;
-    Elapsed = FormatDateTime("hh:nn:ss", static_cast<double>(ms) / 86400000.0, InvariantFormatSettings());
+    Elapsed = FormatDateTime("hh:nn:ss", static_cast<double>(ms) / 86400000.0);
     MsgProgress(0,
                 "* Done. Ins:" + std::to_string(Counters.Ins) + ", Upd:" + std::to_string(Counters.Upd) +
                     ", Err:" + std::to_string(Counters.Err) + " (" + Elapsed + ")",
