@@ -15,6 +15,7 @@
 #include "Platform/Zip/Zip.h"
 #include "Plugins/CallbookExport/uXpoZemrak.h"
 #include "bench/Common/DataGen.h"
+#include "bench/Common/Fill.h"
 #include "bench/Common/Floor.h"
 
 #include <cstdio>
@@ -22,22 +23,6 @@
 #include <fstream>
 
 namespace {
-
-void FillHost(const fs::path& file, const std::vector<std::string>& jet)
-{
-    THostDb db = OpenHostDatabase(file, false);
-    ExecScript(db.get(), "BEGIN");
-    for (const auto& statement : jet) ExecScript(db.get(), JetToSqlite(statement));
-    ExecScript(db.get(), "COMMIT");
-}
-
-void FillLogger(const std::string& file, const std::vector<std::string>& jet)
-{
-    TSqliteDatabase db(file, TSqliteOptions{});
-    db.Exec("BEGIN");
-    for (const auto& statement : jet) ExecuteJetStatement(db, statement);
-    db.Exec("COMMIT");
-}
 
 // The floor's copy: the reference database with its CALLBOOK rebuilt empty,
 // as the run's rebuild statements leave it.
@@ -155,7 +140,7 @@ int main(int argc, char** argv)
             std::vector<std::string> inserts;
             inserts.reserve(hostStations.size());
             for (const auto& s : hostStations) inserts.push_back(HostCallbookInsert(s));
-            FillHost(profile / "host.db", inserts);
+            FillHostDatabase(profile / "host.db", inserts);
         }
         const fs::path install = work / "zemrak";
         fs::create_directories(install / "db");
@@ -164,7 +149,7 @@ int main(int argc, char** argv)
         {
             std::vector<std::string> inserts;
             for (const auto& s : referenceStations) inserts.push_back(LoggerCallbookInsert(s));
-            FillLogger(reference, inserts);
+            FillLoggerDatabase(reference, inserts);
         }
         WriteRegistryString((work / "hkcu.reg").string(), "HKEY_CURRENT_USER\\Software\\Zemrak_Log3", "InstallPath",
                             install.string() + "/");

@@ -17,6 +17,7 @@
 #include "Platform/Zip/Zip.h"
 #include "Plugins/CallbookImport/uImpZemrak.h"
 #include "bench/Common/DataGen.h"
+#include "bench/Common/Fill.h"
 #include "bench/Common/Floor.h"
 
 #include <malloc.h>
@@ -27,22 +28,6 @@
 #include <optional>
 
 namespace {
-
-void FillHost(const fs::path& file, const std::vector<std::string>& jet)
-{
-    THostDb db = OpenHostDatabase(file, false);
-    ExecScript(db.get(), "BEGIN");
-    for (const auto& statement : jet) ExecScript(db.get(), JetToSqlite(statement));
-    ExecScript(db.get(), "COMMIT");
-}
-
-void FillLogger(const std::string& file, const std::vector<std::string>& jet)
-{
-    TSqliteDatabase db(file, TSqliteOptions{});
-    db.Exec("BEGIN");
-    for (const auto& statement : jet) ExecuteJetStatement(db, statement);
-    db.Exec("COMMIT");
-}
 
 // Peak resident memory of this process in MiB (VmHWM), and its reset.
 double PeakMiB()
@@ -89,7 +74,7 @@ int main(int argc, char** argv)
 
             std::vector<std::string> inserts = ReadStatementLines(InstalledDictionary());
             for (const auto& s : hostStations) inserts.push_back(HostCallbookInsert(s));
-            FillHost(profile / "host.db", inserts);
+            FillHostDatabase(profile / "host.db", inserts);
 
             const std::string database = (work / "DB.mdb").string();
             CreateReferenceDatabaseFile(database);
@@ -98,7 +83,7 @@ int main(int argc, char** argv)
                 inserts.push_back(LoggerCallbookInsert(s));
                 callsigns.push_back(s.Call);
             }
-            FillLogger(database, inserts);
+            FillLoggerDatabase(database, inserts);
             CreateZipArchive(package.string(), {database});
             fs::remove(database);
             std::printf("data: package of %zu records (%zu known to the host), host callbook of %zu stations, "

@@ -14,28 +14,13 @@
 #include "Platform/Registry/Registry.h"
 #include "Plugins/CallbookStore/uStoZemrakcb.h"
 #include "bench/Common/DataGen.h"
+#include "bench/Common/Fill.h"
 #include "bench/Common/Floor.h"
 
 #include <cstdio>
 #include <cstdlib>
 
 namespace {
-
-void FillHost(const fs::path& file, const std::vector<std::string>& jet)
-{
-    THostDb db = OpenHostDatabase(file, false);
-    ExecScript(db.get(), "BEGIN");
-    for (const auto& statement : jet) ExecScript(db.get(), JetToSqlite(statement));
-    ExecScript(db.get(), "COMMIT");
-}
-
-void FillLogger(const std::string& file, const std::vector<std::string>& jet)
-{
-    TSqliteDatabase db(file, TSqliteOptions{});
-    db.Exec("BEGIN");
-    for (const auto& statement : jet) ExecuteJetStatement(db, statement);
-    db.Exec("COMMIT");
-}
 
 } // namespace
 
@@ -66,7 +51,7 @@ int main(int argc, char** argv)
             std::vector<std::string> inserts;
             inserts.reserve(hostStations.size());
             for (const auto& s : hostStations) inserts.push_back(HostCallbookInsert(s));
-            FillHost(profile / "host.db", inserts);
+            FillHostDatabase(profile / "host.db", inserts);
         }
         const fs::path install = work / "zemrak";
         fs::create_directories(install / "db");
@@ -76,7 +61,7 @@ int main(int argc, char** argv)
             std::vector<std::string> inserts;
             inserts.reserve(loggerStations.size());
             for (const auto& s : loggerStations) inserts.push_back(LoggerCallbookInsert(s));
-            FillLogger(reference, inserts);
+            FillLoggerDatabase(reference, inserts);
         }
         WriteRegistryString((work / "hkcu.reg").string(), "HKEY_CURRENT_USER\\Software\\Zemrak_Log3", "InstallPath",
                             install.string() + "/");

@@ -9,6 +9,7 @@
 #include "Host/HostDatabase.h"
 #include "Platform/JetSql/JetSql.h"
 #include "bench/Common/DataGen.h"
+#include "bench/Common/Fill.h"
 #include "bench/Common/Floor.h"
 
 #include <cstdio>
@@ -23,14 +24,6 @@ void Check(HRESULT hr, const char* what)
         std::fprintf(stderr, "%s failed (0x%08X)\n", what, static_cast<unsigned>(hr));
         std::exit(1);
     }
-}
-
-void Fill(const fs::path& database, const std::vector<std::string>& jet)
-{
-    THostDb db = OpenHostDatabase(database, false);
-    ExecScript(db.get(), "BEGIN");
-    for (const auto& statement : jet) ExecScript(db.get(), JetToSqlite(statement));
-    ExecScript(db.get(), "COMMIT");
 }
 
 } // namespace
@@ -53,7 +46,7 @@ int main(int argc, char** argv)
         std::vector<std::string> inserts;
         inserts.reserve(rows);
         for (const auto& s : stations) inserts.push_back(HostCallbookInsert(s));
-        Fill(profile / "host.db", inserts);
+        FillHostDatabase(profile / "host.db", inserts);
         std::printf("callbook: %zu rows written in %.2f s\n", rows, watch.Seconds());
 
         // Lookups: nine in ten find their station, in random order.

@@ -12,6 +12,7 @@
 #include "Platform/Unicode/Unicode.h"
 #include "Plugins/LogAppend/uAppZemrak.h"
 #include "bench/Common/DataGen.h"
+#include "bench/Common/Fill.h"
 #include "bench/Common/Floor.h"
 
 #include <cstdio>
@@ -26,17 +27,10 @@ constexpr const char* LoggerTable = "LOG_BENCH";
 
 void RunAll(const std::string& file, const std::vector<std::string>& jet, bool host)
 {
-    if (host) {
-        THostDb db = OpenHostDatabase(file, false);
-        ExecScript(db.get(), "BEGIN");
-        for (const auto& statement : jet) ExecScript(db.get(), JetToSqlite(statement));
-        ExecScript(db.get(), "COMMIT");
-        return;
-    }
-    TSqliteDatabase db(file, TSqliteOptions{});
-    db.Exec("BEGIN");
-    for (const auto& statement : jet) db.Exec(JetToSqlite(statement));
-    db.Exec("COMMIT");
+    if (host)
+        FillHostDatabase(file, jet);
+    else
+        FillLoggerDatabase(file, jet);
 }
 
 std::string Key(const std::string& call, TDateTime start) { return UpperCase(call) + " " + SqlMoment(start); }
