@@ -9,12 +9,14 @@ constexpr int PageSize = 256;
 // Runs one statement to its end, row by row.
 template <class Row> bool Each(sqlite3* db, const QString& sql, qint64 bound, Row&& row) {
     sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &stmt, nullptr) != SQLITE_OK || !stmt) {
+    if (sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &stmt, nullptr) != SQLITE_OK ||
+        !stmt) {
         sqlite3_finalize(stmt);
         return false;
     }
     if (sqlite3_bind_parameter_count(stmt) > 0) sqlite3_bind_int64(stmt, 1, bound);
-    while (sqlite3_step(stmt) == SQLITE_ROW) row(stmt);
+    while (sqlite3_step(stmt) == SQLITE_ROW)
+        row(stmt);
     sqlite3_finalize(stmt);
     return true;
 }
@@ -26,7 +28,10 @@ QString Text(sqlite3_stmt* stmt, int column) {
 
 } // namespace
 
-TCallbookModel::TCallbookModel(sqlite3* db, QObject* parent) : QAbstractTableModel(parent), db_(db) { Reload(); }
+TCallbookModel::TCallbookModel(sqlite3* db, QObject* parent)
+    : QAbstractTableModel(parent), db_(db) {
+    Reload();
+}
 
 void TCallbookModel::Reload() {
     beginResetModel();
@@ -41,7 +46,9 @@ void TCallbookModel::Reload() {
     endResetModel();
 }
 
-int TCallbookModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : int(rows_.size()); }
+int TCallbookModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : int(rows_.size());
+}
 
 int TCallbookModel::columnCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : int(columns_.size());
@@ -55,7 +62,8 @@ QVariant TCallbookModel::data(const QModelIndex& index, int role) const {
 
 QVariant TCallbookModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (role != Qt::DisplayRole) return {};
-    if (orientation == Qt::Horizontal) return section < columns_.size() ? QVariant(columns_[section]) : QVariant();
+    if (orientation == Qt::Horizontal)
+        return section < columns_.size() ? QVariant(columns_[section]) : QVariant();
     return section + 1;
 }
 
@@ -70,11 +78,13 @@ void TCallbookModel::fetchMore(const QModelIndex& parent) {
     qint64 last = lastRowId_;
     const int width = int(columns_.size());
     Each(db_,
-         QStringLiteral("SELECT rowid, * FROM CALLBOOK WHERE rowid > ?1 ORDER BY rowid LIMIT %1").arg(PageSize),
+         QStringLiteral("SELECT rowid, * FROM CALLBOOK WHERE rowid > ?1 ORDER BY rowid LIMIT %1")
+             .arg(PageSize),
          lastRowId_, [&](sqlite3_stmt* stmt) {
              last = sqlite3_column_int64(stmt, 0);
              QStringList row;
-             for (int c = 0; c < width; ++c) row << Text(stmt, c + 1);
+             for (int c = 0; c < width; ++c)
+                 row << Text(stmt, c + 1);
              page.push_back(row);
          });
     if (page.isEmpty()) {

@@ -29,14 +29,20 @@ constexpr int LogTailLines = 500;
 // Where a plug-in's command goes, by the kind it reports.
 QString MenuOfKind(std::int32_t kind) {
     switch (kind) {
-    case 0: return QStringLiteral("&Export");
-    case 1: return QStringLiteral("&Logbook");
-    case 2: return QStringLiteral("&Import");
-    default: return QStringLiteral("&Plug-ins");
+    case 0:
+        return QStringLiteral("&Export");
+    case 1:
+        return QStringLiteral("&Logbook");
+    case 2:
+        return QStringLiteral("&Import");
+    default:
+        return QStringLiteral("&Plug-ins");
     }
 }
 
-void Print(const QString& text) { std::cout << text.toStdString() << std::endl; }
+void Print(const QString& text) {
+    std::cout << text.toStdString() << std::endl;
+}
 
 } // namespace
 
@@ -82,7 +88,8 @@ TMainWindow::TMainWindow(const std::filesystem::path& profile) : profile_(profil
     file->addAction(QStringLiteral("&Reload callbook"), this, [this] { ReloadCallbook(); });
     file->addSeparator();
     file->addAction(QStringLiteral("E&xit"), this, [this] { close(); });
-    statusBar()->showMessage(QStringLiteral("Profile: ") + QString::fromStdString(profile.string()));
+    statusBar()->showMessage(QStringLiteral("Profile: ") +
+                             QString::fromStdString(profile.string()));
     LoadLogTail();
 }
 
@@ -109,6 +116,9 @@ void TMainWindow::Attach(THost& host) {
         QAction* action = menu->addAction(caption, this, [this, caption] { RunCommand(caption); });
         action->setStatusTip(QString::fromStdString(command.Item->Hint));
         action->setEnabled(command.Item->Enabled);
+        if (Script.Active)
+            Print(QStringLiteral("Menu: ") + QString(menuName).remove(u'&') +
+                  QStringLiteral(" > ") + caption);
     }
     if (menus.empty()) menuBar()->addMenu(QStringLiteral("&Plug-ins"))->setEnabled(false);
 }
@@ -131,7 +141,8 @@ void TMainWindow::ReloadCallbook() {
 
 int TMainWindow::CallbookRows() {
     if (!callbook_) return 0;
-    while (callbook_->canFetchMore({})) callbook_->fetchMore({});
+    while (callbook_->canFetchMore({}))
+        callbook_->fetchMore({});
     return callbook_->rowCount();
 }
 
@@ -169,7 +180,8 @@ void TMainWindow::Message(const std::string& caption, const std::string& text) {
         return;
     }
     QWidget* parent = QApplication::activeModalWidget();
-    QMessageBox::information(parent ? parent : this, QString::fromStdString(caption), QString::fromStdString(text));
+    QMessageBox::information(parent ? parent : this, QString::fromStdString(caption),
+                             QString::fromStdString(text));
 }
 
 QString TMainWindow::dialogShown(QWidget* dialog) {
@@ -179,7 +191,8 @@ QString TMainWindow::dialogShown(QWidget* dialog) {
     const QPoint offset = dialog->frameGeometry().center() - frameGeometry().center();
     Print(QStringLiteral("Centre offset: %1,%2").arg(offset.x()).arg(offset.y()));
     Print(QStringLiteral("Owner: %1, %2")
-              .arg(dialog->parentWidget() == this ? QStringLiteral("main window") : QStringLiteral("none"))
+              .arg(dialog->parentWidget() == this ? QStringLiteral("main window")
+                                                  : QStringLiteral("none"))
               .arg(isEnabled() ? QStringLiteral("enabled") : QStringLiteral("disabled")));
     // The highest value the bar shows during the run (a run may end by resetting it).
     progressPeak_ = -1;
@@ -190,7 +203,8 @@ QString TMainWindow::dialogShown(QWidget* dialog) {
     }
     if (!Script.Screenshot.isEmpty()) {
         if (!dialog->grab().save(Script.Screenshot))
-            std::cerr << "hamhost-gui: cannot write " << Script.Screenshot.toStdString() << std::endl;
+            std::cerr << "hamhost-gui: cannot write " << Script.Screenshot.toStdString()
+                      << std::endl;
     }
     return Script.Actions;
 }
@@ -204,6 +218,7 @@ void TMainWindow::dialogClosing(QWidget* dialog) {
             Print(QStringLiteral("Memo: ") + line);
     if (!Script.FinalScreenshot.isEmpty()) {
         if (!dialog->grab().save(Script.FinalScreenshot))
-            std::cerr << "hamhost-gui: cannot write " << Script.FinalScreenshot.toStdString() << std::endl;
+            std::cerr << "hamhost-gui: cannot write " << Script.FinalScreenshot.toStdString()
+                      << std::endl;
     }
 }

@@ -21,8 +21,8 @@ class TCallbookModel;
 struct TScriptedRun {
     bool Active = false;
     QString Actions;
-    QString Screenshot;      // when the dialog is shown
-    QString FinalScreenshot; // when it is about to close
+    QString Screenshot;       // when the dialog is shown
+    QString FinalScreenshot;  // when it is about to close
     QString WindowScreenshot; // the main window after the command
 };
 

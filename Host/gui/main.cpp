@@ -23,15 +23,14 @@ constexpr const char* Usage =
     "       prints its caption and client size and saves its pictures, then the program ends\n"
     "       (--window-screenshot: the main window once the command has finished)\n";
 
-fs::path DefaultProfile()
-{
-    if (const char* data = std::getenv("XDG_DATA_HOME"); data && *data) return fs::path(data) / "hamhost";
+fs::path DefaultProfile() {
+    if (const char* data = std::getenv("XDG_DATA_HOME"); data && *data)
+        return fs::path(data) / "hamhost";
     const char* home = std::getenv("HOME");
     return fs::path(home ? home : ".") / ".local/share/hamhost";
 }
 
-fs::path ProgramFolder()
-{
+fs::path ProgramFolder() {
     std::error_code ec;
     auto exe = fs::read_symlink("/proc/self/exe", ec);
     return ec ? fs::current_path() : exe.parent_path();
@@ -44,8 +43,7 @@ struct TArguments {
 };
 
 // False for arguments that make no sense.
-bool Parse(const std::vector<std::string>& args, TArguments& parsed)
-{
+bool Parse(const std::vector<std::string>& args, TArguments& parsed) {
     std::size_t i = 0;
     for (; i < args.size() && args[i].rfind("--", 0) == 0; ++i) {
         if (args[i] == "--profile" && i + 1 < args.size())
@@ -81,8 +79,7 @@ bool Parse(const std::vector<std::string>& args, TArguments& parsed)
 
 } // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     TArguments parsed;
     parsed.Options.AppPath = ProgramFolder();
     parsed.Options.PluginDir = parsed.Options.AppPath;
@@ -99,7 +96,8 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("hamhost"));
     QApplication::setApplicationDisplayName(QStringLiteral("hamhost"));
-    if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion"))) QApplication::setStyle(fusion);
+    if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion")))
+        QApplication::setStyle(fusion);
 
     TMainWindow window(profile);
     window.Script = parsed.Script;
@@ -110,7 +108,9 @@ int main(int argc, char** argv)
         window.Command(name, parameter);
     };
     options.OnModal = [&](bool begin) { window.Modal(begin); };
-    options.OnMessage = [&](const std::string& caption, const std::string& text) { window.Message(caption, text); };
+    options.OnMessage = [&](const std::string& caption, const std::string& text) {
+        window.Message(caption, text);
+    };
 
     std::optional<THost> host;
     try {
@@ -120,7 +120,8 @@ int main(int argc, char** argv)
         if (parsed.Run) {
             std::cerr << "hamhost-gui: " << error.what() << "\n";
         } else {
-            QMessageBox::critical(nullptr, QStringLiteral("hamhost"), QString::fromUtf8(error.what()));
+            QMessageBox::critical(nullptr, QStringLiteral("hamhost"),
+                                  QString::fromUtf8(error.what()));
         }
         return 1;
     }
@@ -140,8 +141,9 @@ int main(int argc, char** argv)
     int code = 0;
     QTimer::singleShot(0, &window, [&] {
         const auto& menu = host->Menu();
-        const bool known = std::any_of(menu.begin(), menu.end(),
-                                       [&](const TMenuCommand& c) { return c.Item->Caption == *parsed.Run; });
+        const bool known = std::any_of(menu.begin(), menu.end(), [&](const TMenuCommand& c) {
+            return c.Item->Caption == *parsed.Run;
+        });
         if (!known) {
             std::cerr << "hamhost-gui: No menu command \"" << *parsed.Run << "\"\n";
             code = 2;
@@ -149,8 +151,10 @@ int main(int argc, char** argv)
             code = window.RunCommand(QString::fromStdString(*parsed.Run)) < 0 ? 1 : 0;
             std::cout << "Refreshes: " << window.Refreshes() << "\n"
                       << "Callbook rows: " << window.CallbookRows() << std::endl;
-            if (!parsed.Script.WindowScreenshot.isEmpty() && !window.grab().save(parsed.Script.WindowScreenshot))
-                std::cerr << "hamhost-gui: cannot write " << parsed.Script.WindowScreenshot.toStdString() << "\n";
+            if (!parsed.Script.WindowScreenshot.isEmpty() &&
+                !window.grab().save(parsed.Script.WindowScreenshot))
+                std::cerr << "hamhost-gui: cannot write "
+                          << parsed.Script.WindowScreenshot.toStdString() << "\n";
         }
         QApplication::quit();
     });

@@ -10,10 +10,10 @@
 #include <QDoubleSpinBox>
 #include <QEventLoop>
 #include <QFileDialog>
-#include <QGuiApplication>
 #include <QGridLayout>
-#include <QHash>
+#include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QHash>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -62,9 +62,15 @@ const bool qtKeptLoaded = [] {
     return true;
 }();
 
-QString ToQ(std::string_view text) { return QString::fromUtf8(text.data(), qsizetype(text.size())); }
-std::string FromQ(const QString& text) { return text.toStdString(); }
-QString CaptionText(const std::string& caption) { return ToQ(StripAccelerator(caption)); }
+QString ToQ(std::string_view text) {
+    return QString::fromUtf8(text.data(), qsizetype(text.size()));
+}
+std::string FromQ(const QString& text) {
+    return text.toStdString();
+}
+QString CaptionText(const std::string& caption) {
+    return ToQ(StripAccelerator(caption));
+}
 
 // The dialogs were laid out for Tahoma 8 pt (11 pixels); pixels keep the
 // layout independent of the screen's resolution.
@@ -92,7 +98,8 @@ void SyncCommon(const TControl& control, QWidget* widget) {
 // A read-only one-line edit shows the info-tip colours: it displays a value
 // the dialog found rather than one the user gives.
 void SetInfoColours(QWidget* widget, bool info) {
-    QPalette palette = widget->parentWidget() ? widget->parentWidget()->palette() : QApplication::palette();
+    QPalette palette =
+        widget->parentWidget() ? widget->parentWidget()->palette() : QApplication::palette();
     if (info) {
         palette.setColor(QPalette::Base, palette.color(QPalette::ToolTipBase));
         palette.setColor(QPalette::Text, palette.color(QPalette::ToolTipText));
@@ -105,7 +112,8 @@ void SetInfoColours(QWidget* widget, bool info) {
 void SetLocked(QAbstractButton* button, bool locked) {
     button->setAttribute(::Qt::WA_TransparentForMouseEvents, locked);
     button->setFocusPolicy(locked ? ::Qt::NoFocus : ::Qt::StrongFocus);
-    QPalette palette = button->parentWidget() ? button->parentWidget()->palette() : QApplication::palette();
+    QPalette palette =
+        button->parentWidget() ? button->parentWidget()->palette() : QApplication::palette();
     if (locked) palette.setColor(QPalette::Base, palette.color(QPalette::Button));
     button->setPalette(palette);
 }
@@ -162,9 +170,11 @@ struct TItemGrid {
 // and, when the host asks for it, the script that plays the user.
 class TQtSession {
 public:
-    TQtSession(TQtModalDriver& driver, TForm& form, QWidget* owner) : driver_(driver), form_(form), owner_(owner) {}
+    TQtSession(TQtModalDriver& driver, TForm& form, QWidget* owner)
+        : driver_(driver), form_(form), owner_(owner) {}
     ~TQtSession() {
-        for (auto& binding : bindings_) binding->Control->RemoveObserver(binding->Observer);
+        for (auto& binding : bindings_)
+            binding->Control->RemoveObserver(binding->Observer);
         delete dialog_;
     }
     TQtSession(const TQtSession&) = delete;
@@ -193,7 +203,9 @@ private:
     // handler is running any more.
     void Act(TControl* source, const std::function<void()>& action);
     void Refused(TControl* source, const std::string& message);
-    void RequestClose() { Act(nullptr, [this] { form_.Close(); }); }
+    void RequestClose() {
+        Act(nullptr, [this] { form_.Close(); });
+    }
     void TryFinish();
     void Finish();
     QString InvokeHost(const char* method);
@@ -240,13 +252,15 @@ struct TQtModalDriver::TImpl {
 
 // --- building the window -----------------------------------------------------
 
-TBinding& TQtSession::Bind(TControl& control, QWidget* widget, std::function<void(const TChange&)> sync) {
+TBinding& TQtSession::Bind(TControl& control, QWidget* widget,
+                           std::function<void(const TChange&)> sync) {
     auto binding = std::make_unique<TBinding>();
     binding->Control = &control;
     binding->Widget = widget;
     binding->Sync = std::move(sync);
     TBinding* raw = binding.get();
-    binding->Observer = control.AddObserver([raw](TControl&, const TChange& change) { raw->Sync(change); });
+    binding->Observer =
+        control.AddObserver([raw](TControl&, const TChange& change) { raw->Sync(change); });
     widget->setObjectName(ToQ(control.Name()));
     widgets_.insert(&control, widget);
     bindings_.push_back(std::move(binding));
@@ -309,7 +323,8 @@ QString TQtSession::InvokeHost(const char* method) {
     const QMetaMethod invoked = meta->method(index);
     QWidget* dialog = dialog_;
     if (invoked.returnType() == QMetaType::QString)
-        invoked.invoke(owner_, ::Qt::DirectConnection, Q_RETURN_ARG(QString, answer), Q_ARG(QWidget*, dialog));
+        invoked.invoke(owner_, ::Qt::DirectConnection, Q_RETURN_ARG(QString, answer),
+                       Q_ARG(QWidget*, dialog));
     else
         invoked.invoke(owner_, ::Qt::DirectConnection, Q_ARG(QWidget*, dialog));
     return answer;
@@ -342,8 +357,9 @@ QWidget* TQtSession::Create(TControl& control, QWidget* parent) {
             layout->addWidget(line, 1);
             layout->addWidget(browse);
             widget->setFocusProxy(line);
-            QObject::connect(browse, &QToolButton::clicked, widget,
-                             [this, buttonEdit] { Act(buttonEdit, [buttonEdit] { buttonEdit->Button().UserClick(); }); });
+            QObject::connect(browse, &QToolButton::clicked, widget, [this, buttonEdit] {
+                Act(buttonEdit, [buttonEdit] { buttonEdit->Button().UserClick(); });
+            });
         } else {
             line = new QLineEdit(parent);
             widget = line;
@@ -364,7 +380,8 @@ QWidget* TQtSession::Create(TControl& control, QWidget* parent) {
                 const TSubButton& sub = buttonEdit->Button();
                 browse->setHidden(!sub.Visible());
                 browse->setEnabled(sub.Enabled());
-                browse->setToolTip(sub.Caption().empty() ? QStringLiteral("Browse") : CaptionText(sub.Caption()));
+                browse->setToolTip(sub.Caption().empty() ? QStringLiteral("Browse")
+                                                         : CaptionText(sub.Caption()));
             }
             SyncCommon(*edit, widget);
         });
@@ -372,7 +389,8 @@ QWidget* TQtSession::Create(TControl& control, QWidget* parent) {
     }
     if (auto* date = dynamic_cast<TDateEdit*>(&control)) {
         auto* widget = new TDateField(parent);
-        widget->setFixedWidth(widget->fontMetrics().horizontalAdvance(QStringLiteral("0000-00-00")) + 34);
+        widget->setFixedWidth(
+            widget->fontMetrics().horizontalAdvance(QStringLiteral("0000-00-00")) + 34);
         widget->OnCommit = [this, date](const QString& text) {
             if (FromQ(text) == date->Text()) return;
             Act(date, [date, text] { date->UserSetText(FromQ(text)); });
@@ -422,9 +440,11 @@ QWidget* TQtSession::Create(TControl& control, QWidget* parent) {
         Bind(control, widget, [combo, widget](const TChange&) {
             const QSignalBlocker quiet(widget);
             QStringList items;
-            for (const std::string& item : combo->Items()) items << ToQ(item);
+            for (const std::string& item : combo->Items())
+                items << ToQ(item);
             QStringList shown;
-            for (int i = 0; i < widget->count(); ++i) shown << widget->itemText(i);
+            for (int i = 0; i < widget->count(); ++i)
+                shown << widget->itemText(i);
             if (shown != items) {
                 widget->clear();
                 widget->addItems(items);
@@ -446,7 +466,8 @@ QWidget* TQtSession::Create(TControl& control, QWidget* parent) {
         Bind(control, widget, [this, radio, widget, buttons, &grid](const TChange&) {
             widget->SetCaption(CaptionText(radio->Caption()));
             if (grid.Buttons.size() != radio->Items().size()) {
-                for (QAbstractButton* button : grid.Buttons) Discard(button);
+                for (QAbstractButton* button : grid.Buttons)
+                    Discard(button);
                 grid.Buttons.clear();
                 for (std::size_t i = 0; i < radio->Items().size(); ++i) {
                     auto* button = new QRadioButton(grid.Body);
@@ -479,13 +500,15 @@ QWidget* TQtSession::Create(TControl& control, QWidget* parent) {
         Bind(control, widget, [this, group, widget, &grid](const TChange&) {
             widget->SetCaption(CaptionText(group->Caption()));
             if (grid.Buttons.size() != group->Items().size()) {
-                for (QAbstractButton* button : grid.Buttons) Discard(button);
+                for (QAbstractButton* button : grid.Buttons)
+                    Discard(button);
                 grid.Buttons.clear();
                 for (int i = 0; i < group->Count(); ++i) {
                     auto* button = new QCheckBox(grid.Body);
-                    QObject::connect(button, &QCheckBox::clicked, button, [this, group, i](bool checked) {
-                        Act(group, [group, i, checked] { group->UserSetChecked(i, checked); });
-                    });
+                    QObject::connect(
+                        button, &QCheckBox::clicked, button, [this, group, i](bool checked) {
+                            Act(group, [group, i, checked] { group->UserSetChecked(i, checked); });
+                        });
                     grid.Buttons.push_back(button);
                 }
                 FillGrid(grid, grid.Columns);
@@ -505,8 +528,9 @@ QWidget* TQtSession::Create(TControl& control, QWidget* parent) {
     }
     if (auto* box = dynamic_cast<TCheckBox*>(&control)) {
         auto* widget = new QCheckBox(parent);
-        QObject::connect(widget, &QCheckBox::clicked, widget,
-                         [this, box](bool checked) { Act(box, [box, checked] { box->UserSetChecked(checked); }); });
+        QObject::connect(widget, &QCheckBox::clicked, widget, [this, box](bool checked) {
+            Act(box, [box, checked] { box->UserSetChecked(checked); });
+        });
         Bind(control, widget, [box, widget](const TChange&) {
             widget->setText(CaptionText(box->Caption()));
             widget->setChecked(box->Checked());
@@ -546,7 +570,8 @@ QWidget* TQtSession::Create(TControl& control, QWidget* parent) {
         QObject::connect(alt, &QToolButton::clicked, widget,
                          [this, pair] { Act(pair, [pair] { pair->AltBtn().UserClick(); }); });
         Bind(control, widget, [pair, widget, find, alt](const TChange&) {
-            for (auto [button, sub] : {std::pair{find, &pair->Button()}, std::pair{alt, &pair->AltBtn()}}) {
+            for (auto [button, sub] :
+                 {std::pair{find, &pair->Button()}, std::pair{alt, &pair->AltBtn()}}) {
                 button->setHidden(!sub->Visible());
                 button->setEnabled(sub->Enabled());
                 button->setToolTip(CaptionText(sub->Caption()));
@@ -572,12 +597,15 @@ QWidget* TQtSession::Create(TControl& control, QWidget* parent) {
             layout->addWidget(b);
         }
         widget->setFocusProxy(ok);
-        QObject::connect(ok, &QPushButton::clicked, widget,
-                         [this, buttons] { Act(buttons, [buttons] { buttons->Ok().UserClick(); }); });
-        QObject::connect(cancel, &QPushButton::clicked, widget,
-                         [this, buttons] { Act(buttons, [buttons] { buttons->Cancel().UserClick(); }); });
+        QObject::connect(ok, &QPushButton::clicked, widget, [this, buttons] {
+            Act(buttons, [buttons] { buttons->Ok().UserClick(); });
+        });
+        QObject::connect(cancel, &QPushButton::clicked, widget, [this, buttons] {
+            Act(buttons, [buttons] { buttons->Cancel().UserClick(); });
+        });
         Bind(control, widget, [buttons, widget, ok, cancel](const TChange&) {
-            for (auto [button, sub] : {std::pair{ok, &buttons->Ok()}, std::pair{cancel, &buttons->Cancel()}}) {
+            for (auto [button, sub] :
+                 {std::pair{ok, &buttons->Ok()}, std::pair{cancel, &buttons->Cancel()}}) {
                 button->setText(ToQ(sub->Caption()));
                 button->setHidden(!sub->Visible());
                 button->setEnabled(sub->Enabled());
@@ -673,8 +701,10 @@ void TQtSession::FillGrid(TItemGrid& grid, int columns) {
     const int count = int(grid.Buttons.size());
     columns = std::max(1, std::min(columns, std::max(1, count)));
     const int rows = std::max(1, (count + columns - 1) / columns);
-    for (int i = 0; i < count; ++i) layout->addWidget(grid.Buttons[std::size_t(i)], i % rows, i / rows);
-    for (int c = 0; c < (count + rows - 1) / rows; ++c) layout->setColumnStretch(c, 1);
+    for (int i = 0; i < count; ++i)
+        layout->addWidget(grid.Buttons[std::size_t(i)], i % rows, i / rows);
+    for (int c = 0; c < (count + rows - 1) / rows; ++c)
+        layout->setColumnStretch(c, 1);
 }
 
 void TQtSession::FitItemGrids() {
@@ -689,7 +719,8 @@ void TQtSession::FitItemGrids() {
         TItemGrid& grid = *entry;
         int columns = grid.Columns;
         FillGrid(grid, columns);
-        while (columns > 1 && grid.Body->sizeHint().width() > available) FillGrid(grid, --columns);
+        while (columns > 1 && grid.Body->sizeHint().width() > available)
+            FillGrid(grid, --columns);
     }
 }
 
@@ -698,7 +729,8 @@ void TQtSession::Place(TControl& control, QWidget* widget) {
     if (QGridLayout* grid = parent ? groupGrids_.value(parent) : nullptr) {
         // A check box heads a new row of its group; the rest follow it.
         QPoint& cursor = groupCursor_[parent];
-        if (dynamic_cast<TCheckBox*>(&control) && cursor.x() > 0) cursor = QPoint(0, cursor.y() + 1);
+        if (dynamic_cast<TCheckBox*>(&control) && cursor.x() > 0)
+            cursor = QPoint(0, cursor.y() + 1);
         grid->addWidget(widget, cursor.y(), cursor.x(), ::Qt::AlignLeft | ::Qt::AlignVCenter);
         cursor.rx() += 1;
         grid->setColumnStretch(cursor.x(), 1);
@@ -763,7 +795,8 @@ void TQtSession::Build() {
             parent = static_cast<TCaptionGroup*>(widgets_.value(control->Parent()))->Body();
         Place(*control, Create(*control, parent));
     }
-    for (TControl* memo : memos_) panel_->addWidget(Create(*memo, dialog_), 1);
+    for (TControl* memo : memos_)
+        panel_->addWidget(Create(*memo, dialog_), 1);
     if (memos_.empty()) panel_->addStretch(1);
     if (column_->count()) {
         column_->addStretch(1);
@@ -775,7 +808,8 @@ void TQtSession::Build() {
     }
     if (statusBar_->count() == 0) status->hide();
 
-    for (auto& binding : bindings_) binding->Sync(TChange{});
+    for (auto& binding : bindings_)
+        binding->Sync(TChange{});
     if (form_.ClientWidth() > 0 && form_.ClientHeight() > 0)
         dialog_->setFixedSize(form_.ClientWidth(), form_.ClientHeight());
     FitItemGrids();
@@ -791,7 +825,8 @@ void TQtSession::Run() {
     QCoreApplication::processEvents();
     Act(nullptr, [this] { form_.FormActivate(); });
     if (finished_) return;
-    if (QWidget* active = widgets_.value(form_.ActiveControl())) active->setFocus(::Qt::OtherFocusReason);
+    if (QWidget* active = widgets_.value(form_.ActiveControl()))
+        active->setFocus(::Qt::OtherFocusReason);
     QCoreApplication::processEvents();
     const QString script = InvokeHost("dialogShown");
     if (finished_) return;
@@ -814,7 +849,8 @@ void TQtSession::PlayScript(const std::string& path) {
             // The end of the actions closes the dialog, as the console does.
             RequestClose();
             if (!finished_) {
-                std::cerr << "line " << line_ << ": end of input: the dialog refused to close and was closed anyway"
+                std::cerr << "line " << line_
+                          << ": end of input: the dialog refused to close and was closed anyway"
                           << std::endl;
                 Finish();
             }
@@ -824,7 +860,8 @@ void TQtSession::PlayScript(const std::string& path) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         Act(nullptr, [this, &line] {
             PerformAction(
-                form_, line, [this](std::string_view message) { Refused(nullptr, std::string(message)); },
+                form_, line,
+                [this](std::string_view message) { Refused(nullptr, std::string(message)); },
                 [this](const std::exception& error) { driver_.ShowException(form_, error); });
         });
         QCoreApplication::processEvents();
@@ -835,16 +872,20 @@ std::optional<std::string> TQtSession::ScriptAnswer() {
     std::string line;
     if (!script_ || !std::getline(*script_, line)) return std::nullopt;
     ++line_;
-    while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t')) line.pop_back();
+    while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
+        line.pop_back();
     std::size_t start = 0;
-    while (start < line.size() && (line[start] == ' ' || line[start] == '\t')) ++start;
+    while (start < line.size() && (line[start] == ' ' || line[start] == '\t'))
+        ++start;
     if (start == line.size()) return std::nullopt;
     return line.substr(start);
 }
 
 // --- the driver ------------------------------------------------------------------
 
-TQtModalDriver::TQtModalDriver(QWidget* owner) : impl_(std::make_unique<TImpl>()) { impl_->Owner = owner; }
+TQtModalDriver::TQtModalDriver(QWidget* owner) : impl_(std::make_unique<TImpl>()) {
+    impl_->Owner = owner;
+}
 
 TQtModalDriver::TQtModalDriver(std::uint32_t hostHandle) : impl_(std::make_unique<TImpl>()) {
     impl_->HostHandle = hostHandle;
@@ -857,7 +898,9 @@ TQtModalDriver::~TQtModalDriver() {
     }
 }
 
-bool TQtModalDriver::Available() { return qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr; }
+bool TQtModalDriver::Available() {
+    return qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr;
+}
 
 QWidget* TQtModalDriver::FindHostWindow(std::uint32_t handle) {
     if (!Available() || handle == 0) return nullptr;
@@ -869,7 +912,8 @@ QWidget* TQtModalDriver::FindHostWindow(std::uint32_t handle) {
 }
 
 void TQtModalDriver::RunModal(TForm& form) {
-    if (!Available()) throw EInvalidOperation("No graphical application to show '" + form.Caption() + "'");
+    if (!Available())
+        throw EInvalidOperation("No graphical application to show '" + form.Caption() + "'");
     QWidget* owner = impl_->Owner;
     if (!owner && impl_->HostHandle) owner = FindHostWindow(*impl_->HostHandle);
     const int busyBefore = impl_->BusyDepth;
@@ -900,13 +944,15 @@ void TQtModalDriver::ProcessMessages(TForm&) {
     impl_->LastPump = std::chrono::steady_clock::now();
 }
 
-std::optional<std::string> TQtModalDriver::ExecuteFileDialog(TForm& owner, const TFileDialog& dialog) {
+std::optional<std::string> TQtModalDriver::ExecuteFileDialog(TForm& owner,
+                                                             const TFileDialog& dialog) {
     TQtSession* session = impl_->Find(owner);
     if (session && session->Scripted()) return session->ScriptAnswer();
     QWidget* parent = session ? session->Window() : impl_->Owner.data();
     QFileDialog chooser(parent, ToQ(dialog.Title));
     chooser.setOption(QFileDialog::DontUseNativeDialog);
-    chooser.setAcceptMode(dialog.IsSaveDialog() ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    chooser.setAcceptMode(dialog.IsSaveDialog() ? QFileDialog::AcceptSave
+                                                : QFileDialog::AcceptOpen);
     chooser.setFileMode(dialog.IsSaveDialog() ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     QStringList filters;
     for (const auto& [description, pattern] : dialog.FilterPairs()) {
@@ -924,7 +970,8 @@ std::optional<std::string> TQtModalDriver::ExecuteFileDialog(TForm& owner, const
     QString suffix = ToQ(dialog.DefaultExt);
     if (suffix.startsWith(u'.')) suffix.remove(0, 1);
     chooser.setDefaultSuffix(suffix);
-    if (chooser.exec() != QDialog::Accepted || chooser.selectedFiles().isEmpty()) return std::nullopt;
+    if (chooser.exec() != QDialog::Accepted || chooser.selectedFiles().isEmpty())
+        return std::nullopt;
     return FromQ(chooser.selectedFiles().front());
 }
 

@@ -66,14 +66,17 @@ void TDateField::ShowCalendar() {
     QPoint at = mapToGlobal(QPoint(0, height()));
     if (const QScreen* screen = this->screen()) {
         const QRect area = screen->availableGeometry();
-        if (at.y() + calendar->height() > area.bottom()) at.setY(mapToGlobal(QPoint(0, 0)).y() - calendar->height());
+        if (at.y() + calendar->height() > area.bottom())
+            at.setY(mapToGlobal(QPoint(0, 0)).y() - calendar->height());
         at.setX(std::min(at.x(), area.right() - calendar->width()));
     }
     calendar->move(at);
     calendar->show();
 }
 
-TStatusText::TStatusText(QWidget* parent) : QLabel(parent) { setContentsMargins(4, 0, 4, 0); }
+TStatusText::TStatusText(QWidget* parent) : QLabel(parent) {
+    setContentsMargins(4, 0, 4, 0);
+}
 
 void TStatusText::paintEvent(QPaintEvent* event) {
     QLabel::paintEvent(event);
@@ -113,7 +116,8 @@ void TSegmentBar::paintEvent(QPaintEvent*) {
     for (int i = 0; i < segments_; ++i) {
         const int left = area.left() + int(i * step);
         const int right = area.left() + int((i + 1) * step) - gap;
-        painter.fillRect(QRect(QPoint(left, area.top()), QPoint(right, area.bottom())), i < lit ? on : off);
+        painter.fillRect(QRect(QPoint(left, area.top()), QPoint(right, area.bottom())),
+                         i < lit ? on : off);
     }
 }
 

@@ -23,8 +23,7 @@ namespace {
 // Xvfb on a display of its own choosing; the display number comes back on a pipe.
 class TXServer {
 public:
-    TXServer()
-    {
+    TXServer() {
         const std::string program = Find("Xvfb");
         if (program.empty()) return;
         int pipeFds[2];
@@ -35,9 +34,11 @@ public:
         const int null = open("/dev/null", O_RDWR | O_CLOEXEC);
         posix_spawn_file_actions_adddup2(&actions, null, 1);
         posix_spawn_file_actions_adddup2(&actions, null, 2);
-        std::vector<std::string> args{program, "-displayfd", "3", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"};
+        std::vector<std::string> args{program, "-displayfd",   "3",         "-screen",
+                                      "0",     "1280x1024x24", "-nolisten", "tcp"};
         std::vector<char*> argv;
-        for (auto& a : args) argv.push_back(a.data());
+        for (auto& a : args)
+            argv.push_back(a.data());
         argv.push_back(nullptr);
         const int rc = posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), environ);
         posix_spawn_file_actions_destroy(&actions);
@@ -51,12 +52,12 @@ public:
         std::string number;
         pollfd wait{pipeFds[0], POLLIN, 0};
         char c = 0;
-        while (poll(&wait, 1, 30000) > 0 && read(pipeFds[0], &c, 1) == 1 && c != '\n') number += c;
+        while (poll(&wait, 1, 30000) > 0 && read(pipeFds[0], &c, 1) == 1 && c != '\n')
+            number += c;
         close(pipeFds[0]);
         if (!number.empty()) display_ = ":" + number;
     }
-    ~TXServer()
-    {
+    ~TXServer() {
         if (pid_ > 0) {
             kill(pid_, SIGTERM);
             waitpid(pid_, nullptr, 0);
@@ -69,8 +70,7 @@ public:
     const std::string& Display() const { return display_; }
 
 private:
-    static std::string Find(const std::string& name)
-    {
+    static std::string Find(const std::string& name) {
         const char* path = std::getenv("PATH");
         std::string folders = path ? path : "/usr/bin:/bin";
         for (std::size_t start = 0; start <= folders.size();) {
@@ -87,16 +87,18 @@ private:
     std::string display_;
 };
 
-bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
 
 // The width and height a PNG file declares; 0 x 0 for anything else.
-std::pair<int, int> PngSize(const fs::path& file)
-{
+std::pair<int, int> PngSize(const fs::path& file) {
     const std::string data = ReadFileText(file);
     if (data.size() < 24 || data.compare(0, 8, "\x89PNG\r\n\x1a\n") != 0) return {0, 0};
     auto number = [&](std::size_t at) {
         int value = 0;
-        for (std::size_t i = at; i < at + 4; ++i) value = value * 256 + static_cast<unsigned char>(data[i]);
+        for (std::size_t i = at; i < at + 4; ++i)
+            value = value * 256 + static_cast<unsigned char>(data[i]);
         return value;
     };
     return {number(16), number(20)};
@@ -105,31 +107,28 @@ std::pair<int, int> PngSize(const fs::path& file)
 class GuiHost : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { server_ = new TXServer; }
-    static void TearDownTestSuite()
-    {
+    static void TearDownTestSuite() {
         delete server_;
         server_ = nullptr;
     }
-    void SetUp() override
-    {
+    void SetUp() override {
         if (server_->Display().empty()) GTEST_SKIP() << "no Xvfb to show windows on";
     }
 
-    static TRunResult RunGui(const fs::path& profile, const std::vector<std::string>& args)
-    {
-        std::vector<std::string> all{"--profile", profile.string(), "--plugins", PluginFolder().string()};
+    static TRunResult RunGui(const fs::path& profile, const std::vector<std::string>& args) {
+        std::vector<std::string> all{"--profile", profile.string(), "--plugins",
+                                     PluginFolder().string()};
         all.insert(all.end(), args.begin(), args.end());
         return RunProgram(PluginFolder() / "hamhost-gui", all, {},
                           {"DISPLAY=" + server_->Display(), "QT_QPA_PLATFORM=xcb",
-                           "HKCU_REGISTRY_FILE=" + (profile / "hkcu.reg").string(), "XDG_RUNTIME_DIR=",
-                           "QT_SCALE_FACTOR=1",
+                           "HKCU_REGISTRY_FILE=" + (profile / "hkcu.reg").string(),
+                           "XDG_RUNTIME_DIR=", "QT_SCALE_FACTOR=1",
                            // No desktop session here: no message bus for Qt to look for.
                            "DBUS_SESSION_BUS_ADDRESS=disabled:"});
     }
 
     // Keeps a picture for the documentation when asked to.
-    static void Keep(const fs::path& picture, const std::string& name)
-    {
+    static void Keep(const fs::path& picture, const std::string& name) {
         if (const char* dir = std::getenv("HAM_SCREENSHOT_DIR"); dir && *dir)
             fs::copy_file(picture, fs::path(dir) / name, fs::copy_options::overwrite_existing);
     }
@@ -146,23 +145,35 @@ struct TDialogCase {
     int Width, Height;
 };
 
-TEST_F(GuiHost, EachDialogOpensAsAWindowOwnedByTheHostWithItsCaptionAndClientSize)
-{
+TEST_F(GuiHost, EachDialogOpensAsAWindowOwnedByTheHostWithItsCaptionAndClientSize) {
     TTempDir dir("gui-dialogs");
     const fs::path profile = dir / "demo";
     ASSERT_EQ(RunHamhost(profile, {"init", "--demo"}).ExitCode, 0);
     WriteFileText(dir / "close.actions", "close\n");
     const TDialogCase cases[] = {
-        {"CallbookImport", "Import Zemrak updates into Callbook", "Import Zemrak updates into Callbook", 394, 350},
-        {"CallbookExport", "Export Callbook as Zemrak updates", "Export Callbook as Zemrak updates", 394, 380},
-        {"LogAppend", "Append Zemrak log data into current log", "Append Zemrak log data into current log", 394, 280},
-        {"CallbookStore", "Store Callbook to Zemrak log", "Store Callbook into Zemrak log", 394, 250},
+        {"CallbookImport", "Import Zemrak updates into Callbook",
+         "Import Zemrak updates into Callbook", 394, 350},
+        {"CallbookExport", "Export Callbook as Zemrak updates", "Export Callbook as Zemrak updates",
+         394, 380},
+        {"LogAppend", "Append Zemrak log data into current log",
+         "Append Zemrak log data into current log", 394, 280},
+        {"CallbookStore", "Store Callbook to Zemrak log", "Store Callbook into Zemrak log", 394,
+         250},
     };
+    // The commands sit in menus by the kind their plug-in reports.
+    const TRunResult menus = RunGui(profile, {"run", "Store Callbook to Zemrak log", "--actions",
+                                              (dir / "close.actions").string()});
+    for (const char* line : {"Menu: Import > Import Zemrak updates into Callbook\n",
+                             "Menu: Export > Export Callbook as Zemrak updates\n",
+                             "Menu: Export > Store Callbook to Zemrak log\n",
+                             "Menu: Logbook > Append Zemrak log data into current log\n"})
+        EXPECT_TRUE(Contains(menus.Out, line)) << menus.Out;
     for (const TDialogCase& c : cases) {
         SCOPED_TRACE(c.Plugin);
         const fs::path picture = dir / (std::string(c.Plugin) + ".png");
-        const TRunResult run = RunGui(profile, {"run", c.Command, "--actions", (dir / "close.actions").string(),
-                                                "--screenshot", picture.string()});
+        const TRunResult run =
+            RunGui(profile, {"run", c.Command, "--actions", (dir / "close.actions").string(),
+                             "--screenshot", picture.string()});
         EXPECT_EQ(run.ExitCode, 0) << run.Err;
         EXPECT_TRUE(Contains(run.Out, std::string("Dialog: ") + c.Caption + "\n")) << run.Out;
         const std::string size = std::to_string(c.Width) + "x" + std::to_string(c.Height);
@@ -185,8 +196,7 @@ TEST_F(GuiHost, EachDialogOpensAsAWindowOwnedByTheHostWithItsCaptionAndClientSiz
     }
 }
 
-TEST_F(GuiHost, UnknownCommandAndMissingProfileAreClearErrors)
-{
+TEST_F(GuiHost, UnknownCommandAndMissingProfileAreClearErrors) {
     TTempDir dir("gui-errors");
     const TRunResult missing = RunGui(dir / "missing", {"run", "Store Callbook to Zemrak log"});
     EXPECT_EQ(missing.ExitCode, 1);
@@ -197,14 +207,14 @@ TEST_F(GuiHost, UnknownCommandAndMissingProfileAreClearErrors)
     EXPECT_TRUE(Contains(unknown.Err, "No menu command \"No such command\"")) << unknown.Err;
 }
 
-TEST_F(GuiHost, ImportThroughTheGraphicalDialogFillsTheCallbookTable)
-{
+TEST_F(GuiHost, ImportThroughTheGraphicalDialogFillsTheCallbookTable) {
     TTempDir dir("gui-import");
     // A package written by the export of the demo profile ...
     const fs::path demo = dir / "demo";
     ASSERT_EQ(RunHamhost(demo, {"init", "--demo"}).ExitCode, 0);
-    const TRunResult exported = RunHamhost(
-        demo, {"run", "Export Callbook as Zemrak updates", "--actions", HAM_SOURCE_DIR "/demo/CallbookExport.actions"});
+    const TRunResult exported =
+        RunHamhost(demo, {"run", "Export Callbook as Zemrak updates", "--actions",
+                          HAM_SOURCE_DIR "/demo/CallbookExport.actions"});
     ASSERT_EQ(exported.ExitCode, 0) << exported.Err;
     ASSERT_TRUE(fs::exists(demo / "download" / "DB.zip")) << exported.Out << exported.Err;
     // ... imported into an empty profile through the window.
@@ -213,9 +223,10 @@ TEST_F(GuiHost, ImportThroughTheGraphicalDialogFillsTheCallbookTable)
     fs::copy_file(demo / "download" / "DB.zip", profile / "download" / "DB.zip");
     const fs::path picture = dir / "CallbookImport-run.png";
     const fs::path window = dir / "hamhost-gui.png";
-    const TRunResult run = RunGui(profile, {"run", "Import Zemrak updates into Callbook", "--actions",
-                                            HAM_SOURCE_DIR "/demo/CallbookImport.actions", "--final-screenshot",
-                                            picture.string(), "--window-screenshot", window.string()});
+    const TRunResult run =
+        RunGui(profile, {"run", "Import Zemrak updates into Callbook", "--actions",
+                         HAM_SOURCE_DIR "/demo/CallbookImport.actions", "--final-screenshot",
+                         picture.string(), "--window-screenshot", window.string()});
     EXPECT_EQ(run.ExitCode, 0) << run.Err;
     // The progress memo and bar as the window showed them when it closed.
     EXPECT_TRUE(Contains(run.Out, "Memo: * Done. Ins:")) << run.Out;

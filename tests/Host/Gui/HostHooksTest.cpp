@@ -12,8 +12,7 @@
 #include <string>
 #include <vector>
 
-TEST(HostHooks, LogCommandModalAndMessageReachTheGraphicalHost)
-{
+TEST(HostHooks, LogCommandModalAndMessageReachTheGraphicalHost) {
     const fs::path profile = fs::path(::testing::TempDir()) / "host-hooks";
     fs::remove_all(profile);
     THost::InitProfile(profile);
@@ -22,7 +21,9 @@ TEST(HostHooks, LogCommandModalAndMessageReachTheGraphicalHost)
     THostOptions options;
     options.Profile = profile;
     options.Messages = &stream;
-    options.OnLog = [&](const std::string& line) { seen.push_back("log " + line.substr(line.find('\t') + 1)); };
+    options.OnLog = [&](const std::string& line) {
+        seen.push_back("log " + line.substr(line.find('\t') + 1));
+    };
     options.OnCommand = [&](const std::string& name, const std::string& parameter) {
         seen.push_back("command " + name + " " + parameter);
     };
@@ -38,14 +39,20 @@ TEST(HostHooks, LogCommandModalAndMessageReachTheGraphicalHost)
         ASSERT_TRUE(kernel && windows);
         EXPECT_EQ(windows->BeginModal(), S_OK);
         EXPECT_EQ(kernel->WriteLog(WideString("Connect updates: /x").c_bstr()), S_OK);
-        EXPECT_EQ(kernel->ExecuteCommand(WideString("REFRESH").c_bstr(), WideString("0").c_bstr()), S_OK);
+        EXPECT_EQ(kernel->ExecuteCommand(WideString("REFRESH").c_bstr(), WideString("0").c_bstr()),
+                  S_OK);
         std::int32_t pressed = 0;
-        EXPECT_EQ(kernel->MessageBox(WideString("text").c_bstr(), WideString("Caption").c_bstr(), 1, 4, &pressed),
+        EXPECT_EQ(kernel->MessageBox(WideString("text").c_bstr(), WideString("Caption").c_bstr(), 1,
+                                     4, &pressed),
                   S_OK);
         EXPECT_EQ(windows->EndModal(), S_OK);
     }
-    const std::vector<std::string> expected{"begin", "log Connect updates: /x", "log Command: REFRESH 0",
-                                            "command REFRESH 0", "message Caption: text", "end"};
+    const std::vector<std::string> expected{"begin",
+                                            "log Connect updates: /x",
+                                            "log Command: REFRESH 0",
+                                            "command REFRESH 0",
+                                            "message Caption: text",
+                                            "end"};
     EXPECT_EQ(seen, expected);
     // The message went to the hook instead of the stream; the log file has both lines.
     EXPECT_EQ(stream.str(), "");

@@ -106,7 +106,8 @@ public:
         cgFields.SetItemLocked("Callsign", true);
         cgFields.SetItemBold("Name", true);
         cgFields.SetItemEnabled("Aka", false);
-        for (TControl* c : std::initializer_list<TControl*>{&cbZip, &dtMin, &bteMin, &seDelta}) c->SetParent(&gbRange);
+        for (TControl* c : std::initializer_list<TControl*>{&cbZip, &dtMin, &bteMin, &seDelta})
+            c->SetParent(&gbRange);
         seDelta.SetRange(0, 9);
         seDelta.SetValue(2);
         mProgress.SetReadOnly(true);
@@ -118,13 +119,20 @@ public:
             if (dlgSource.Execute()) edSource.SetText(dlgSource.FileName);
         };
         cbMode.OnChange = [this] { log.push_back("cbMode=" + cbMode.Text()); };
-        rgLocation.OnChanging = [this](int index, bool&) { log.push_back("rgLocation->" + std::to_string(index)); };
-        cgFields.OnChange = [this](int index) {
-            log.push_back("cgFields[" + std::to_string(index) + "]=" + (cgFields.ItemChecked(index) ? "1" : "0"));
+        rgLocation.OnChanging = [this](int index, bool&) {
+            log.push_back("rgLocation->" + std::to_string(index));
         };
-        cbZip.OnClick = [this] { log.push_back(std::string("cbZip=") + (cbZip.Checked() ? "1" : "0")); };
+        cgFields.OnChange = [this](int index) {
+            log.push_back("cgFields[" + std::to_string(index) +
+                          "]=" + (cgFields.ItemChecked(index) ? "1" : "0"));
+        };
+        cbZip.OnClick = [this] {
+            log.push_back(std::string("cbZip=") + (cbZip.Checked() ? "1" : "0"));
+        };
         dtMin.OnChange = [this] { log.push_back("dtMin=" + dtMin.Text()); };
-        bteMin.AltBtn().OnClick = [this] { dtMin.SetDate(IncMonth(dtMin.Date().value_or(0), -12)); };
+        bteMin.AltBtn().OnClick = [this] {
+            dtMin.SetDate(IncMonth(dtMin.Date().value_or(0), -12));
+        };
         seDelta.OnChange = [this] { log.push_back("seDelta=" + seDelta.Text()); };
         btnFail.OnClick = [] { throw EInOutError("disk full"); };
         dbtRun.Ok().OnClick = [this] {
@@ -174,7 +182,8 @@ struct TShow {
 void Click(QWidget* widget) {
     ASSERT_NE(widget, nullptr);
     const bool box = qobject_cast<QCheckBox*>(widget) || qobject_cast<QRadioButton*>(widget);
-    QTest::mouseClick(widget, Qt::LeftButton, {}, QPoint(box ? 6 : widget->width() / 2, widget->height() / 2));
+    QTest::mouseClick(widget, Qt::LeftButton, {},
+                      QPoint(box ? 6 : widget->width() / 2, widget->height() / 2));
 }
 
 QAbstractButton* Item(QWidget* dialog, const char* group, const QString& caption) {
@@ -206,7 +215,8 @@ TEST(QtDriver, EachControlIsShownAsItsNaturalWidget) {
         auto* refDB = Find<QLineEdit>(dialog, "edRefDB");
         EXPECT_TRUE(refDB->isReadOnly());
         EXPECT_EQ(refDB->text(), "/ref/DB.mdb");
-        EXPECT_EQ(refDB->palette().color(QPalette::Base), refDB->palette().color(QPalette::ToolTipBase));
+        EXPECT_EQ(refDB->palette().color(QPalette::Base),
+                  refDB->palette().color(QPalette::ToolTipBase));
         auto* source = Find<QWidget>(dialog, "edSource");
         EXPECT_EQ(source->findChildren<QLineEdit*>().size(), 1);
         EXPECT_TRUE(source->findChild<QToolButton*>()->isVisible());
@@ -220,7 +230,8 @@ TEST(QtDriver, EachControlIsShownAsItsNaturalWidget) {
         QAbstractButton* callsign = Item(dialog, "cgFields", "Callsign");
         EXPECT_TRUE(callsign->isChecked());
         EXPECT_TRUE(callsign->testAttribute(Qt::WA_TransparentForMouseEvents));
-        EXPECT_EQ(callsign->palette().color(QPalette::Base), callsign->palette().color(QPalette::Button));
+        EXPECT_EQ(callsign->palette().color(QPalette::Base),
+                  callsign->palette().color(QPalette::Button));
         EXPECT_TRUE(Item(dialog, "cgFields", "Name")->font().bold());
         EXPECT_FALSE(Item(dialog, "cgFields", "Grid")->font().bold());
         EXPECT_FALSE(Item(dialog, "cgFields", "Aka")->isEnabled());
@@ -241,7 +252,8 @@ TEST(QtDriver, EachControlIsShownAsItsNaturalWidget) {
         // Every control lies inside the client area.
         for (QWidget* child : dialog->findChildren<QWidget*>()) {
             if (child->isVisible() && child->parentWidget() == dialog) {
-                EXPECT_TRUE(dialog->rect().contains(child->geometry())) << child->objectName().toStdString();
+                EXPECT_TRUE(dialog->rect().contains(child->geometry()))
+                    << child->objectName().toStdString();
             }
         }
         if (const char* dir = std::getenv("HAM_SCREENSHOT_DIR"))
@@ -308,22 +320,22 @@ TEST(QtDriver, WhatThePersonDoesGoesThroughTheModelsAndRefusalsAreUndone) {
         return QString();
     };
     show.Run(form);
-    const std::vector<std::string> expected{"activate",   "edSource=/", "edSource=/x", "rgLocation->1",
-                                            "cgFields[3]=1", "cbZip=1", "cbMode=all", "dtMin=2024-02-29",
-                                            "dtMin=2023-02-28", "seDelta=3", "run", "close"};
+    const std::vector<std::string> expected{
+        "activate",         "edSource=/", "edSource=/x", "rgLocation->1",
+        "cgFields[3]=1",    "cbZip=1",    "cbMode=all",  "dtMin=2024-02-29",
+        "dtMin=2023-02-28", "seDelta=3",  "run",         "close"};
     EXPECT_EQ(form.log, expected);
 }
 
 TEST(QtDriver, ScriptPlaysTheUserAndItsEndClosesTheDialog) {
     TTestForm form;
     TShow show;
-    const std::string script = WriteScript("qt-actions.txt",
-                                           "click edSource.button\n"
-                                           "/data/DB.zip\n"
-                                           "select cbMode only new\n"
-                                           "check cgFields Aka\n"
-                                           "click Fail\n"
-                                           "click Run\n");
+    const std::string script = WriteScript("qt-actions.txt", "click edSource.button\n"
+                                                             "/data/DB.zip\n"
+                                                             "select cbMode only new\n"
+                                                             "check cgFields Aka\n"
+                                                             "click Fail\n"
+                                                             "click Run\n");
     QString memoAtClose;
     int progressAtClose = -1;
     show.host.Shown = [&](QWidget*) { return QString::fromStdString(script); };
@@ -376,12 +388,9 @@ TEST(QtDriver, ACloseDuringARunTakesEffectWhenTheRunHasFinished) {
     TShow show;
     show.host.Shown = [&](QWidget* dialog) {
         // Both clicks arrive through the dialog's own event loop.
-        QTimer::singleShot(0, dialog, [dialog] {
-            Click(Find<QPushButton>(dialog, "dbtRun.ok"));
-        });
-        QTimer::singleShot(0, dialog, [dialog] {
-            Click(Find<QPushButton>(dialog, "dbtRun.cancel"));
-        });
+        QTimer::singleShot(0, dialog, [dialog] { Click(Find<QPushButton>(dialog, "dbtRun.ok")); });
+        QTimer::singleShot(0, dialog,
+                           [dialog] { Click(Find<QPushButton>(dialog, "dbtRun.cancel")); });
         return QString();
     };
     EXPECT_EQ(show.Run(form), mrCancel);
