@@ -90,3 +90,17 @@ TEST(Cli, SqlPrintsHeaderAndRows)
     EXPECT_EQ(bad.ExitCode, 1);
     EXPECT_TRUE(Contains(bad.Err, "syntax error")) << bad.Err;
 }
+
+TEST(Cli, PluginsExportOnlyTheirTwoFunctions)
+{
+    for (const char* name : {"CallbookImport.ext", "CallbookExport.ext", "LogAppend.ext", "CallbookStore.ext"}) {
+        auto nm = RunProgram("/usr/bin/nm", {"-D", "--defined-only", (PluginFolder() / name).string()});
+        ASSERT_EQ(nm.ExitCode, 0) << nm.Err;
+        std::vector<std::string> symbols;
+        for (const auto& line : SplitLines(nm.Out)) symbols.push_back(line.substr(line.rfind(' ') + 1));
+        std::sort(symbols.begin(), symbols.end());
+        EXPECT_EQ(symbols, (std::vector<std::string>{"983BEDA12B2347028D99FF042C551640",
+                                                     "983BEDA12B2347028D99FF042C551640_done"}))
+            << name;
+    }
+}
