@@ -40,10 +40,14 @@ TDateTime ZipinfoTime(const std::string& text)
     return EncodeDateTime(p);
 }
 
-std::string WithThousands(std::string digits)
+std::string WithThousands(const std::string& digits)
 {
-    for (int at = int(digits.size()) - 3; at > 0; at -= 3) digits.insert(std::size_t(at), ",");
-    return digits;
+    std::string out;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0) out += ',';
+        out += digits[i];
+    }
+    return out;
 }
 
 struct TZipinfoEntry {
