@@ -1,6 +1,7 @@
 #include "Platform/Http/Http.h"
 
 #include "Platform/SysUtils/SysUtils.h"
+#include "tests/Support/LoopbackServer.h"
 
 #include <gtest/gtest.h>
 
@@ -24,111 +25,35 @@ namespace fs = std::filesystem;
 
 namespace {
 
-void SendAll(int fd, const std::string& data) {
-    std::size_t sent = 0;
-    while (sent < data.size()) {
-        ssize_t n = ::send(fd, data.data() + sent, data.size() - sent, MSG_NOSIGNAL);
-        if (n <= 0) return; // the client went away
-        sent += static_cast<std::size_t>(n);
+const std::string ZipBody = std::string("PK\3\4", 4) + std::string(100000, 'z');
+const std::string BigBody = std::string(2 << 20, 'b');
+
+// Canned answers and misbehaviours by path.
+void ServeTestPaths(int fd, const std::string& path) {
+    auto send = [fd](const std::string& data) { TLoopbackServer::SendAll(fd, data); };
+    auto answer = [](auto&&... args) { return TLoopbackServer::Answer(args...); };
+    if (path == "/ok") {
+        send(answer("200 OK", ZipBody, "Content-Type: application/zip\r\n", true));
+    } else if (path == "/redirect") {
+        send(answer("302 Found", "moved", "Location: /ok\r\n", true));
+    } else if (path == "/missing") {
+        send(answer("404 Not Found", "<html>not found</html>", "Content-Type: text/html\r\n", true));
+    } else if (path == "/big") {
+        send(answer("200 OK", BigBody, "", true));
+    } else if (path == "/big-unannounced") {
+        send(answer("200 OK", BigBody, "", false));
+    } else if (path == "/cut") {
+        std::string full = answer("200 OK", std::string(1000, 'c'), "", true);
+        send(full.substr(0, full.size() - 500));
+    } else if (path == "/stall") {
+        // Say nothing until the client gives up.
+        char c;
+        while (::recv(fd, &c, 1, 0) > 0) {
+        }
+    } else {
+        send(answer("500 Internal Server Error", "unknown path", "", true));
     }
 }
-
-std::string Answer(const std::string& status, const std::string& body, const std::string& headers = {},
-                   bool withLength = true) {
-    std::string head = "HTTP/1.1 " + status + "\r\n" + headers + "Connection: close\r\n";
-    if (withLength) head += "Content-Length: " + std::to_string(body.size()) + "\r\n";
-    return head + "\r\n" + body;
-}
-
-// An HTTP server on 127.0.0.1 with an ephemeral port, one connection at a
-// time, serving canned answers by path.
-class TLoopbackServer {
-public:
-    TLoopbackServer() {
-        listen_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        addr.sin_port = 0;
-        if (::bind(listen_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(listen_, 8) != 0)
-            throw std::runtime_error("cannot listen on 127.0.0.1");
-        socklen_t len = sizeof addr;
-        ::getsockname(listen_, reinterpret_cast<sockaddr*>(&addr), &len);
-        port_ = ntohs(addr.sin_port);
-        thread_ = std::thread([this] { Run(); });
-    }
-    ~TLoopbackServer() {
-        ::shutdown(listen_, SHUT_RDWR); // wakes accept()
-        thread_.join();
-        ::close(listen_);
-    }
-    std::string Url(const std::string& path) const {
-        return "http://127.0.0.1:" + std::to_string(port_) + path;
-    }
-    std::vector<std::string> Requests() {
-        std::lock_guard lock(mutex_);
-        return requests_;
-    }
-
-    static inline const std::string ZipBody = std::string("PK\3\4", 4) + std::string(100000, 'z');
-    static inline const std::string BigBody = std::string(2 << 20, 'b');
-
-private:
-    void Run() {
-        for (;;) {
-            int fd = ::accept4(listen_, nullptr, nullptr, SOCK_CLOEXEC);
-            if (fd < 0) {
-                if (errno == EINTR || errno == ECONNABORTED) continue;
-                return;
-            }
-            std::string request;
-            char buffer[4096];
-            while (request.find("\r\n\r\n") == std::string::npos) {
-                ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
-                if (n <= 0) break;
-                request.append(buffer, static_cast<std::size_t>(n));
-            }
-            std::string path;
-            std::istringstream(request) >> path >> path; // "GET /path HTTP/1.1"
-            {
-                std::lock_guard lock(mutex_);
-                requests_.push_back(path);
-            }
-            Serve(fd, path);
-            ::close(fd);
-        }
-    }
-
-    void Serve(int fd, const std::string& path) {
-        if (path == "/ok") {
-            SendAll(fd, Answer("200 OK", ZipBody, "Content-Type: application/zip\r\n"));
-        } else if (path == "/redirect") {
-            SendAll(fd, Answer("302 Found", "moved", "Location: /ok\r\n"));
-        } else if (path == "/missing") {
-            SendAll(fd, Answer("404 Not Found", "<html>not found</html>", "Content-Type: text/html\r\n"));
-        } else if (path == "/big") {
-            SendAll(fd, Answer("200 OK", BigBody));
-        } else if (path == "/big-unannounced") {
-            SendAll(fd, Answer("200 OK", BigBody, {}, false));
-        } else if (path == "/cut") {
-            std::string full = Answer("200 OK", std::string(1000, 'c'));
-            SendAll(fd, full.substr(0, full.size() - 500));
-        } else if (path == "/stall") {
-            // Say nothing until the client gives up.
-            char c;
-            while (::recv(fd, &c, 1, 0) > 0) {
-            }
-        } else {
-            SendAll(fd, Answer("500 Internal Server Error", "unknown path"));
-        }
-    }
-
-    int listen_ = -1;
-    int port_ = 0;
-    std::thread thread_;
-    std::mutex mutex_;
-    std::vector<std::string> requests_;
-};
 
 class HttpTest : public ::testing::Test {
 protected:
@@ -173,7 +98,7 @@ std::string ThrownMessage(F&& f) {
 }
 
 TEST_F(HttpTest, AnswersAreWrittenWhateverTheirStatus) {
-    TLoopbackServer server;
+    TLoopbackServer server(ServeTestPaths);
     struct Case {
         std::string path;
         long status;
@@ -181,7 +106,7 @@ TEST_F(HttpTest, AnswersAreWrittenWhateverTheirStatus) {
         std::string location;
         std::string contentType;
     } cases[] = {
-        {"/ok", 200, TLoopbackServer::ZipBody, "", "application/zip"},
+        {"/ok", 200, ZipBody, "", "application/zip"},
         {"/redirect", 302, "moved", server.Url("/ok"), ""},
         {"/missing", 404, "<html>not found</html>", "", "text/html"},
     };
@@ -203,7 +128,7 @@ TEST_F(HttpTest, AnswersAreWrittenWhateverTheirStatus) {
 }
 
 TEST_F(HttpTest, FailuresLeaveTheTargetAsItWas) {
-    TLoopbackServer server;
+    TLoopbackServer server(ServeTestPaths);
     // A port nobody listens on: bound but not listening, so it stays ours.
     int idle = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in addr{};
@@ -249,7 +174,7 @@ TEST_F(HttpTest, FailuresLeaveTheTargetAsItWas) {
 }
 
 TEST_F(HttpTest, ProgressIsReportedAndCanCancel) {
-    TLoopbackServer server;
+    TLoopbackServer server(ServeTestPaths);
     std::vector<std::pair<std::uint64_t, std::optional<std::uint64_t>>> calls;
     THttpOptions watched = options_;
     watched.OnProgress = [&](std::uint64_t received, std::optional<std::uint64_t> total) {
@@ -258,10 +183,10 @@ TEST_F(HttpTest, ProgressIsReportedAndCanCancel) {
     };
     std::string target = Path("body");
     THttpResponse r = HttpGetToFile(server.Url("/big"), target, watched);
-    ASSERT_EQ(r.BodySize, TLoopbackServer::BigBody.size());
+    ASSERT_EQ(r.BodySize, BigBody.size());
     ASSERT_FALSE(calls.empty());
-    EXPECT_EQ(calls.back().first, TLoopbackServer::BigBody.size());
-    EXPECT_EQ(calls.back().second, TLoopbackServer::BigBody.size());
+    EXPECT_EQ(calls.back().first, BigBody.size());
+    EXPECT_EQ(calls.back().second, BigBody.size());
     for (std::size_t i = 1; i < calls.size(); ++i) EXPECT_LE(calls[i - 1].first, calls[i].first);
 
     THttpOptions cancelling = options_;

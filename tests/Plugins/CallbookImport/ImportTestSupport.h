@@ -11,6 +11,8 @@
 #include <thread>
 #include <vector>
 
+#include "tests/Support/LoopbackServer.h"
+
 namespace fs = std::filesystem;
 
 // One row of the package's CALLBOOK; nothing stands for NULL.
@@ -40,27 +42,3 @@ std::string ReadBinary(const fs::path& path);
 // Names in a folder.
 std::vector<std::string> Listing(const fs::path& folder);
 
-// A HTTP server on 127.0.0.1 (ephemeral port), one connection at a time,
-// answering each path with a canned answer.
-class TLoopbackServer {
-public:
-    TLoopbackServer();
-    ~TLoopbackServer();
-    TLoopbackServer(const TLoopbackServer&) = delete;
-    TLoopbackServer& operator=(const TLoopbackServer&) = delete;
-
-    // status like "200 OK"; headers each ending in CR LF.
-    void Serve(const std::string& path, const std::string& status, const std::string& body,
-               const std::string& headers = {});
-    std::string Url(const std::string& path) const;
-    std::vector<std::string> Requests();
-
-private:
-    void Run();
-    int listen_ = -1;
-    int port_ = 0;
-    std::thread thread_;
-    std::mutex mutex_;
-    std::map<std::string, std::string> answers_;
-    std::vector<std::string> requests_;
-};
