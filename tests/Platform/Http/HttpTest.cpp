@@ -2,6 +2,7 @@
 
 #include "Platform/SysUtils/SysUtils.h"
 #include "tests/Support/LoopbackServer.h"
+#include "tests/Support/LoopbackTlsServer.h"
 
 #include <gtest/gtest.h>
 
@@ -209,56 +210,12 @@ TEST_F(HttpTest, HttpsIsAvailable) {
     EXPECT_TRUE(HttpsAvailable());
 }
 
-std::string RunCommand(const std::string& command) {
-    std::string output;
-    if (FILE* p = popen(command.c_str(), "r")) {
-        char buffer[512];
-        while (fgets(buffer, sizeof buffer, p)) output += buffer;
-        pclose(p);
-    }
-    return output;
-}
-
 // A TLS server on 127.0.0.1 with a certificate made for the test: the
 // download fails without trusting it and succeeds with it as CA file.
 TEST_F(HttpTest, HttpsWithSelfSignedCertificate) {
-    if (system("command -v openssl >/dev/null 2>&1") != 0) GTEST_SKIP() << "openssl not installed";
-    if (system("python3 -c 'import ssl' >/dev/null 2>&1") != 0) GTEST_SKIP() << "python3 with ssl not installed";
-    std::string cert = Path("cert.pem"), key = Path("key.pem"), script = Path("server.py");
-    RunCommand("openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2 -subj /CN=127.0.0.1"
-        " -addext subjectAltName=IP:127.0.0.1 -keyout '" + key + "' -out '" + cert + "' 2>&1");
-    ASSERT_TRUE(fs::exists(cert) && fs::exists(key));
-    WriteFile(script, R"(import socket, ssl, sys
-ctx = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
-ctx.load_cert_chain(sys.argv[1], sys.argv[2])
-srv = socket.socket()
-srv.bind(('127.0.0.1', 0))
-srv.listen(4)
-srv.settimeout(30)  # only reached when the test went wrong
-print(srv.getsockname()[1], flush=True)
-for _ in range(2):
-    try:
-        conn, _ = srv.accept()
-    except OSError:
-        break
-    try:
-        with ctx.wrap_socket(conn, server_side=True) as s:
-            data = b''
-            while b'\r\n\r\n' not in data:
-                chunk = s.recv(4096)
-                if not chunk:
-                    break
-                data += chunk
-            body = b'PK\x03\x04secure'
-            s.sendall(b'HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Length: %d\r\n\r\n' % len(body) + body)
-    except OSError:
-        conn.close()
-)");
-    FILE* server = popen(("python3 '" + script + "' '" + cert + "' '" + key + "'").c_str(), "r");
-    ASSERT_NE(server, nullptr);
-    char line[64] = {};
-    ASSERT_NE(fgets(line, sizeof line, server), nullptr);
-    std::string url = "https://127.0.0.1:" + std::string(line, strcspn(line, "\n")) + "/DB.zip";
+    if (auto why = TLoopbackTlsServer::Unavailable(); !why.empty()) GTEST_SKIP() << why;
+    TLoopbackTlsServer server(dir_, std::string("PK\3\4secure", 10));
+    std::string url = server.Url("/DB.zip");
 
     std::string target = Path("secure");
     std::string m = ThrownMessage<Exception>([&] { HttpGetToFile(url, target, options_); });
@@ -266,11 +223,10 @@ for _ in range(2):
     EXPECT_FALSE(fs::exists(target));
 
     THttpOptions trusting = options_;
-    trusting.CaFile = cert;
+    trusting.CaFile = server.CertFile();
     THttpResponse r = HttpGetToFile(url, target, trusting);
     EXPECT_EQ(r.StatusCode, 200);
     EXPECT_EQ(ReadFile(target), std::string("PK\3\4secure", 10));
-    pclose(server);
 }
 
 } // namespace

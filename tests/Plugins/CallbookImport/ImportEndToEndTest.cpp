@@ -1,6 +1,7 @@
 // The import as a user runs it: hamhost, the real plug-in, packages built
 // on disk and served from a loopback HTTP(S) server.
 #include "tests/Plugins/CallbookImport/ImportTestSupport.h"
+#include "tests/Support/LoopbackTlsServer.h"
 #include "tests/Support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -177,54 +178,16 @@ TEST_F(ImportEndToEnd, FromTheInternet)
 // plug-in is told to trust it (CURL_CA_BUNDLE).
 TEST_F(ImportEndToEnd, FromASecureServer)
 {
-    if (system("command -v openssl >/dev/null 2>&1") != 0) GTEST_SKIP() << "openssl not installed";
-    if (system("python3 -c 'import ssl' >/dev/null 2>&1") != 0) GTEST_SKIP() << "python3 with ssl not installed";
+    if (auto why = TLoopbackTlsServer::Unavailable(); !why.empty()) GTEST_SKIP() << why;
     const fs::path package = dir_ / "DB.zip";
     WritePackage(package, {{"Q1TLS", "Secure"}});
-    const std::string cert = (dir_ / "cert.pem").string(), key = (dir_ / "key.pem").string();
-    const std::string script = (dir_ / "server.py").string();
-    ASSERT_EQ(system(("openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2 "
-                      "-subj /CN=127.0.0.1 -addext subjectAltName=IP:127.0.0.1 -keyout '" +
-                      key + "' -out '" + cert + "' >/dev/null 2>&1")
-                         .c_str()),
-              0);
-    WriteFileText(script, R"(import socket, ssl, sys
-ctx = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
-ctx.load_cert_chain(sys.argv[1], sys.argv[2])
-body = open(sys.argv[3], 'rb').read()
-srv = socket.socket()
-srv.bind(('127.0.0.1', 0))
-srv.listen(4)
-srv.settimeout(60)  # only reached when the test went wrong
-print(srv.getsockname()[1], flush=True)
-for _ in range(2):
-    try:
-        conn, _ = srv.accept()
-    except OSError:
-        break
-    try:
-        with ctx.wrap_socket(conn, server_side=True) as s:
-            data = b''
-            while b'\r\n\r\n' not in data:
-                chunk = s.recv(4096)
-                if not chunk:
-                    break
-                data += chunk
-            s.sendall(b'HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Length: %d\r\n\r\n' % len(body) + body)
-    except OSError:
-        conn.close()
-)");
-    FILE* server = popen(("python3 '" + script + "' '" + cert + "' '" + key + "' '" + package.string() + "'").c_str(), "r");
-    ASSERT_NE(server, nullptr);
-    char line[64] = {};
-    ASSERT_NE(fgets(line, sizeof line, server), nullptr);
-    const std::string url = "https://127.0.0.1:" + std::string(line, strcspn(line, "\n")) + "/DB.zip";
+    TLoopbackTlsServer server(dir_ / "tls", ReadBinary(package));
+    const std::string url = server.Url("/DB.zip");
 
     auto untrusted = Run(Internet(url), {"CURL_CA_BUNDLE="});
     EXPECT_TRUE(Contains(untrusted.Out, "   Resource not found or unaccessable\n")) << untrusted.Out;
-    auto trusted = Run(Internet(url), {"CURL_CA_BUNDLE=" + cert});
+    auto trusted = Run(Internet(url), {"CURL_CA_BUNDLE=" + server.CertFile()});
     EXPECT_TRUE(Contains(trusted.Out, "* Done. Ins:1, Upd:0, Err:0")) << trusted.Out << trusted.Err;
-    pclose(server);
     EXPECT_EQ(Sql("SELECT OMCALL,OMNAME FROM CALLBOOK"), std::vector<std::string>{"Q1TLS\tSecure"});
     EXPECT_EQ(Leftovers(), std::vector<std::string>{});
 }
