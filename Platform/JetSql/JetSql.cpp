@@ -158,13 +158,13 @@ private:
     {
         const unsigned char c = static_cast<unsigned char>(in_[i_]);
         if (c == '\'') {
-            SingleQuoted();
+            CopyQuoted('\'');
         } else if (c == '"') {
             DoubleQuoted();
         } else if (c == '[') {
             Bracketed(out_);
         } else if (c == '`') {
-            Backticked();
+            CopyQuoted('`');
         } else if (c == '#') {
             DateLiteral();
         } else if (IsIdentStart(c)) {
@@ -176,14 +176,16 @@ private:
         }
     }
 
-    // '...' has the same form in both dialects: copied as it is. An
-    // unterminated literal runs to the end and SQLite rejects it.
-    void SingleQuoted()
+    // '...' has the same form in both dialects, and `name` (no Jet syntax)
+    // is one identifier to SQLite: both are copied whole, doubled quotes
+    // included, so that both sides agree where they end. An unterminated
+    // one runs to the end and SQLite rejects it.
+    void CopyQuoted(char quote)
     {
         std::size_t j = i_ + 1;
         for (;;) {
-            while (j < in_.size() && in_[j] != '\'') ++j;
-            if (j + 1 < in_.size() && in_[j + 1] == '\'') {
+            while (j < in_.size() && in_[j] != quote) ++j;
+            if (j + 1 < in_.size() && in_[j + 1] == quote) {
                 j += 2;
                 continue;
             }
@@ -251,25 +253,6 @@ private:
         }
         out += '"';
         i_ = j + 1;
-        prevDot_ = false;
-    }
-
-    // `name` is no Jet syntax, but SQLite reads it as one identifier: keep it
-    // whole so that both sides agree where it ends.
-    void Backticked()
-    {
-        std::size_t j = i_ + 1;
-        for (;;) {
-            while (j < in_.size() && in_[j] != '`') ++j;
-            if (j + 1 < in_.size() && in_[j + 1] == '`') {
-                j += 2;
-                continue;
-            }
-            break;
-        }
-        const std::size_t end = j < in_.size() ? j + 1 : j;
-        out_.append(in_.data() + i_, end - i_);
-        i_ = end;
         prevDot_ = false;
     }
 
