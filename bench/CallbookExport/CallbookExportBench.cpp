@@ -136,24 +136,9 @@ int main(int argc, char** argv)
         const std::vector<TStation> referenceStations = gen.Stations(referenceCount);
         const fs::path profile = work / "profile";
         THost::InitProfile(profile);
-        {
-            std::vector<std::string> inserts;
-            inserts.reserve(hostStations.size());
-            for (const auto& s : hostStations) inserts.push_back(HostCallbookInsert(s));
-            FillHostDatabase(profile / "host.db", inserts);
-        }
-        const fs::path install = work / "zemrak";
-        fs::create_directories(install / "db");
-        const std::string reference = (install / "db" / "DB.mdb").string();
-        CreateReferenceDatabaseFile(reference);
-        {
-            std::vector<std::string> inserts;
-            for (const auto& s : referenceStations) inserts.push_back(LoggerCallbookInsert(s));
-            FillLoggerDatabase(reference, inserts);
-        }
-        WriteRegistryString((work / "hkcu.reg").string(), "HKEY_CURRENT_USER\\Software\\Zemrak_Log3", "InstallPath",
-                            install.string() + "/");
-        setenv("HKCU_REGISTRY_FILE", (work / "hkcu.reg").c_str(), 1);
+        FillHostCallbook(profile / "host.db", hostStations);
+        const std::string reference = (CreateLoggerInstallation(work) / "db" / "DB.mdb").string();
+        WriteLoggerCallbook(reference, referenceStations);
         std::printf("data: %zu host stations, reference callbook of %zu stations, in %.1f s\n", hostStations.size(),
                     referenceStations.size(), watch.Seconds());
 

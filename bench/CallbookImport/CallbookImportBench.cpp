@@ -66,24 +66,13 @@ int main(int argc, char** argv)
             TDataGenerator gen(dictionary, 7);
             const std::vector<TStation> hostStations = gen.Stations(hostCount);
             const std::size_t known = std::min(hostCount, packageCount * percent / 100);
-            std::vector<TStation> packageStations;
-            packageStations.reserve(packageCount);
-            for (std::size_t i = 0; i < known; ++i)
-                packageStations.push_back(gen.Variant(hostStations[i * hostCount / std::max<std::size_t>(known, 1)]));
-            for (auto& s : gen.Stations(packageCount - known)) packageStations.push_back(std::move(s));
+            const std::vector<TStation> packageStations = OverlappingStations(gen, hostStations, packageCount, known);
 
-            std::vector<std::string> inserts = ReadStatementLines(InstalledDictionary());
-            for (const auto& s : hostStations) inserts.push_back(HostCallbookInsert(s));
-            FillHostDatabase(profile / "host.db", inserts);
+            FillHostCallbook(profile / "host.db", hostStations, ReadStatementLines(InstalledDictionary()));
 
             const std::string database = (work / "DB.mdb").string();
-            CreateReferenceDatabaseFile(database);
-            inserts.clear();
-            for (const auto& s : packageStations) {
-                inserts.push_back(LoggerCallbookInsert(s));
-                callsigns.push_back(s.Call);
-            }
-            FillLoggerDatabase(database, inserts);
+            WriteLoggerCallbook(database, packageStations);
+            for (const auto& s : packageStations) callsigns.push_back(s.Call);
             CreateZipArchive(package.string(), {database});
             fs::remove(database);
             std::printf("data: package of %zu records (%zu known to the host), host callbook of %zu stations, "

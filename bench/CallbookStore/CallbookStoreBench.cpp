@@ -39,33 +39,13 @@ int main(int argc, char** argv)
 
         const std::vector<TStation> hostStations = gen.Stations(hostCount);
         const std::size_t known = std::min(hostCount, loggerCount * percent / 100);
-        std::vector<TStation> loggerStations;
-        loggerStations.reserve(loggerCount);
-        for (std::size_t i = 0; i < known; ++i)
-            loggerStations.push_back(gen.Variant(hostStations[i * hostCount / std::max<std::size_t>(known, 1)]));
-        for (auto& s : gen.Stations(loggerCount - known)) loggerStations.push_back(std::move(s));
+        const std::vector<TStation> loggerStations = OverlappingStations(gen, hostStations, loggerCount, known);
 
         const fs::path profile = work / "profile";
         THost::InitProfile(profile);
-        {
-            std::vector<std::string> inserts;
-            inserts.reserve(hostStations.size());
-            for (const auto& s : hostStations) inserts.push_back(HostCallbookInsert(s));
-            FillHostDatabase(profile / "host.db", inserts);
-        }
-        const fs::path install = work / "zemrak";
-        fs::create_directories(install / "db");
-        const std::string reference = (install / "db" / "DB.mdb").string();
-        CreateReferenceDatabaseFile(reference);
-        {
-            std::vector<std::string> inserts;
-            inserts.reserve(loggerStations.size());
-            for (const auto& s : loggerStations) inserts.push_back(LoggerCallbookInsert(s));
-            FillLoggerDatabase(reference, inserts);
-        }
-        WriteRegistryString((work / "hkcu.reg").string(), "HKEY_CURRENT_USER\\Software\\Zemrak_Log3", "InstallPath",
-                            install.string() + "/");
-        setenv("HKCU_REGISTRY_FILE", (work / "hkcu.reg").c_str(), 1);
+        FillHostCallbook(profile / "host.db", hostStations);
+        const std::string reference = (CreateLoggerInstallation(work) / "db" / "DB.mdb").string();
+        WriteLoggerCallbook(reference, loggerStations);
         fs::copy_file(reference, work / "floor.db");
         std::printf("data: %zu host stations, %zu logger stations (%zu known to both) in %.1f s\n",
                     hostStations.size(), loggerStations.size(), known, watch.Seconds());

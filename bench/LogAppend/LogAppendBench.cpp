@@ -99,8 +99,7 @@ int main(int argc, char** argv)
             for (const auto& q : hostQsos) inserts.push_back(HostLogInsert(q, HostLog, Operator));
             RunAll((profile / "host.db").string(), inserts, true);
         }
-        const fs::path install = work / "zemrak";
-        fs::create_directories(install / "db");
+        const fs::path install = CreateLoggerInstallation(work);
         const std::string logFile = (install / "db" / "logs.mdb").string();
         CreateLogDatabaseFile(logFile);
         CreateQsoTable(logFile, LoggerTable);
@@ -111,9 +110,6 @@ int main(int argc, char** argv)
             for (const auto& q : loggerQsos) inserts.push_back(LoggerQsoInsert(LoggerTable, q));
             RunAll(logFile, inserts, false);
         }
-        WriteRegistryString((work / "hkcu.reg").string(), "HKEY_CURRENT_USER\\Software\\Zemrak_Log3", "InstallPath",
-                            install.string() + "/");
-        setenv("HKCU_REGISTRY_FILE", (work / "hkcu.reg").c_str(), 1);
         fs::copy_file(profile / "host.db", work / "floor.db");
         std::printf("data: %zu host rows, %zu logger QSOs (%zu duplicates) in %.1f s\n", hostQsos.size(),
                     loggerQsos.size(), duplicates.size(), watch.Seconds());
