@@ -8,7 +8,7 @@ function(ham_test name)
     HAM_SOURCE_DIR="${CMAKE_SOURCE_DIR}" HAM_BINARY_DIR="${CMAKE_BINARY_DIR}")
   gtest_discover_tests(${name}
     DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "LC_ALL=C.UTF-8;LANG=C.UTF-8;TZ=UTC;HAM_SHARED_DIR=${CMAKE_SOURCE_DIR}/../shared")
+    PROPERTIES ENVIRONMENT "LC_ALL=C.UTF-8;LANG=C.UTF-8;TZ=UTC")
 endfunction()
 
 # ham_subdirs(): add every direct subfolder holding a CMakeLists.txt.

@@ -145,4 +145,4 @@ std::vector<std::string> SplitLines(const std::string& text)
     return lines;
 }
 
-fs::path SharedDataDir() { return fs::path(HAM_SOURCE_DIR) / ".." / "shared" / "data"; }
+fs::path ShippedDataDir() { return fs::path(HAM_SOURCE_DIR) / "data"; }

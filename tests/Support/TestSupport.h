@@ -42,5 +42,5 @@ TRunResult RunHamhost(const fs::path& profile, const std::vector<std::string>& a
 std::string ReadFileText(const fs::path& path);
 void WriteFileText(const fs::path& path, const std::string& text);
 std::vector<std::string> SplitLines(const std::string& text);
-// The shared data folder (country dictionary).
-fs::path SharedDataDir();
+// The project's shipped data folder (country data).
+fs::path ShippedDataDir();

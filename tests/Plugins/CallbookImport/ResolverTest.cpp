@@ -167,7 +167,7 @@ TEST_F(ImportResolver, ClearEmptiesTheLists)
 // over the real dictionary and callsigns made from its own expressions.
 TEST_F(ImportResolver, RealDictionaryAgreesWithAnInOrderScan)
 {
-    std::ifstream in(SharedDataDir() / "dictionary.sql");
+    std::ifstream in(ShippedDataDir() / "dictionary.sql");
     ASSERT_TRUE(in) << "dictionary.sql not found";
     std::string line;
     // One transaction around the rows: the host's connection takes part.
