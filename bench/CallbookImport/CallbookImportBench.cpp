@@ -68,7 +68,7 @@ int main(int argc, char** argv)
             const std::size_t known = std::min(hostCount, packageCount * percent / 100);
             const std::vector<TStation> packageStations = OverlappingStations(gen, hostStations, packageCount, known);
 
-            FillHostCallbook(profile / "host.db", hostStations, ReadStatementLines(InstalledDictionary()));
+            FillHostCallbook(profile / "host.db", hostStations, DictionaryInsertStatements(LoadCountryData(InstalledDictionary(), EntityCodesBeside(InstalledDictionary()))));
 
             const std::string database = (work / "DB.mdb").string();
             WriteLoggerCallbook(database, packageStations);
