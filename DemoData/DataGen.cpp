@@ -207,77 +207,6 @@ bool NeedsDigit(std::string_view prefix) { return prefix.size() < 2 || !HasDigit
 
 std::string Digit(TRandom& random) { return std::string(1, static_cast<char>('0' + random.Below(10))); }
 
-// The values of one "INSERT INTO T(...) VALUES(...)" line: texts without
-// their quotes, NULL as nullopt, numbers as written.
-std::vector<std::optional<std::string>> ParseValues(std::string_view line)
-{
-    std::vector<std::optional<std::string>> values;
-    std::size_t pos = line.find("VALUES(");
-    if (pos == std::string_view::npos) return values;
-    pos += 7;
-    while (pos < line.size()) {
-        while (pos < line.size() && line[pos] == ' ') ++pos;
-        if (pos >= line.size()) break;
-        if (line[pos] == '\'') {
-            std::string text;
-            ++pos;
-            while (pos < line.size()) {
-                if (line[pos] == '\'') {
-                    if (pos + 1 < line.size() && line[pos + 1] == '\'') {
-                        text += '\'';
-                        pos += 2;
-                        continue;
-                    }
-                    ++pos;
-                    break;
-                }
-                text += line[pos++];
-            }
-            values.emplace_back(std::move(text));
-        } else {
-            std::size_t end = line.find_first_of(",)", pos);
-            if (end == std::string_view::npos) end = line.size();
-            std::string_view raw = line.substr(pos, end - pos);
-            while (!raw.empty() && raw.back() == ' ') raw.remove_suffix(1);
-            if (raw == "NULL")
-                values.emplace_back(std::nullopt);
-            else
-                values.emplace_back(std::string(raw));
-            pos = end;
-        }
-        while (pos < line.size() && line[pos] == ' ') ++pos;
-        if (pos < line.size() && line[pos] == ')') break;
-        if (pos < line.size() && line[pos] == ',') ++pos;
-    }
-    return values;
-}
-
-// "(?:A|B|C)[A-Z0-9/]*" or "ABC[A-Z0-9/]*": the alternatives made of
-// letters and digits only.
-std::vector<std::string> PlainAlternatives(std::string_view expression)
-{
-    constexpr std::string_view tail = "[A-Z0-9/]*";
-    if (expression.size() >= tail.size() && expression.substr(expression.size() - tail.size()) == tail)
-        expression.remove_suffix(tail.size());
-    if (expression.rfind("(?:", 0) == 0 && !expression.empty() && expression.back() == ')')
-        expression = expression.substr(3, expression.size() - 4);
-    std::vector<std::string> out;
-    std::size_t start = 0;
-    while (start <= expression.size()) {
-        std::size_t bar = expression.find('|', start);
-        if (bar == std::string_view::npos) bar = expression.size();
-        std::string_view alt = expression.substr(start, bar - start);
-        if (IsPlainCall(alt, false)) out.emplace_back(alt);
-        start = bar + 1;
-    }
-    return out;
-}
-
-std::string Value(const std::vector<std::optional<std::string>>& v, std::size_t i)
-{
-    return i < v.size() && v[i] ? *v[i] : std::string();
-}
-
 std::string TwoDigits(int n)
 {
     char buf[8];
@@ -364,44 +293,24 @@ int TRandom::Between(int low, int high)
 
 // ---- dictionary -------------------------------------------------------------------
 
-TCallsignDictionary TCallsignDictionary::Load(const fs::path& file)
+TCallsignDictionary TCallsignDictionary::Load(const fs::path& ctyFile)
 {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) throw EFOpenError("Cannot open country dictionary '" + file.string() + "'");
+    return FromRows(LoadCountryData(ctyFile, EntityCodesBeside(ctyFile)));
+}
+
+TCallsignDictionary TCallsignDictionary::FromRows(const TDictionaryRows& rows)
+{
     TCallsignDictionary d;
-    for (std::string line; std::getline(in, line);) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        const bool country = line.rfind("INSERT INTO COUNTRY(", 0) == 0;
-        const bool province = line.rfind("INSERT INTO PROVINCE(", 0) == 0;
-        const bool unique = line.rfind("INSERT INTO UNIQUECALL(", 0) == 0;
-        if (!country && !province && !unique) continue;
-        auto v = ParseValues(line);
-        TCallArea area;
-        if (country) {
-            // ID, PREFIXLIST, ARRLPREFIX, CONTINENT, DXCC, ITUZONE, CQZONE, ...
-            area.ArrlPrefix = Value(v, 2), area.Continent = Value(v, 3), area.Dxcc = Value(v, 4);
-            area.ItuZone = Value(v, 5), area.CqZone = Value(v, 6);
-            for (auto& p : PlainAlternatives(Value(v, 1))) {
-                area.Prefix = p;
-                d.countries_.push_back(area);
-            }
-        } else {
-            // ID, PREFIXLIST/CALLSIGN, ARRLPREFIX, PREFIX, CONTINENT, DXCC, ITUZONE, CQZONE, ...
-            area.ArrlPrefix = Value(v, 2), area.Continent = Value(v, 4), area.Dxcc = Value(v, 5);
-            area.ItuZone = Value(v, 6), area.CqZone = Value(v, 7);
-            if (province) {
-                for (auto& p : PlainAlternatives(Value(v, 1))) {
-                    area.Prefix = p;
-                    d.provinces_.push_back(area);
-                }
-            } else if (IsPlainCall(Value(v, 1), true)) {
-                area.Prefix = Value(v, 1);
-                d.exact_.push_back(area);
-            }
-        }
-    }
-    if (d.countries_.empty())
-        throw EConvertError("'" + file.string() + "' holds no country prefixes");
+    auto add = [](const std::vector<TDictionaryRow>& from, std::vector<TCallArea>& to) {
+        for (const TDictionaryRow& r : from)
+            for (const std::string& literal : r.Literals)
+                to.push_back(TCallArea{literal, r.ArrlPrefix, r.Continent, std::to_string(r.Dxcc),
+                                       std::to_string(r.ItuZone), std::to_string(r.CqZone)});
+    };
+    add(rows.Countries, d.countries_);
+    add(rows.Provinces, d.provinces_);
+    add(rows.UniqueCalls, d.exact_);
+    if (d.countries_.empty()) throw EConvertError("The country dictionary holds no country prefixes");
     return d;
 }
 
@@ -419,7 +328,7 @@ fs::path InstalledDataFolder()
     return (ec ? fs::current_path() : exe.parent_path()) / "data";
 }
 
-fs::path InstalledDictionary() { return InstalledDataFolder() / "dictionary.sql"; }
+fs::path InstalledDictionary() { return InstalledDataFolder() / "cty.dat"; }
 
 std::vector<std::string> ReadStatementLines(const fs::path& file)
 {

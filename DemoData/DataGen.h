@@ -4,6 +4,7 @@
 // The same seed gives the same data on every machine.
 #pragma once
 
+#include "Host/Dictionary/DictionaryRows.h"
 #include "Platform/DateTime/DateTime.h"
 
 #include <cstdint>
@@ -44,18 +45,19 @@ struct TCallArea {
     std::string ArrlPrefix, Continent, Dxcc, ItuZone, CqZone;
 };
 
-// The plain prefixes and exact calls of the country dictionary file
-// (dictionary.sql: Jet-dialect INSERT statements, one per line).
+// The plain prefixes and exact calls of the country dictionary made from
+// cty.dat.
 class TCallsignDictionary {
 public:
-    // EFOpenError when the file cannot be read.
-    static TCallsignDictionary Load(const fs::path& file);
+    // From a cty.dat file and the entity codes beside it; EFOpenError when a
+    // file cannot be read, EConvertError when it is not country data.
+    static TCallsignDictionary Load(const fs::path& ctyFile);
+    static TCallsignDictionary FromRows(const TDictionaryRows& rows);
 
-    // Alternatives of the COUNTRY and PROVINCE expressions that are plain
-    // letters and digits, in the file's order.
+    // The prefixes of the COUNTRY and PROVINCE rows, in row order.
     const std::vector<TCallArea>& CountryPrefixes() const { return countries_; }
     const std::vector<TCallArea>& ProvincePrefixes() const { return provinces_; }
-    // UNIQUECALL callsigns made of letters, digits and '/'.
+    // The UNIQUECALL callsigns.
     const std::vector<TCallArea>& ExactCalls() const { return exact_; }
     // The first country prefix equal to prefix, or null.
     const TCallArea* FindCountryPrefix(std::string_view prefix) const;
@@ -66,7 +68,7 @@ private:
 
 // The data files installed beside the programs: <program folder>/data.
 fs::path InstalledDataFolder();
-// InstalledDataFolder() / "dictionary.sql".
+// InstalledDataFolder() / "cty.dat".
 fs::path InstalledDictionary();
 // The statements of a file with one statement per line; blank lines and
 // "--" comment lines left out.

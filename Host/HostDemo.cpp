@@ -1,6 +1,7 @@
 #include "Host/HostDemo.h"
 
 #include "Host/HostDatabase.h"
+#include "Host/HostDictionary.h"
 #include "Includes/uZemrakDb/ZemrakSchema.h"
 #include "Platform/Ado/Ado.h"
 #include "Platform/FormatSettings/FormatSettings.h"
@@ -75,22 +76,23 @@ struct TDemoLog {
 
 void CreateDemoProfile(const fs::path& profile, const fs::path& dataFolder)
 {
-    const fs::path dictionaryFile = dataFolder / "dictionary.sql";
-    if (!fs::exists(dictionaryFile))
-        throw EFOpenError("Country dictionary not found: " + dictionaryFile.string() +
-                          " (it is installed beside hamhost in data/)");
+    const fs::path ctyFile = dataFolder / "cty.dat";
+    if (!fs::exists(ctyFile))
+        throw EFOpenError("Country data not found: " + ctyFile.string() + " (it is installed beside hamhost in data/)");
     const fs::path install = fs::absolute(profile / "zemrak");
     if (fs::exists(install / "db"))
         throw EInOutError("A logger installation exists already in " + install.string() +
                           "; the demo needs a new profile");
 
     THostDb host = OpenHostDatabase(profile / "host.db", false);
-    for (const char* table : {"CALLBOOK", "COUNTRY", "PROVINCE", "UNIQUECALL", "LOGS"})
+    for (const char* table : {"CALLBOOK", "LOGS"})
         if (Count(host.get(), table) > 0)
             throw EInOutError("The profile " + profile.string() + " holds " + table +
                               " rows already; the demo needs a new profile");
 
-    const auto dictionary = TCallsignDictionary::Load(dictionaryFile);
+    const TDictionaryRows rows = LoadCountryData(ctyFile, EntityCodesBeside(ctyFile));
+    const bool fillDictionary = DictionaryTablesEmpty(host.get());
+    const auto dictionary = TCallsignDictionary::FromRows(rows);
     TDataGenerator gen(dictionary, DemoSeed);
 
     // Stations: the host's callbook, a part of it as the logger knows it,
@@ -114,10 +116,10 @@ void CreateDemoProfile(const fs::path& profile, const fs::path& dataFolder)
     std::vector<std::vector<TQso>> logQsos;
     for (const auto& log : logs) logQsos.push_back(gen.Log(worked, log.Qsos, log.First, log.Last));
 
-    // Host database: dictionary, callbook, and the current log that already
-    // holds an earlier append of the home log (its QSL state since changed
-    // in the logger) besides QSOs of its own.
-    std::vector<std::string> hostStatements = ReadStatementLines(dictionaryFile);
+    // Host database: callbook, and the current log that already holds an
+    // earlier append of the home log (its QSL state since changed in the
+    // logger) besides QSOs of its own; the dictionary when it is empty.
+    std::vector<std::string> hostStatements;
     for (const auto& s : hostStations) hostStatements.push_back(HostCallbookInsert(s));
     for (std::size_t i = 0; i < 60; ++i) {
         TQso earlier = logQsos[0][i];
@@ -165,6 +167,7 @@ void CreateDemoProfile(const fs::path& profile, const fs::path& dataFolder)
 
         RunJet(host.get(), "BEGIN");
         try {
+            if (fillDictionary) InsertDictionaryRows(host.get(), rows);
             for (const auto& jet : hostStatements) RunJet(host.get(), jet);
             RunJet(host.get(), "COMMIT");
         } catch (...) {

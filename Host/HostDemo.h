@@ -4,7 +4,8 @@
 
 #include <filesystem>
 
-// dataFolder holds dictionary.sql (installed beside hamhost in data/).
-// Refuses a profile that already holds callbook, dictionary or log rows, or
-// a logger installation, so no user data is ever overwritten.
+// dataFolder holds cty.dat and prefix_to_entitycode.csv (installed beside
+// hamhost in data/); the dictionary is filled from them when it is empty.
+// Refuses a profile that already holds callbook or log rows, or a logger
+// installation, so no user data is ever overwritten.
 void CreateDemoProfile(const std::filesystem::path& profile, const std::filesystem::path& dataFolder);

@@ -1,5 +1,6 @@
 // hamhost: the host application on the command line.
 #include "Host/Host.h"
+#include "Host/DictionaryCommand.h"
 #include "Host/HostDemo.h"
 #include "Platform/JetSql/JetSql.h"
 #include "Platform/SysUtils/SysUtils.h"
@@ -17,7 +18,8 @@ constexpr const char* Usage =
     "  init [--demo]                     create a profile (with demo data and a demo logger)\n"
     "  plugins                           list the loaded plug-ins\n"
     "  run \"MENU CAPTION\" [--actions FILE] choose a menu command; dialog actions from FILE or stdin\n"
-    "  sql \"STATEMENT\"                   run one statement on the host database\n";
+    "  sql \"STATEMENT\"                   run one statement on the host database\n"
+    "  dictionary update [FILE|URL]      replace the country dictionary from a cty.dat file\n";
 
 fs::path DefaultProfile()
 {
@@ -96,10 +98,15 @@ int main(int argc, char** argv)
         if (command == "init") {
             bool demo = i < args.size() && args[i] == "--demo";
             THost::InitProfile(options.Profile);
+            InitDictionary(options.Profile, options.AppPath / "data", std::cout);
             if (demo) CreateDemoProfile(options.Profile, options.AppPath / "data");
             std::cout << "Profile ready: " << options.Profile.string() << "\n";
             return 0;
         }
+        if (command == "dictionary")
+            return DictionaryCommand(options.Profile, options.AppPath / "data",
+                                     std::vector<std::string>(args.begin() + static_cast<std::ptrdiff_t>(i), args.end()),
+                                     std::cout, std::cerr);
         if (command == "sql" && i < args.size()) return Sql(options.Profile, args[i]);
         if (command == "plugins") {
             THost host(options);

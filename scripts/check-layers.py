@@ -36,6 +36,7 @@ LAYERS = [
     "PluginAPI/Plugins",
     "Includes",
     "Plugins",
+    "Host/Dictionary",
     "DemoData",
     "Host",
     "bench",

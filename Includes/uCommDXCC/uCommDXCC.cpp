@@ -4,6 +4,8 @@
 #include "Platform/FormatSettings/FormatSettings.h"
 #include "Platform/Unicode/Unicode.h"
 
+#include <algorithm>
+#include <iterator>
 #include <string>
 
 namespace {
@@ -69,7 +71,71 @@ TDateTime EndOf(TServerQuery& query)
     return query.GetDateTime(Columns().EndDate).value_or(NoEndDate);
 }
 
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsLetter(char c) { return c >= 'A' && c <= 'Z'; }
+
+// Portable suffixes that say how, not where, a station operates.
+bool IsPlainSuffix(std::string_view part)
+{
+    static constexpr std::string_view Suffixes[] = {"P", "M", "A", "B", "R", "J", "QRP", "QRPP", "LH", "AE", "AG", "KT"};
+    return std::find(std::begin(Suffixes), std::end(Suffixes), part) != std::end(Suffixes);
+}
+
+// A complete callsign: a prefix, a digit, and a suffix of letters (W1ABC,
+// CE0Y, 3D2AB); a bare prefix (DL, KL7, EA8) is not.
+bool IsCompleteCall(std::string_view part)
+{
+    if (part.size() < 3 || !IsLetter(part.back())) return false;
+    std::size_t end = part.size();
+    while (end > 0 && IsLetter(part[end - 1])) --end;
+    return end >= 2 && IsDigit(part[end - 1]);
+}
+
 } // namespace
+
+TPortable PortableLocation(std::string_view callsign, std::string& location)
+{
+    std::string_view parts[8];
+    std::size_t count = 0;
+    for (std::size_t start = 0; start <= callsign.size();) {
+        std::size_t slash = callsign.find('/', start);
+        if (slash == std::string_view::npos) slash = callsign.size();
+        const std::string_view part = callsign.substr(start, slash - start);
+        start = slash + 1;
+        if (part.empty()) continue;
+        const bool first = count == 0;
+        if (!first && (part == "MM" || part == "AM")) return TPortable::NoEntity;
+        if (!first && IsPlainSuffix(part)) continue;
+        if (count == std::size(parts)) return TPortable::Undecided;
+        parts[count++] = part;
+    }
+    if (count == 1) {
+        location.assign(parts[0]);
+        return TPortable::Location;
+    }
+    if (count != 2) return TPortable::Undecided;
+    const std::string_view home = parts[0], other = parts[1];
+    if (other.size() == 1 && IsDigit(other[0])) {
+        // The call-area digit takes the place of the call's own.
+        for (std::size_t i = 1; i < home.size(); ++i)
+            if (IsDigit(home[i])) {
+                location.assign(home);
+                location[i] = other[0];
+                return TPortable::Location;
+            }
+        return TPortable::Undecided;
+    }
+    const bool homeCall = IsCompleteCall(home), otherCall = IsCompleteCall(other);
+    std::string_view where;
+    if (homeCall != otherCall)
+        where = homeCall ? other : home;
+    else
+        where = other.size() < home.size() ? other : home;
+    location.assign(where);
+    return TPortable::Location;
+}
 
 std::string DictionaryStatement(std::string_view table, TDateTime today)
 {
@@ -155,7 +221,7 @@ void TCountryDictionary::Clear()
     countryMatch_ = TWholeMatchList();
 }
 
-bool TCountryDictionary::ResolveCallsign(std::string_view callsign, TCallsignCountry& country)
+bool TCountryDictionary::ResolveWhole(std::string_view callsign, TCallsignCountry& country, bool withUnique)
 {
     auto give = [&country](const std::string& continent, const std::string& arrl, const std::string& dxcc,
                            const std::string& main, const std::string& itu, const std::string& cq) {
@@ -167,9 +233,11 @@ bool TCountryDictionary::ResolveCallsign(std::string_view callsign, TCallsignCou
         country.CQZone = LeftCodePoints(cq, 2);
         return true;
     };
-    if (auto i = uniqueMatch_.FirstWholeMatch(callsign)) {
-        const TUniqueCallField& f = uniqueCalls_[*i];
-        return give(f.Continent, f.ARRLPrefix, f.DXCC, f.Prefix, f.ITUZone, f.CQZone);
+    if (withUnique) {
+        if (auto i = uniqueMatch_.FirstWholeMatch(callsign)) {
+            const TUniqueCallField& f = uniqueCalls_[*i];
+            return give(f.Continent, f.ARRLPrefix, f.DXCC, f.Prefix, f.ITUZone, f.CQZone);
+        }
     }
     if (auto i = provinceMatch_.FirstWholeMatch(callsign)) {
         const TProvinceField& f = provinces_[*i];
@@ -180,6 +248,33 @@ bool TCountryDictionary::ResolveCallsign(std::string_view callsign, TCallsignCou
         return give(f.Continent, f.ARRLPrefix, f.DXCC, f.ARRLPrefix, f.ITUZone, f.CQZone);
     }
     return false;
+}
+
+bool TCountryDictionary::ResolveCallsign(std::string_view callsign, TCallsignCountry& country)
+{
+    // Trimmed and upper-cased: a blank or lower case must not lose the entity.
+    while (!callsign.empty() && IsBlank(callsign.front())) callsign.remove_prefix(1);
+    while (!callsign.empty() && IsBlank(callsign.back())) callsign.remove_suffix(1);
+    call_.assign(callsign);
+    for (char& c : call_)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+
+    // The exact call first: it knows better than any rule.
+    if (!uniqueCalls_.empty()) {
+        if (auto i = uniqueMatch_.FirstWholeMatch(call_); i) return ResolveWhole(call_, country, true);
+    }
+    if (call_.find('/') != std::string::npos) {
+        switch (PortableLocation(call_, location_)) {
+        case TPortable::NoEntity:
+            return false;
+        case TPortable::Location:
+            if (ResolveWhole(location_, country, true)) return true;
+            break;
+        case TPortable::Undecided:
+            break;
+        }
+    }
+    return ResolveWhole(call_, country, false);
 }
 
 TCountryDictionary& CountryDictionary()

@@ -2,11 +2,14 @@
 // valid today) held in memory for one import run, and the resolver that
 // gives a callsign its continent, prefixes, DXCC entity and zones.
 //
-// A callsign belongs to the first row, in the order UNIQUECALL, PROVINCE,
-// COUNTRY and within each table by ID, whose expression's first match
-// (leftmost, first succeeding alternative) is the whole callsign. Each
-// expression is compiled at most once per load; literal-shaped expressions
-// are found through hash tables without the engine, keeping that order.
+// A callsign is trimmed and upper-cased, then looked up as an exact call
+// (UNIQUECALL); a portable form (with '/') is then resolved by its location
+// (see PortableLocation). Otherwise, and where that decides nothing, it
+// belongs to the first row, in the order UNIQUECALL, PROVINCE, COUNTRY and
+// within each table by ID, whose expression's first match (leftmost, first
+// succeeding alternative) is the whole callsign. Each expression is compiled
+// at most once per load; literal-shaped expressions are found through hash
+// tables without the engine, keeping that order.
 #pragma once
 
 #include "Includes/uCommDXCC/uCommTypes.h"
@@ -36,13 +39,33 @@ public:
     bool ResolveCallsign(std::string_view callsign, TCallsignCountry& country);
 
 private:
+    // The first-whole-match rule over the three lists.
+    bool ResolveWhole(std::string_view callsign, TCallsignCountry& country, bool withUnique);
+
     TUniqueCallList uniqueCalls_;
     TProvinceList provinces_;
     TCountryList countries_;
     TWholeMatchList uniqueMatch_;
     TWholeMatchList provinceMatch_;
     TWholeMatchList countryMatch_;
+    std::string call_, location_; // buffers of one resolution
 };
+
+// What the portable form of a callsign (upper case, with '/') says about
+// where the station is.
+enum class TPortable {
+    Undecided, // no rule applies: resolve the whole callsign
+    Location,  // resolve the text given instead
+    NoEntity,  // maritime or aeronautical mobile (/MM, /AM): no entity
+};
+
+// Applies the portable rules: suffixes without a location (/P, /M, /QRP,
+// /LH, /B ...) are dropped; /MM and /AM give no entity; a call-area digit
+// (UA9MAT/1) replaces the digit of the call (UA1MAT); of a prefix and a
+// call (DL/G4ABC, VE3LYC/KL7, W1ABC/CE0Y) the part that is not a complete
+// callsign, or else the shorter, is the location. location is set for
+// TPortable::Location.
+TPortable PortableLocation(std::string_view callsign, std::string& location);
 
 // The statement a loader sends for table ("UNIQUECALL", "PROVINCE" or
 // "COUNTRY") on the day today.

@@ -68,7 +68,7 @@ int main(int argc, char** argv)
             const std::size_t known = std::min(hostCount, packageCount * percent / 100);
             const std::vector<TStation> packageStations = OverlappingStations(gen, hostStations, packageCount, known);
 
-            FillHostCallbook(profile / "host.db", hostStations, ReadStatementLines(InstalledDictionary()));
+            FillHostCallbook(profile / "host.db", hostStations, DictionaryInsertStatements(LoadCountryData(InstalledDictionary(), EntityCodesBeside(InstalledDictionary()))));
 
             const std::string database = (work / "DB.mdb").string();
             WriteLoggerCallbook(database, packageStations);
@@ -167,6 +167,21 @@ int main(int argc, char** argv)
             double seconds = watch.Seconds();
             std::printf("resolver: indexed, %zu callsigns in %.3f s: %.0f callsigns/s (%zu resolved)\n",
                         callsigns.size(), seconds, static_cast<double>(callsigns.size()) / seconds, found);
+
+            // Portable forms: a location before or after the slash, a suffix
+            // without one, maritime mobile.
+            std::vector<std::string> portable;
+            for (std::size_t i = 0; i < callsigns.size(); ++i) {
+                const std::string& call = callsigns[i];
+                portable.push_back(i % 4 == 0 ? call + "/P" : i % 4 == 1 ? "EA8/" + call
+                                                           : i % 4 == 2 ? call + "/KL7" : call + "/MM");
+            }
+            found = 0;
+            watch.Restart();
+            for (const auto& call : portable) found += dictionary.ResolveCallsign(call, country) ? 1 : 0;
+            seconds = watch.Seconds();
+            std::printf("resolver: indexed, %zu portable callsigns in %.3f s: %.0f callsigns/s (%zu resolved)\n",
+                        portable.size(), seconds, static_cast<double>(portable.size()) / seconds, found);
 
             // An in-order scan of expressions compiled once.
             std::vector<TRegExpr> compiled;

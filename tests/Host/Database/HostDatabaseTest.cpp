@@ -300,7 +300,7 @@ TEST(HostDemo, InitDemoProfile)
                                               "COUNTRY) AS C, (SELECT COUNT(*) FROM PROVINCE) AS P, (SELECT COUNT(*) "
                                               "FROM UNIQUECALL) AS U"});
     ASSERT_EQ(counts.ExitCode, 0) << counts.Err;
-    EXPECT_EQ(counts.Out, "CB\tC\tP\tU\n400\t346\t6151\t20865\n");
+    EXPECT_EQ(counts.Out, "CB\tC\tP\tU\n400\t340\t82\t20808\n");
     auto log = RunHamhost(profile, {"sql", "SELECT COUNT(*) AS N, MIN(CALLSIGN) AS OP FROM LOGS WHERE LOGNAME=\"DEMO\""});
     ASSERT_EQ(log.ExitCode, 0) << log.Err;
     EXPECT_EQ(log.Out, "N\tOP\n100\tDL0DEMO\n");

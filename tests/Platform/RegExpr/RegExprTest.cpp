@@ -1,5 +1,7 @@
 #include "Platform/RegExpr/RegExpr.h"
 
+#include "Host/Dictionary/DictionaryRows.h"
+
 #include "Platform/SysUtils/SysUtils.h"
 
 #include <gtest/gtest.h>
@@ -126,33 +128,13 @@ TEST(RegExprTest, AnalyseLiteralPatternShapes) {
     }
 }
 
-// Expressions of the dictionary, as its SQL rows hold them: the second
-// value of every INSERT.
+// Expressions of the dictionary made from the shipped cty.dat.
 std::vector<std::string> DictionaryExpressions(const std::string& table) {
-    std::string path = HAM_SOURCE_DIR "/data/dictionary.sql";
-    std::ifstream in(path);
+    static const TDictionaryRows rows = LoadCountryData(HAM_SOURCE_DIR "/data/cty.dat",
+                                                        HAM_SOURCE_DIR "/data/prefix_to_entitycode.csv");
+    const auto& list = table == "COUNTRY" ? rows.Countries : table == "PROVINCE" ? rows.Provinces : rows.UniqueCalls;
     std::vector<std::string> result;
-    std::string line;
-    std::string head = "INSERT INTO " + table + "(";
-    while (std::getline(in, line)) {
-        if (!line.starts_with(head)) continue;
-        std::size_t p = line.find("VALUES(");
-        p = line.find(",'", p);
-        if (p == std::string::npos) continue;
-        std::string value;
-        for (p += 2; p < line.size(); ++p) {
-            if (line[p] == '\'') {
-                if (p + 1 < line.size() && line[p + 1] == '\'') {
-                    value += '\'';
-                    ++p;
-                    continue;
-                }
-                break;
-            }
-            value += line[p];
-        }
-        result.push_back(value);
-    }
+    for (const auto& row : list) result.push_back(row.Expression());
     return result;
 }
 
@@ -177,7 +159,7 @@ TEST(RegExprTest, WholeMatchListAgreesWithInOrderEngineScan) {
     auto countries = DictionaryExpressions("COUNTRY");
     auto provinces = DictionaryExpressions("PROVINCE");
     auto uniques = DictionaryExpressions("UNIQUECALL");
-    ASSERT_FALSE(countries.empty()) << "dictionary.sql not found";
+    ASSERT_FALSE(countries.empty());
 
     std::vector<std::string> expressions = {
         "^DL[0-9][A-Z]{1,3}$", "(?:A|AB)", "(?:AB|A)", "K[0-9]+", "(VE|VA)[1-9][A-Z]*",

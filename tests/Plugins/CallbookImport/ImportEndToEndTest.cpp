@@ -290,6 +290,8 @@ TEST_F(ImportEndToEnd, UnusablePackages)
 
 TEST_F(ImportEndToEnd, DictionaryExpressionThatDoesNotCompile)
 {
+    // The first row of the dictionary that init filled.
+    Sql("DELETE FROM UNIQUECALL");
     Sql("INSERT INTO UNIQUECALL(ID,CALLSIGN) VALUES(1,'Q1(AB')");
     const fs::path package = dir_ / "DB.zip";
     WritePackage(package, {{"Q1AB", "Anna"}});

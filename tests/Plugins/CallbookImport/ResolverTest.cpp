@@ -3,6 +3,7 @@
 #include "Includes/uCommDXCC/uCommDXCC.h"
 
 #include "Host/Host.h"
+#include "Host/HostDictionary.h"
 #include "Platform/FormatSettings/FormatSettings.h"
 #include "Platform/SysUtils/SysUtils.h"
 #include "tests/Support/TestSupport.h"
@@ -11,6 +12,8 @@
 #include <sqlite3.h>
 
 #include <fstream>
+#include <iostream>
+#include <map>
 
 namespace {
 
@@ -44,6 +47,15 @@ protected:
     {
         Sql("INSERT INTO PROVINCE(ID,PREFIXLIST,ARRLPREFIX,PREFIX,CONTINENT,DXCC,ITUZONE,CQZONE) VALUES(" +
             std::to_string(id) + ",'" + expression + "','PV','" + prefix + "','AF',33,'47','35')");
+    }
+    // The dictionary made from the shipped cty.dat, as init writes it.
+    void LoadShipped()
+    {
+        const fs::path cty = ShippedDataDir() / "cty.dat";
+        ASSERT_EQ(sqlite3_exec(host_->Database(), "BEGIN", nullptr, nullptr, nullptr), SQLITE_OK);
+        InsertDictionaryRows(host_->Database(), LoadCountryData(cty, EntityCodesBeside(cty)));
+        ASSERT_EQ(sqlite3_exec(host_->Database(), "COMMIT", nullptr, nullptr, nullptr), SQLITE_OK);
+        Load();
     }
     void Load()
     {
@@ -105,7 +117,7 @@ TEST_F(ImportResolver, FirstWholeMatchInTableAndIdOrder)
     Country(30, "(?:Z|Z9ZZZ)", "FIRSTALT");
     Country(31, "(?:Z8ZZZ|Z)", "SWAPPED");
     Country(32, "K", "PARTIAL");
-    Country(33, "[a-z]+[0-9][a-z]+", "LOWER");
+    Country(33, "[a-z]+[0-9][a-z]+", "LOWER");        // never reached: callsigns are upper-cased
     Province(5, "Q1P[A-Z0-9/]*", "Q1PROVINCE");
     Unique(3, "Q1PUNIQUE", "QUQ");
     Sql("INSERT INTO COUNTRY(ID,PREFIXLIST,ARRLPREFIX,CONTINENT,DXCC,ITUZONE,CQZONE) "
@@ -122,7 +134,7 @@ TEST_F(ImportResolver, FirstWholeMatchInTableAndIdOrder)
         {"Z9ZZZ", "not found"},                          // the first alternative covers only "Z"
         {"Z8ZZZ", "EU|SWAPP|131|SWAPP|28|14"},           // swapped, the whole callsign
         {"K1ABC", "not found"},                          // only a part matches
-        {"q1abc", "EU|LOWER|133|LOWER|28|14"},           // case matters: only the lower-case row
+        {" q1abc\t", "EU|Q1EAR|110|Q1EAR|28|14"},       // trimmed and upper-cased first
         {"L123", "EU|LONGP|1234|LONGP|12|45"},           // continent 2, prefixes 5, zones 2, DXCC whole
         {"", "not found"},
     };
@@ -167,17 +179,7 @@ TEST_F(ImportResolver, ClearEmptiesTheLists)
 // over the real dictionary and callsigns made from its own expressions.
 TEST_F(ImportResolver, RealDictionaryAgreesWithAnInOrderScan)
 {
-    std::ifstream in(ShippedDataDir() / "dictionary.sql");
-    ASSERT_TRUE(in) << "dictionary.sql not found";
-    std::string line;
-    // One transaction around the rows: the host's connection takes part.
-    ASSERT_EQ(sqlite3_exec(host_->Database(), "BEGIN", nullptr, nullptr, nullptr), SQLITE_OK);
-    while (std::getline(in, line))
-        if (line.rfind("INSERT", 0) == 0) {
-            ASSERT_EQ(host_->ExecSQL(line), 1) << line;
-        }
-    ASSERT_EQ(sqlite3_exec(host_->Database(), "COMMIT", nullptr, nullptr, nullptr), SQLITE_OK);
-    Load();
+    LoadShipped();
     ASSERT_GT(dictionary_.UniqueCalls().size(), 20000u);
 
     std::vector<std::string> expressions;
@@ -188,9 +190,9 @@ TEST_F(ImportResolver, RealDictionaryAgreesWithAnInOrderScan)
     compiled.reserve(expressions.size());
     for (const auto& e : expressions) compiled.emplace_back(e);
 
-    // Exact calls, calls under province and country prefixes, portable
-    // forms, lower case and junk.
-    std::vector<std::string> callsigns{"", "1", "/", "Q0Q", "w1aw", "W1AW", "W1AW/P", "DL/W1AW", "9M2/PG5M"};
+    // Exact calls, calls under province and country prefixes and junk
+    // (portable forms have rules of their own).
+    std::vector<std::string> callsigns{"", "1", "/", "Q0Q", "W1AW", "W1AW-1", "9M2/PG5M"};
     for (std::size_t i = 0; i < dictionary_.UniqueCalls().size(); i += 997)
         callsigns.push_back(dictionary_.UniqueCalls()[i].Callsign);
     for (std::size_t i = 0; i < dictionary_.Provinces().size(); i += 307) {
@@ -221,4 +223,134 @@ TEST_F(ImportResolver, RealDictionaryAgreesWithAnInOrderScan)
         EXPECT_EQ(country.DXCCPrefix, arrl.substr(0, 5)) << call << " (" << expressions[*scan] << ")";
     }
     EXPECT_GT(resolved, callsigns.size() / 2);
+}
+
+// "entity code|continent|ITU|CQ|main prefix", or "not found".
+static std::string Entity(TCountryDictionary& dictionary, const std::string& callsign)
+{
+    TCallsignCountry c;
+    if (!dictionary.ResolveCallsign(callsign, c)) return "not found";
+    return c.DXCC + "|" + c.Continent + "|" + c.ITUZone + "|" + c.CQZone + "|" + c.MainPrefix;
+}
+
+TEST_F(ImportResolver, ShippedDictionaryGivesEntityCodesAndCtyDatsOwnExamples)
+{
+    LoadShipped();
+    struct Case {
+        const char* callsign;
+        const char* expected;
+    } cases[] = {
+        {"DL1ABC", "230|EU|28|14|DL"},    // entity codes, not positions in the file
+        {"W1AW", "291|NA|8|5|K"},          // zones without leading zeros
+        {"IT9ABC", "248|EU|28|15|IT9"},    // Sicily counts for Italy, with its own main prefix
+        {"IG9A", "248|AF|37|33|IG9"},      // African Italy: Italy, in Africa
+        {"2M0BDR", "279|EU|27|14|GM/s"},   // an exact call of Shetland: Scotland
+        {"TA1ABC", "390|EU|39|20|TA1"},    // European Turkey: Turkey
+        {"OR4TN", "13|SA|67|38|CE9"},      // the readme's examples
+        {"MR6TMS", "279|EU|27|14|GM"},
+        {"LW7DQQ/Y", "100|SA|16|13|LU"},
+        {"UI9XA", "54|EU|20|17|UA"},
+        {"ZS85SARL", "462|AF|57|38|ZS"},
+        {"KL9KZ", "137|AS|44|25|HL"},      // a longer prefix wins over a shorter one
+        {"ZL50AB", "170|OC|60|32|ZL"},
+        {"4U1UN", "289|NA|8|5|4U1U"},      // an entity of exact calls only
+        {"4U1UNA", "248|EU|28|15|I"},      // ... invents no prefix: 4U is Italy's
+    };
+    for (const Case& c : cases) EXPECT_EQ(Entity(dictionary_, c.callsign), c.expected) << c.callsign;
+}
+
+TEST_F(ImportResolver, PortableCallsignsResolveWhereTheStationIs)
+{
+    LoadShipped();
+    struct Case {
+        const char* callsign;
+        const char* entity; // code, or "not found"
+    } cases[] = {
+        {"DH1TW/MM", "not found"}, // maritime mobile
+        {"DH1TW/AM", "not found"},
+        {"DH1TW/P/MM", "not found"},
+        {"VE3LYC/KL7", "6"},       // location after the slash
+        {"W1ABC/CE0Y", "47"},      // both look like calls: the shorter
+        {"DL/G4ABC", "230"},       // location before the slash
+        {"EA8/DL1ABC", "29"},
+        {"PA/DL1ABC/P", "263"},
+        {"UA9MAT/1", "54"},        // a call-area digit: European Russia
+        {"UA1MAT/9", "15"},        // ... and back to Asiatic Russia
+        {"K1ABC/6", "291"},
+        {"DL1ABC/P", "230"},       // suffixes without a location
+        {"DL1ABC/M", "230"},       // (M alone is England's prefix)
+        {"DL1ABC/B", "230"},       // (B alone is China's)
+        {"DL1ABC/QRP", "230"},
+        {"DL1ABC/LH", "230"},
+        {"dh1tw/p ", "230"},
+        {"3D2AG/P", "460"},        // an exact call keeps its entity: Rotuma
+        {"IT9CHU/J", "248"},
+        {"DL1ABC/XYZ", "309"},     // XY is Myanmar
+        {"DL1ABC/QQQ", "230"},     // no rule decides: the whole callsign
+        {"DL1ABC/", "230"},
+        {"/", "not found"},
+    };
+    for (const Case& c : cases) {
+        TCallsignCountry country;
+        const bool found = dictionary_.ResolveCallsign(c.callsign, country);
+        EXPECT_EQ(found ? country.DXCC : "not found", c.entity) << c.callsign;
+    }
+    std::string location;
+    EXPECT_EQ(PortableLocation("UA9MAT/1", location), TPortable::Location);
+    EXPECT_EQ(location, "UA1MAT");
+    EXPECT_EQ(PortableLocation("W1/DL1ABC/QQ", location), TPortable::Undecided);
+}
+
+// Every prefix and exact call of cty.dat resolves as cty.dat's own rule says
+// (the exact call, else the longest prefix), written here independently of
+// the conversion.
+TEST_F(ImportResolver, RoundTripOfEveryPrefixAndExactCall)
+{
+    LoadShipped();
+    const fs::path cty = ShippedDataDir() / "cty.dat";
+    const auto entities = ParseCtyDat(ReadFileText(cty), cty.string());
+    const auto codes = ParseEntityCodes(ReadFileText(EntityCodesBeside(cty)), "codes");
+    const std::map<std::string, std::string> waeParent = {{"4U1V", "OE"}, {"GM/s", "GM"}, {"IG9", "I"},
+                                                          {"IT9", "I"},   {"JW/b", "JW"}, {"TA1", "TA"}};
+    // What a prefix or call gives: "code|continent|ITU|CQ".
+    std::map<std::string, std::string> prefixes, exact;
+    for (const auto& e : entities) {
+        const std::string arrl = e.WaeOnly ? waeParent.at(e.PrimaryPrefix) : e.PrimaryPrefix;
+        for (const auto& item : e.Items) {
+            const std::string value = std::to_string(codes.at(arrl)) + "|" + item.Continent.value_or(e.Continent) +
+                                      "|" + std::to_string(item.ItuZone.value_or(e.ItuZone)) + "|" +
+                                      std::to_string(item.CqZone.value_or(e.CqZone));
+            auto& map = item.Exact ? exact : prefixes;
+            auto [it, added] = map.emplace(item.Text, value);
+            if (!added && e.WaeOnly) it->second = value; // the WAE entity's entry is the specific one
+        }
+    }
+    auto expected = [&](const std::string& call) -> std::string {
+        if (auto it = exact.find(call); it != exact.end()) return it->second;
+        for (std::size_t n = call.size(); n > 0; --n)
+            if (auto it = prefixes.find(call.substr(0, n)); it != prefixes.end()) return it->second;
+        return "not found";
+    };
+    auto resolved = [&](const std::string& call) -> std::string {
+        TCallsignCountry c;
+        if (!dictionary_.ResolveCallsign(call, c)) return "not found";
+        return c.DXCC + "|" + c.Continent + "|" + c.ITUZone + "|" + c.CQZone;
+    };
+    std::vector<std::string> exceptions;
+    std::size_t checked = 0;
+    for (const auto* map : {&prefixes, &exact})
+        for (const auto& [call, value] : *map) {
+            ++checked;
+            const std::string want = expected(call), got = resolved(call);
+            if (want != got) exceptions.push_back(call + ": " + got + " instead of " + want);
+        }
+    // Calls under every prefix, where a longer prefix may take over.
+    for (const auto& [prefix, value] : prefixes)
+        for (const char* tail : {"1ZZ", "K9ZZ"}) {
+            const std::string call = prefix + tail, want = expected(call), got = resolved(call);
+            if (want != got) exceptions.push_back(call + ": " + got + " instead of " + want);
+        }
+    EXPECT_EQ(checked, 7541u + 20808u);
+    for (const auto& e : exceptions) std::cout << "exception: " << e << "\n";
+    EXPECT_TRUE(exceptions.empty());
 }

@@ -106,13 +106,9 @@ TEST(DataGen, RowsFitTheTables)
 TEST(DataGen, SmallDictionary)
 {
     TTempDir dir("datagen-small");
-    WriteFileText(dir / "dictionary.sql",
-                  "-- two countries\n"
-                  "INSERT INTO COUNTRY(ID,PREFIXLIST,ARRLPREFIX,CONTINENT,DXCC,ITUZONE,CQZONE,STARTDATE,ENDDATE) "
-                  "VALUES(1,'(?:ZZ|Z9X)[A-Z0-9/]*','ZZ','SA','999','1','2',NULL,NULL)\n"
-                  "INSERT INTO UNIQUECALL(ID,CALLSIGN,ARRLPREFIX,PREFIX,CONTINENT,DXCC,ITUZONE,CQZONE,STARTDATE,ENDDATE) "
-                  "VALUES(1,'ZZ1ABC/MM','ZZ','ZZ','SA',999,1,2,NULL,NULL)\n");
-    const auto d = TCallsignDictionary::Load(dir / "dictionary.sql");
+    WriteFileText(dir / "cty.dat", "Zed Land:  2:  1:  SA:  1.00:  2.00:  0.0:  ZZ:\n    ZZ,Z9X,=ZZ1ABC/MM;\n");
+    WriteFileText(dir / "prefix_to_entitycode.csv", "ZZ,999\n");
+    const auto d = TCallsignDictionary::Load(dir / "cty.dat");
     ASSERT_EQ(d.CountryPrefixes().size(), 2u);
     EXPECT_EQ(d.ExactCalls().size(), 1u);
     TDataGenerator gen(d, 1);
@@ -122,5 +118,5 @@ TEST(DataGen, SmallDictionary)
         EXPECT_TRUE(zz || z9x || s.Call == "ZZ1ABC/MM") << s.Call;
         EXPECT_EQ(s.Area.Dxcc, "999");
     }
-    EXPECT_THROW(TCallsignDictionary::Load(dir / "missing.sql"), EFOpenError);
+    EXPECT_THROW(TCallsignDictionary::Load(dir / "missing.dat"), EFOpenError);
 }
