@@ -38,13 +38,6 @@ std::string_view TakeWord(std::string_view& text) {
     return word;
 }
 
-std::string Lower(std::string_view text) {
-    std::string out(text);
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-    return out;
-}
-
 // An item by caption, else by index; -1 when neither.
 int FindItem(const std::vector<std::string>& captions, std::string_view text) {
     const int byCaption = FindCaption(captions, text);
@@ -55,15 +48,6 @@ int FindItem(const std::vector<std::string>& captions, std::string_view text) {
     return (index >= 0 && index < int(captions.size())) ? index : -1;
 }
 
-std::ifstream* OpenActions(const std::string& path) {
-    auto* file = new std::ifstream(path);
-    if (!*file) {
-        delete file;
-        throw EFOpenError("Cannot open file \"" + path + "\". Actions cannot be read.");
-    }
-    return file;
-}
-
 } // namespace
 
 TConsoleDriver::TConsoleDriver() : TConsoleDriver(std::cin, std::cout, std::cerr) {
@@ -72,19 +56,12 @@ TConsoleDriver::TConsoleDriver() : TConsoleDriver(std::cin, std::cout, std::cerr
 }
 
 TConsoleDriver::TConsoleDriver(std::istream& in, std::ostream& out, std::ostream& err)
-    : in_(in), out_(out), err_(err) {}
+    : reader_(in), out_(out), err_(err) {}
 
 TConsoleDriver::TConsoleDriver(const std::string& actionsFile, std::ostream& out, std::ostream& err)
-    : file_(OpenActions(actionsFile)), in_(*file_), out_(out), err_(err) {}
+    : reader_(actionsFile), out_(out), err_(err) {}
 
 TConsoleDriver::~TConsoleDriver() = default;
-
-bool TConsoleDriver::ReadLine(std::string& line) {
-    if (!std::getline(in_, line)) return false;
-    ++line_;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    return true;
-}
 
 void TConsoleDriver::RunModal(TForm& form) {
     // Watch the memos and progress panes while the form is up.
@@ -131,7 +108,7 @@ void TConsoleDriver::RunModal(TForm& form) {
             err_ << "> " << std::flush;
         }
         std::string line;
-        if (!ReadLine(line)) {
+        if (!reader_.ReadLine(line)) {
             form.Close();
             if (!TryClose(form)) {
                 Report("end of input: the dialog refused to close and was closed anyway");
@@ -199,7 +176,7 @@ void Click(TForm& form, std::string_view target, const TActionReport& report) {
     // NAME.PART: a button that belongs to a control.
     if (const std::size_t dot = target.rfind('.'); dot != std::string_view::npos) {
         if (TControl* control = form.FindControl(target.substr(0, dot))) {
-            const std::string part = Lower(target.substr(dot + 1));
+            const std::string part = LowerText(target.substr(dot + 1));
             for (const TConsoleButton& button : ConsoleTarget(*control).Buttons)
                 for (std::string_view name : button.Parts)
                     if (name == part) return button.Click();
@@ -231,7 +208,7 @@ void PerformAction(TForm& form, std::string_view line, const TActionReport& repo
                    const TActionError& showException) {
     std::string_view rest = TrimLeft(line);
     if (rest.empty() || rest.front() == '#') return;
-    const std::string verb = Lower(TakeWord(rest));
+    const std::string verb = LowerText(TakeWord(rest));
     try {
         if (verb == "close") {
             form.Close();
@@ -279,11 +256,7 @@ std::optional<std::string> TConsoleDriver::ExecuteFileDialog(TForm&, const TFile
             err_ << "  filter: " << description << " (" << pattern << ")\n";
         err_ << "path (empty line cancels)> " << std::flush;
     }
-    std::string line;
-    if (!ReadLine(line)) return std::nullopt;
-    const std::string_view path = Trim(line);
-    if (path.empty()) return std::nullopt;
-    return std::string(path);
+    return reader_.ReadAnswer();
 }
 
 void TConsoleDriver::ShowException(TForm&, const std::exception& error) {
@@ -295,7 +268,7 @@ void TConsoleDriver::ShowException(TForm&, const std::exception& error) {
 void TConsoleDriver::BusyChanged(TForm&, bool) {}
 
 void TConsoleDriver::Report(std::string_view message) {
-    WriteError("line " + std::to_string(line_) + ": " + std::string(message) + "\n");
+    WriteError("line " + std::to_string(reader_.LineNumber()) + ": " + std::string(message) + "\n");
 }
 
 void TConsoleDriver::WriteError(std::string_view text) {

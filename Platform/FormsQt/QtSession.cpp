@@ -24,7 +24,7 @@ void TQtSession::Refused(TControl* source, const std::string& message) {
     QWidget* widget = source ? bindings_.Widget(source) : nullptr;
     if (!widget) widget = dialog_.get();
     if (Scripted()) {
-        std::cerr << "line " << line_ << ": " << message << std::endl;
+        std::cerr << "line " << script_->LineNumber() << ": " << message << std::endl;
         return;
     }
     QToolTip::showText(widget->mapToGlobal(QPoint(0, widget->height())), ToQ(message), widget);
@@ -105,29 +105,27 @@ void TQtSession::Run() {
 }
 
 void TQtSession::PlayScript(const std::string& path) {
-    script_ = std::make_unique<std::ifstream>(path);
-    if (!*script_) {
+    try {
+        script_ = std::make_unique<TActionReader>(path);
+    } catch (const EFOpenError&) {
         std::cerr << "Error: cannot read actions file '" << path << "'" << std::endl;
-        script_.reset();
         form_.SetModalResult(mrCancel);
         TryFinish();
         return;
     }
     std::string line;
     while (!finished_) {
-        if (!std::getline(*script_, line)) {
+        if (!script_->ReadLine(line)) {
             // The end of the actions closes the dialog, as the console does.
             RequestClose();
             if (!finished_) {
-                std::cerr << "line " << line_
+                std::cerr << "line " << script_->LineNumber()
                           << ": end of input: the dialog refused to close and was closed anyway"
                           << std::endl;
                 Finish();
             }
             break;
         }
-        ++line_;
-        if (!line.empty() && line.back() == '\r') line.pop_back();
         Act(nullptr, [this, &line] {
             PerformAction(
                 form_, line,
@@ -139,16 +137,7 @@ void TQtSession::PlayScript(const std::string& path) {
 }
 
 std::optional<std::string> TQtSession::ScriptAnswer() {
-    std::string line;
-    if (!script_ || !std::getline(*script_, line)) return std::nullopt;
-    ++line_;
-    while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
-        line.pop_back();
-    std::size_t start = 0;
-    while (start < line.size() && (line[start] == ' ' || line[start] == '\t'))
-        ++start;
-    if (start == line.size()) return std::nullopt;
-    return line.substr(start);
+    return script_ ? script_->ReadAnswer() : std::nullopt;
 }
 
 } // namespace Forms::Gui

@@ -9,7 +9,6 @@
 #include <QPoint>
 #include <QPointer>
 
-#include <fstream>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -17,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "Platform/Forms/ActionReader.h"
 #include "Platform/Forms/Form.h"
 #include "Platform/FormsQt/QtBindings.h"
 
@@ -90,8 +90,7 @@ private:
     int depth_ = 0;
     bool finished_ = false;
     QEventLoop loop_;
-    std::unique_ptr<std::ifstream> script_;
-    int line_ = 0;
+    std::unique_ptr<TActionReader> script_;
 };
 
 } // namespace Forms::Gui
