@@ -41,10 +41,12 @@ private:
     TModalResult modalResult_ = mrNone;
 };
 
-class TButton : public TControl {
+class TButton final : public TControl {
 public:
     TButton(TForm& owner, std::string name, std::string caption = {});
     const char* Kind() const override { return "button"; }
+    void Accept(TControlVisitor& visitor) override { visitor.Visit(*this); }
+    void Accept(TConstControlVisitor& visitor) const override { visitor.Visit(*this); }
     TModalResult ModalResult() const { return modalResult_; }
     void SetModalResult(TModalResult result) { modalResult_ = result; }
     TNotifyEvent OnClick;
@@ -57,10 +59,12 @@ private:
 
 // Two small buttons side by side (a find button and a calendar button
 // beside a date edit).
-class TButtonPair : public TControl {
+class TButtonPair final : public TControl {
 public:
     TButtonPair(TForm& owner, std::string name);
     const char* Kind() const override { return "button pair"; }
+    void Accept(TControlVisitor& visitor) override { visitor.Visit(*this); }
+    void Accept(TConstControlVisitor& visitor) const override { visitor.Visit(*this); }
     TSubButton& Button() { return button_; }
     TSubButton& AltBtn() { return altBtn_; }
     const TSubButton& Button() const { return button_; }
@@ -73,11 +77,13 @@ private:
 
 // The dialog's button column: an OK-style and a Cancel-style button. Neither
 // closes the dialog unless given a modal result.
-class TDialogButtons : public TControl {
+class TDialogButtons final : public TControl {
 public:
     TDialogButtons(TForm& owner, std::string name, std::string okCaption = "OK",
                    std::string cancelCaption = "Cancel");
     const char* Kind() const override { return "dialog buttons"; }
+    void Accept(TControlVisitor& visitor) override { visitor.Visit(*this); }
+    void Accept(TConstControlVisitor& visitor) const override { visitor.Visit(*this); }
     TSubButton& Ok() { return ok_; }
     TSubButton& Cancel() { return cancel_; }
     const TSubButton& Ok() const { return ok_; }
@@ -88,10 +94,12 @@ private:
     TSubButton cancel_;
 };
 
-class TCheckBox : public TControl {
+class TCheckBox final : public TControl {
 public:
     TCheckBox(TForm& owner, std::string name, std::string caption = {});
     const char* Kind() const override { return "check box"; }
+    void Accept(TControlVisitor& visitor) override { visitor.Visit(*this); }
+    void Accept(TConstControlVisitor& visitor) const override { visitor.Visit(*this); }
     bool Checked() const { return checked_; }
     // Silent: OnClick does not run.
     void SetChecked(bool checked);

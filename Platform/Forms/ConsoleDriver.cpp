@@ -7,10 +7,8 @@
 #include <iostream>
 #include <vector>
 
-#include "Platform/Forms/Buttons.h"
-#include "Platform/Forms/Edits.h"
+#include "Platform/Forms/ConsoleTarget.h"
 #include "Platform/Forms/FileDialogs.h"
-#include "Platform/Forms/Lists.h"
 #include "Platform/Forms/Panes.h"
 
 namespace Forms {
@@ -40,13 +38,6 @@ std::string_view TakeWord(std::string_view& text) {
     return word;
 }
 
-std::string Lower(std::string_view text) {
-    std::string out(text);
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-    return out;
-}
-
 // An item by caption, else by index; -1 when neither.
 int FindItem(const std::vector<std::string>& captions, std::string_view text) {
     const int byCaption = FindCaption(captions, text);
@@ -57,27 +48,6 @@ int FindItem(const std::vector<std::string>& captions, std::string_view text) {
     return (index >= 0 && index < int(captions.size())) ? index : -1;
 }
 
-std::ifstream* OpenActions(const std::string& path) {
-    auto* file = new std::ifstream(path);
-    if (!*file) {
-        delete file;
-        throw EFOpenError("Cannot open file \"" + path + "\". Actions cannot be read.");
-    }
-    return file;
-}
-
-// A button found by caption: what it is called and how to click it.
-struct TClickable {
-    std::string Caption;
-    bool Usable = false;
-    std::function<void()> Click;
-};
-
-void AddSub(std::vector<TClickable>& list, TSubButton& button) {
-    list.push_back({button.Caption(), button.Owner().CanFocus() && button.Visible() && button.Enabled(),
-                    [&button] { button.UserClick(); }});
-}
-
 } // namespace
 
 TConsoleDriver::TConsoleDriver() : TConsoleDriver(std::cin, std::cout, std::cerr) {
@@ -86,29 +56,23 @@ TConsoleDriver::TConsoleDriver() : TConsoleDriver(std::cin, std::cout, std::cerr
 }
 
 TConsoleDriver::TConsoleDriver(std::istream& in, std::ostream& out, std::ostream& err)
-    : in_(in), out_(out), err_(err) {}
+    : reader_(in), out_(out), err_(err) {}
 
 TConsoleDriver::TConsoleDriver(const std::string& actionsFile, std::ostream& out, std::ostream& err)
-    : file_(OpenActions(actionsFile)), in_(*file_), out_(out), err_(err) {}
+    : reader_(actionsFile), out_(out), err_(err) {}
 
 TConsoleDriver::~TConsoleDriver() = default;
-
-bool TConsoleDriver::ReadLine(std::string& line) {
-    if (!std::getline(in_, line)) return false;
-    ++line_;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    return true;
-}
 
 void TConsoleDriver::RunModal(TForm& form) {
     // Watch the memos and progress panes while the form is up.
     std::vector<std::pair<TControl*, int>> watched;
     for (TControl* control : form.Controls()) {
-        if (dynamic_cast<TMemo*>(control))
+        const TConsoleOutput output = ConsoleTarget(*control).Output;
+        if (output == TConsoleOutput::Memo)
             watched.emplace_back(control, control->AddObserver([this](TControl&, const TChange& change) {
                 MemoChanged(change);
             }));
-        else if (dynamic_cast<TProgressPane*>(control))
+        else if (output == TConsoleOutput::Progress)
             watched.emplace_back(control, control->AddObserver([this](TControl& pane, const TChange&) {
                 DrawProgress(static_cast<const TProgressPane&>(pane));
             }));
@@ -144,7 +108,7 @@ void TConsoleDriver::RunModal(TForm& form) {
             err_ << "> " << std::flush;
         }
         std::string line;
-        if (!ReadLine(line)) {
+        if (!reader_.ReadLine(line)) {
             form.Close();
             if (!TryClose(form)) {
                 Report("end of input: the dialog refused to close and was closed anyway");
@@ -171,53 +135,40 @@ namespace {
 void Set(TForm& form, std::string_view name, std::string_view text, const TActionReport& report) {
     TControl* control = form.FindControl(name);
     if (!control) return report("no control named '" + std::string(name) + "'");
-    if (auto* edit = dynamic_cast<TEdit*>(control))
-        edit->UserSetText(std::string(text));
-    else if (auto* date = dynamic_cast<TDateEdit*>(control))
-        date->UserSetText(text);
-    else if (auto* spin = dynamic_cast<TSpinEdit*>(control))
-        spin->UserSetText(text);
-    else if (auto* memo = dynamic_cast<TMemo*>(control))
-        memo->UserSetText(std::string(text));
-    else
-        report("'" + control->Name() + "' is a " + control->Kind() + ": 'set' takes an edit, date edit, "
-               "spin edit or memo");
+    const TConsoleTarget target = ConsoleTarget(*control);
+    if (!target.Set)
+        return report("'" + control->Name() + "' is a " + control->Kind() +
+                      ": 'set' takes an edit, date edit, spin edit or memo");
+    target.Set(text);
 }
 
 void Select(TForm& form, std::string_view name, std::string_view item, const TActionReport& report) {
     TControl* control = form.FindControl(name);
     if (!control) return report("no control named '" + std::string(name) + "'");
-    const std::vector<std::string>* items = nullptr;
-    if (auto* combo = dynamic_cast<TComboBox*>(control)) items = &combo->Items();
-    if (auto* radio = dynamic_cast<TRadioGroup*>(control)) items = &radio->Items();
-    if (!items)
+    const TConsoleTarget target = ConsoleTarget(*control);
+    if (!target.Select)
         return report("'" + control->Name() + "' is a " + control->Kind() +
                       ": 'select' takes a combo box or radio group");
-    const int index = FindItem(*items, item);
+    const int index = FindItem(*target.Choices, item);
     if (index < 0) return report("no item '" + std::string(item) + "' in '" + control->Name() + "'");
-    if (auto* combo = dynamic_cast<TComboBox*>(control))
-        combo->UserSelect(index);
-    else
-        static_cast<TRadioGroup*>(control)->UserSelect(index);
+    target.Select(index);
 }
 
 void Check(TForm& form, std::string_view name, std::string_view item, bool checked, const TActionReport& report) {
     TControl* control = form.FindControl(name);
     if (!control) return report("no control named '" + std::string(name) + "'");
-    if (auto* box = dynamic_cast<TCheckBox*>(control)) {
+    const TConsoleTarget target = ConsoleTarget(*control);
+    if (target.CheckAlone) {
         if (!item.empty()) return report("'" + control->Name() + "' is a check box: name it alone");
-        return box->UserSetChecked(checked);
+        return target.CheckAlone(checked);
     }
-    auto* group = dynamic_cast<TCheckGroup*>(control);
-    if (!group)
+    if (!target.CheckItem)
         return report("'" + control->Name() + "' is a " + control->Kind() +
                       ": 'check' takes a check group item or a check box");
     if (item.empty()) return report("name an item of '" + control->Name() + "'");
-    std::vector<std::string> captions;
-    for (const TCheckGroupItem& entry : group->Items()) captions.push_back(entry.Caption);
-    const int index = FindItem(captions, item);
+    const int index = FindItem(target.CheckItems, item);
     if (index < 0) return report("no item '" + std::string(item) + "' in '" + control->Name() + "'");
-    group->UserSetChecked(index, checked);
+    target.CheckItem(index, checked);
 }
 
 void Click(TForm& form, std::string_view target, const TActionReport& report) {
@@ -225,51 +176,23 @@ void Click(TForm& form, std::string_view target, const TActionReport& report) {
     // NAME.PART: a button that belongs to a control.
     if (const std::size_t dot = target.rfind('.'); dot != std::string_view::npos) {
         if (TControl* control = form.FindControl(target.substr(0, dot))) {
-            const std::string part = Lower(target.substr(dot + 1));
-            TSubButton* button = nullptr;
-            if (auto* edit = dynamic_cast<TButtonEdit*>(control); edit && part == "button")
-                button = &edit->Button();
-            if (auto* pair = dynamic_cast<TButtonPair*>(control)) {
-                if (part == "button") button = &pair->Button();
-                if (part == "altbtn" || part == "altbutton") button = &pair->AltBtn();
-            }
-            if (auto* column = dynamic_cast<TDialogButtons*>(control)) {
-                if (part == "ok") button = &column->Ok();
-                if (part == "cancel") button = &column->Cancel();
-            }
-            if (auto* plain = dynamic_cast<TButton*>(control); plain && part == "button")
-                return plain->UserClick();
-            if (!button)
-                return report("'" + control->Name() + "' has no button '" + std::string(target.substr(dot + 1)) +
-                              "'");
-            return button->UserClick();
+            const std::string part = LowerText(target.substr(dot + 1));
+            for (const TConsoleButton& button : ConsoleTarget(*control).Buttons)
+                for (std::string_view name : button.Parts)
+                    if (name == part) return button.Click();
+            return report("'" + control->Name() + "' has no button '" + std::string(target.substr(dot + 1)) + "'");
         }
     }
     // A control by name.
-    if (TControl* control = form.FindControl(target)) {
-        if (auto* plain = dynamic_cast<TButton*>(control)) return plain->UserClick();
-        if (auto* edit = dynamic_cast<TButtonEdit*>(control)) return edit->Button().UserClick();
-        if (auto* pair = dynamic_cast<TButtonPair*>(control)) return pair->Button().UserClick();
-        if (auto* box = dynamic_cast<TCheckBox*>(control)) return box->UserSetChecked(!box->Checked());
-        if (dynamic_cast<TDialogButtons*>(control))
-            return report("'" + control->Name() + "' has two buttons: click " + control->Name() + ".ok or " +
-                          control->Name() + ".cancel");
-    }
+    if (TControl* control = form.FindControl(target))
+        if (const TConsoleTarget named = ConsoleTarget(*control); named.Click) return named.Click(report);
     // A button by caption; the first usable one when several match.
-    std::vector<TClickable> buttons;
-    for (TControl* control : form.Controls()) {
-        if (auto* plain = dynamic_cast<TButton*>(control))
-            buttons.push_back({plain->Caption(), plain->CanFocus(), [plain] { plain->UserClick(); }});
-        else if (auto* edit = dynamic_cast<TButtonEdit*>(control))
-            AddSub(buttons, edit->Button());
-        else if (auto* pair = dynamic_cast<TButtonPair*>(control))
-            AddSub(buttons, pair->Button()), AddSub(buttons, pair->AltBtn());
-        else if (auto* column = dynamic_cast<TDialogButtons*>(control))
-            AddSub(buttons, column->Ok()), AddSub(buttons, column->Cancel());
-    }
-    const TClickable* chosen = nullptr;
+    std::vector<TConsoleButton> buttons;
+    for (TControl* control : form.Controls())
+        for (TConsoleButton& button : ConsoleTarget(*control).Buttons) buttons.push_back(std::move(button));
+    const TConsoleButton* chosen = nullptr;
     for (int pass = 0; pass < 2 && !chosen; ++pass)
-        for (const TClickable& button : buttons) {
+        for (const TConsoleButton& button : buttons) {
             const std::string caption = StripAccelerator(button.Caption);
             const bool match = pass == 0 ? caption == target : SameText(caption, target);
             if (!match || button.Caption.empty()) continue;
@@ -285,7 +208,7 @@ void PerformAction(TForm& form, std::string_view line, const TActionReport& repo
                    const TActionError& showException) {
     std::string_view rest = TrimLeft(line);
     if (rest.empty() || rest.front() == '#') return;
-    const std::string verb = Lower(TakeWord(rest));
+    const std::string verb = LowerText(TakeWord(rest));
     try {
         if (verb == "close") {
             form.Close();
@@ -333,11 +256,7 @@ std::optional<std::string> TConsoleDriver::ExecuteFileDialog(TForm&, const TFile
             err_ << "  filter: " << description << " (" << pattern << ")\n";
         err_ << "path (empty line cancels)> " << std::flush;
     }
-    std::string line;
-    if (!ReadLine(line)) return std::nullopt;
-    const std::string_view path = Trim(line);
-    if (path.empty()) return std::nullopt;
-    return std::string(path);
+    return reader_.ReadAnswer();
 }
 
 void TConsoleDriver::ShowException(TForm&, const std::exception& error) {
@@ -349,7 +268,7 @@ void TConsoleDriver::ShowException(TForm&, const std::exception& error) {
 void TConsoleDriver::BusyChanged(TForm&, bool) {}
 
 void TConsoleDriver::Report(std::string_view message) {
-    WriteError("line " + std::to_string(line_) + ": " + std::string(message) + "\n");
+    WriteError("line " + std::to_string(reader_.LineNumber()) + ": " + std::string(message) + "\n");
 }
 
 void TConsoleDriver::WriteError(std::string_view text) {

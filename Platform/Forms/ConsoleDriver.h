@@ -16,13 +16,12 @@
 // (an empty line cancels it).
 #pragma once
 
-#include <fstream>
 #include <functional>
 #include <iosfwd>
-#include <memory>
 #include <string>
 #include <string_view>
 
+#include "Platform/Forms/ActionReader.h"
 #include "Platform/Forms/Form.h"
 
 namespace Forms {
@@ -46,7 +45,7 @@ public:
     bool ProgressBar() const { return progressBar_; }
     void SetProgressBar(bool progressBar) { progressBar_ = progressBar; }
     // Lines read so far.
-    int LineNumber() const { return line_; }
+    int LineNumber() const { return reader_.LineNumber(); }
 
     void RunModal(TForm& form) override;
     void ProcessMessages(TForm& form) override;
@@ -55,7 +54,6 @@ public:
     void BusyChanged(TForm& form, bool busy) override;
 
 private:
-    bool ReadLine(std::string& line);
     void Perform(TForm& form, std::string_view line);
     bool TryClose(TForm& form);
     void Report(std::string_view message);
@@ -66,13 +64,11 @@ private:
     void PaintBar();
     void HideProgress();
 
-    std::unique_ptr<std::ifstream> file_;
-    std::istream& in_;
+    TActionReader reader_;
     std::ostream& out_;
     std::ostream& err_;
     bool interactive_ = false;
     bool progressBar_ = false;
-    int line_ = 0;
     bool outAtLineStart_ = true;
     bool pendingCR_ = false;
     bool barShown_ = false;

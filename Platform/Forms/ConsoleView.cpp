@@ -29,72 +29,96 @@ std::string Join(const std::string& a, const std::string& b) {
     return a.empty() || b.empty() ? a + b : a + " " + b;
 }
 
-void DescribeControl(const TControl& control, std::ostream& out) {
-    const std::string name = control.Name().empty() ? "-" : control.Name();
-    out << "  " << name << ": ";
-    if (auto* edit = dynamic_cast<const TEdit*>(&control)) {
-        out << '"' << edit->Text() << '"' << Flags(control, true);
-        if (auto* buttonEdit = dynamic_cast<const TButtonEdit*>(&control))
-            if (const std::string sub = SubButton(buttonEdit->Button(), name + ".button"); !sub.empty())
-                out << ' ' << sub;
-    } else if (auto* date = dynamic_cast<const TDateEdit*>(&control)) {
-        out << (date->Empty() ? std::string("(no date)") : date->Text()) << Flags(control, true);
-    } else if (auto* spin = dynamic_cast<const TSpinEdit*>(&control)) {
-        out << spin->Text();
-        if (spin->Max() > spin->Min()) out << " (" << spin->Min() << ".." << spin->Max() << ')';
-        out << Flags(control, true);
-    } else if (auto* combo = dynamic_cast<const TComboBox*>(&control)) {
-        out << '"' << combo->Text() << '"' << Flags(control, true) << '\n';
-        for (std::size_t i = 0; i < combo->Items().size(); ++i)
-            out << "      " << (int(i) == combo->ItemIndex() ? "(*) " : "( ) ") << i << ' ' << combo->Items()[i]
-                << '\n';
-        return;
-    } else if (auto* radio = dynamic_cast<const TRadioGroup*>(&control)) {
-        out << StripAccelerator(radio->Caption()) << Flags(control, true) << '\n';
-        for (std::size_t i = 0; i < radio->Items().size(); ++i) {
-            out << "      " << (int(i) == radio->ItemIndex() ? "(*) " : "( ) ") << i << ' '
-                << StripAccelerator(radio->Items()[i]);
-            if (!radio->ItemEnabled(int(i))) out << " (disabled)";
-            out << '\n';
-        }
-        return;
-    } else if (auto* group = dynamic_cast<const TCheckGroup*>(&control)) {
-        out << StripAccelerator(group->Caption()) << Flags(control, true) << '\n';
-        for (std::size_t i = 0; i < group->Items().size(); ++i) {
-            const TCheckGroupItem& item = group->Items()[i];
-            out << "      " << (item.Checked ? "[x] " : "[ ] ") << i << ' ' << StripAccelerator(item.Caption);
-            if (item.Bold) out << " (bold)";
-            if (item.Locked) out << " (locked)";
-            if (!item.Enabled) out << " (disabled)";
-            out << '\n';
-        }
-        return;
-    } else if (auto* box = dynamic_cast<const TCheckBox*>(&control)) {
-        out << (box->Checked() ? "[x] " : "[ ] ") << StripAccelerator(box->Caption()) << Flags(control, true);
-    } else if (auto* button = dynamic_cast<const TButton*>(&control)) {
-        out << '[' << StripAccelerator(button->Caption()) << ']' << Flags(control, false);
-    } else if (auto* pair = dynamic_cast<const TButtonPair*>(&control)) {
-        out << Join(SubButton(pair->Button(), name + ".button"), SubButton(pair->AltBtn(), name + ".altbtn"))
-            << Flags(control, false);
-    } else if (auto* column = dynamic_cast<const TDialogButtons*>(&control)) {
-        out << Join(SubButton(column->Ok(), name + ".ok"), SubButton(column->Cancel(), name + ".cancel"))
-            << Flags(control, false);
-    } else if (auto* memo = dynamic_cast<const TMemo*>(&control)) {
-        out << memo->LineCount() << " line(s)" << Flags(control, true);
-    } else if (auto* progress = dynamic_cast<const TProgressPane*>(&control)) {
-        out << progress->Percent() << '%';
-    } else {
-        out << StripAccelerator(control.Caption());
+// One control a line; choice controls list their items below it.
+class TDescriber final : public TConstControlVisitor {
+public:
+    explicit TDescriber(std::ostream& out) : out_(out) {}
+
+    void Describe(const TControl& control) {
+        name_ = control.Name().empty() ? "-" : control.Name();
+        out_ << "  " << name_ << ": ";
+        control.Accept(*this);
     }
-    out << '\n';
-}
+
+    void Visit(const TLabel& label) override { Caption(label); }
+    void Visit(const TGroupBox& group) override { Caption(group); }
+    void Visit(const TStatusPane& pane) override { Caption(pane); }
+    void Visit(const TProgressPane& progress) override { out_ << progress.Percent() << "%\n"; }
+
+    void Visit(const TEdit& edit) override { out_ << '"' << edit.Text() << '"' << Flags(edit, true) << '\n'; }
+    void Visit(const TButtonEdit& edit) override {
+        out_ << '"' << edit.Text() << '"' << Flags(edit, true);
+        if (const std::string sub = SubButton(edit.Button(), name_ + ".button"); !sub.empty()) out_ << ' ' << sub;
+        out_ << '\n';
+    }
+    void Visit(const TDateEdit& date) override {
+        out_ << (date.Empty() ? std::string("(no date)") : date.Text()) << Flags(date, true) << '\n';
+    }
+    void Visit(const TSpinEdit& spin) override {
+        out_ << spin.Text();
+        if (spin.Max() > spin.Min()) out_ << " (" << spin.Min() << ".." << spin.Max() << ')';
+        out_ << Flags(spin, true) << '\n';
+    }
+    void Visit(const TMemo& memo) override {
+        out_ << memo.LineCount() << " line(s)" << Flags(memo, true) << '\n';
+    }
+
+    void Visit(const TButton& button) override {
+        out_ << '[' << StripAccelerator(button.Caption()) << ']' << Flags(button, false) << '\n';
+    }
+    void Visit(const TButtonPair& pair) override {
+        out_ << Join(SubButton(pair.Button(), name_ + ".button"), SubButton(pair.AltBtn(), name_ + ".altbtn"))
+             << Flags(pair, false) << '\n';
+    }
+    void Visit(const TDialogButtons& column) override {
+        out_ << Join(SubButton(column.Ok(), name_ + ".ok"), SubButton(column.Cancel(), name_ + ".cancel"))
+             << Flags(column, false) << '\n';
+    }
+    void Visit(const TCheckBox& box) override {
+        out_ << (box.Checked() ? "[x] " : "[ ] ") << StripAccelerator(box.Caption()) << Flags(box, true) << '\n';
+    }
+
+    void Visit(const TComboBox& combo) override {
+        out_ << '"' << combo.Text() << '"' << Flags(combo, true) << '\n';
+        for (std::size_t i = 0; i < combo.Items().size(); ++i)
+            out_ << "      " << (int(i) == combo.ItemIndex() ? "(*) " : "( ) ") << i << ' ' << combo.Items()[i]
+                 << '\n';
+    }
+    void Visit(const TRadioGroup& radio) override {
+        out_ << StripAccelerator(radio.Caption()) << Flags(radio, true) << '\n';
+        for (std::size_t i = 0; i < radio.Items().size(); ++i) {
+            out_ << "      " << (int(i) == radio.ItemIndex() ? "(*) " : "( ) ") << i << ' '
+                 << StripAccelerator(radio.Items()[i]);
+            if (!radio.ItemEnabled(int(i))) out_ << " (disabled)";
+            out_ << '\n';
+        }
+    }
+    void Visit(const TCheckGroup& group) override {
+        out_ << StripAccelerator(group.Caption()) << Flags(group, true) << '\n';
+        for (std::size_t i = 0; i < group.Items().size(); ++i) {
+            const TCheckGroupItem& item = group.Items()[i];
+            out_ << "      " << (item.Checked ? "[x] " : "[ ] ") << i << ' ' << StripAccelerator(item.Caption);
+            if (item.Bold) out_ << " (bold)";
+            if (item.Locked) out_ << " (locked)";
+            if (!item.Enabled) out_ << " (disabled)";
+            out_ << '\n';
+        }
+    }
+
+private:
+    void Caption(const TControl& control) { out_ << StripAccelerator(control.Caption()) << '\n'; }
+
+    std::ostream& out_;
+    std::string name_;
+};
 
 } // namespace
 
 void DescribeForm(const TForm& form, std::ostream& out) {
     out << "== " << form.Caption() << " ==\n";
+    TDescriber describer(out);
     for (const TControl* control : form.Controls())
-        if (control->Visible()) DescribeControl(*control, out);
+        if (control->Visible()) describer.Describe(*control);
 }
 
 } // namespace Forms

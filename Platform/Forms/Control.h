@@ -19,6 +19,7 @@
 #include <utility>
 #include <vector>
 
+#include "Platform/Forms/ControlVisitor.h"
 #include "Platform/SysUtils/SysUtils.h"
 
 namespace Forms {
@@ -70,6 +71,9 @@ public:
 
     // Kind of control in words ("edit", "check group" ...), for messages.
     virtual const char* Kind() const = 0;
+    // Calls the visitor's Visit for this control's kind.
+    virtual void Accept(TControlVisitor& visitor) = 0;
+    virtual void Accept(TConstControlVisitor& visitor) const = 0;
 
     TForm* Owner() const { return owner_; }
     const std::string& Name() const { return name_; }
@@ -131,6 +135,8 @@ private:
 
 // ASCII case-insensitive equality (names, captions typed by a user).
 bool SameText(std::string_view a, std::string_view b);
+// A-Z lowered, every other byte as it is.
+std::string LowerText(std::string_view text);
 // Caption with '&' accelerator marks removed ("&&" stays one '&').
 std::string StripAccelerator(std::string_view caption);
 // Finds a caption: exact first (accelerators ignored), then ASCII

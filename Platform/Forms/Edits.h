@@ -18,6 +18,8 @@ class TEdit : public TControl {
 public:
     TEdit(TForm& owner, std::string name);
     const char* Kind() const override { return "edit"; }
+    void Accept(TControlVisitor& visitor) override { visitor.Visit(*this); }
+    void Accept(TConstControlVisitor& visitor) const override { visitor.Visit(*this); }
     const std::string& Text() const { return text_; }
     // OnChange runs when the text changed, from code as from the user.
     void SetText(std::string text);
@@ -31,10 +33,12 @@ private:
 
 // An edit with a button of its own (browse). Read-only still lets the
 // button work.
-class TButtonEdit : public TEdit {
+class TButtonEdit final : public TEdit {
 public:
     TButtonEdit(TForm& owner, std::string name);
     const char* Kind() const override { return "button edit"; }
+    void Accept(TControlVisitor& visitor) override { visitor.Visit(*this); }
+    void Accept(TConstControlVisitor& visitor) const override { visitor.Visit(*this); }
     TSubButton& Button() { return button_; }
     const TSubButton& Button() const { return button_; }
 
@@ -47,10 +51,12 @@ using TDateFormatter = std::function<std::string(TDateTime date)>;
 using TDateParser = std::function<std::optional<TDateTime>(std::string_view text)>;
 
 // A date without time, or nothing (empty text).
-class TDateEdit : public TControl {
+class TDateEdit final : public TControl {
 public:
     TDateEdit(TForm& owner, std::string name);
     const char* Kind() const override { return "date edit"; }
+    void Accept(TControlVisitor& visitor) override { visitor.Visit(*this); }
+    void Accept(TConstControlVisitor& visitor) const override { visitor.Visit(*this); }
 
     std::optional<TDateTime> Date() const { return date_; }
     bool Empty() const { return !date_; }
@@ -76,10 +82,12 @@ private:
     TDateParser parser_;
 };
 
-class TSpinEdit : public TControl {
+class TSpinEdit final : public TControl {
 public:
     TSpinEdit(TForm& owner, std::string name);
     const char* Kind() const override { return "spin edit"; }
+    void Accept(TControlVisitor& visitor) override { visitor.Visit(*this); }
+    void Accept(TConstControlVisitor& visitor) const override { visitor.Visit(*this); }
 
     double Value() const { return value_; }
     // Clamped into [Min, Max] when Max > Min; OnChange when it changed.
@@ -109,10 +117,12 @@ private:
 
 // Multi-line text. Line breaks are "\n" (a "\r" before one belongs to it);
 // a final break does not start another line.
-class TMemo : public TControl {
+class TMemo final : public TControl {
 public:
     TMemo(TForm& owner, std::string name);
     const char* Kind() const override { return "memo"; }
+    void Accept(TControlVisitor& visitor) override { visitor.Visit(*this); }
+    void Accept(TConstControlVisitor& visitor) const override { visitor.Visit(*this); }
 
     const std::string& Text() const { return text_; }
     // Observers see a Reset with the new text.

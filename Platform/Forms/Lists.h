@@ -12,10 +12,12 @@
 namespace Forms {
 
 // A drop-down list without free text.
-class TComboBox : public TControl {
+class TComboBox final : public TControl {
 public:
     TComboBox(TForm& owner, std::string name);
     const char* Kind() const override { return "combo box"; }
+    void Accept(TControlVisitor& visitor) override { visitor.Visit(*this); }
+    void Accept(TConstControlVisitor& visitor) const override { visitor.Visit(*this); }
 
     const std::vector<std::string>& Items() const { return items_; }
     // Replacing or clearing the items selects nothing.
@@ -42,10 +44,12 @@ private:
     int itemIndex_ = -1;
 };
 
-class TRadioGroup : public TControl {
+class TRadioGroup final : public TControl {
 public:
     TRadioGroup(TForm& owner, std::string name, std::string caption = {});
     const char* Kind() const override { return "radio group"; }
+    void Accept(TControlVisitor& visitor) override { visitor.Visit(*this); }
+    void Accept(TConstControlVisitor& visitor) const override { visitor.Visit(*this); }
 
     const std::vector<std::string>& Items() const { return items_; }
     void SetItems(std::vector<std::string> items);
@@ -80,10 +84,12 @@ struct TCheckGroupItem {
     bool Enabled = true;
 };
 
-class TCheckGroup : public TControl {
+class TCheckGroup final : public TControl {
 public:
     TCheckGroup(TForm& owner, std::string name, std::string caption = {});
     const char* Kind() const override { return "check group"; }
+    void Accept(TControlVisitor& visitor) override { visitor.Visit(*this); }
+    void Accept(TConstControlVisitor& visitor) const override { visitor.Visit(*this); }
 
     const std::vector<TCheckGroupItem>& Items() const { return items_; }
     // Replaces the items (all unchecked, unlocked, normal, enabled).

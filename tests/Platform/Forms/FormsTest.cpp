@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <sstream>
 #include <string>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "Platform/Forms/Forms.h"
@@ -348,4 +350,93 @@ TEST(ActionLanguage, OneLineActsOnTheFormWithoutADriverLoop) {
     EXPECT_NE(reports[2].find("unknown action"), std::string::npos);
     EXPECT_EQ(errors, std::vector<std::string>{"disk full"});
     EXPECT_EQ(form.ModalResult(), mrCancel);
+}
+
+TEST(ActionLanguage, EachVerbReachesTheKindsThatTakeItAndNamesTheOthers) {
+    TTestForm form;
+    form.btnFail.SetCaption("Close");
+    form.btnFail.SetEnabled(false);
+    form.bteMin.AltBtn().OnClick = [&] { form.log.push_back("altbtn"); };
+    form.bteMin.Button().OnClick = [&] { form.log.push_back("find"); };
+    struct TCase {
+        const char* line;
+        const char* report; // empty: none
+    };
+    const TCase cases[] = {
+        {"set cbZip x", "'cbZip' is a check box: 'set' takes an edit, date edit, spin edit or memo"},
+        {"set psInfo x", "'psInfo' is a status pane: 'set' takes an edit, date edit, spin edit or memo"},
+        {"set mProgress typed", ""},
+        {"select edSource 1", "'edSource' is a button edit: 'select' takes a combo box or radio group"},
+        {"check cbZip make ZIP", "'cbZip' is a check box: name it alone"},
+        {"check cgFields", "name an item of 'cgFields'"},
+        {"check cbMode 1", "'cbMode' is a combo box: 'check' takes a check group item or a check box"},
+        {"click dbtRun", "'dbtRun' has two buttons: click dbtRun.ok or dbtRun.cancel"},
+        {"click bteMin.ok", "'bteMin' has no button 'ok'"},
+        {"click edSource.altbtn", "'edSource' has no button 'altbtn'"},
+        {"click dtMin", "no button or control 'dtMin'"},
+        {"click make ZIP", "no button or control 'make ZIP'"},
+        {"click cbZip", ""},
+        {"click bteMin", ""},
+        {"click bteMin.AltButton", ""},
+        {"click dbtRun.OK", ""},
+        // A disabled button and a usable one share the caption: the usable one.
+        {"click Close", ""},
+    };
+    for (const TCase& c : cases) {
+        std::vector<std::string> reports;
+        PerformAction(
+            form, c.line, [&](std::string_view message) { reports.emplace_back(message); },
+            [&](const std::exception& error) { reports.emplace_back(std::string("error: ") + error.what()); });
+        const std::vector<std::string> expected =
+            *c.report ? std::vector<std::string>{c.report} : std::vector<std::string>{};
+        EXPECT_EQ(reports, expected) << c.line;
+    }
+    EXPECT_TRUE(form.mProgress.Text().starts_with("typed")) << form.mProgress.Text();
+    EXPECT_TRUE(form.cbZip.Checked());
+    const std::vector<std::string> clicks{"cbZip=1", "find", "altbtn", "run"};
+    EXPECT_EQ(form.log, clicks);
+    EXPECT_EQ(form.ModalResult(), mrCancel);
+}
+
+// Notes the kind of each Visit reached, for reading and for changing.
+template <bool Const>
+class TKindRecorder final : public TBasicControlVisitor<Const> {
+    template <class T>
+    using Ref = std::conditional_t<Const, const T&, T&>;
+
+public:
+    std::vector<std::string> seen;
+    void Visit(Ref<TLabel>) override { seen.push_back("label"); }
+    void Visit(Ref<TGroupBox>) override { seen.push_back("group box"); }
+    void Visit(Ref<TStatusPane>) override { seen.push_back("status pane"); }
+    void Visit(Ref<TProgressPane>) override { seen.push_back("progress pane"); }
+    void Visit(Ref<TEdit>) override { seen.push_back("edit"); }
+    void Visit(Ref<TButtonEdit>) override { seen.push_back("button edit"); }
+    void Visit(Ref<TDateEdit>) override { seen.push_back("date edit"); }
+    void Visit(Ref<TSpinEdit>) override { seen.push_back("spin edit"); }
+    void Visit(Ref<TMemo>) override { seen.push_back("memo"); }
+    void Visit(Ref<TButton>) override { seen.push_back("button"); }
+    void Visit(Ref<TButtonPair>) override { seen.push_back("button pair"); }
+    void Visit(Ref<TDialogButtons>) override { seen.push_back("dialog buttons"); }
+    void Visit(Ref<TCheckBox>) override { seen.push_back("check box"); }
+    void Visit(Ref<TComboBox>) override { seen.push_back("combo box"); }
+    void Visit(Ref<TRadioGroup>) override { seen.push_back("radio group"); }
+    void Visit(Ref<TCheckGroup>) override { seen.push_back("check group"); }
+};
+
+TEST(Controls, EachKindIsVisitedAsItself) {
+    TTestForm form;
+    TLabel label(form, "lbl", "Caption");
+    TGroupBox group(form, "gb", "Group");
+    TKindRecorder<false> changing;
+    TKindRecorder<true> reading;
+    std::vector<std::string> kinds;
+    for (TControl* control : form.Controls()) {
+        kinds.push_back(control->Kind());
+        control->Accept(changing);
+        std::as_const(*control).Accept(reading);
+    }
+    EXPECT_EQ(kinds.size(), 16u); // one of each kind
+    EXPECT_EQ(changing.seen, kinds);
+    EXPECT_EQ(reading.seen, kinds);
 }
