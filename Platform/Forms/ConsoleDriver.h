@@ -47,6 +47,10 @@ public:
     void SetProgressBar(bool progressBar) { progressBar_ = progressBar; }
     // Lines read so far.
     int LineNumber() const { return line_; }
+    // Action lines refused (named nothing, not understood, refused by their
+    // control) and error messages shown, since the driver was made.
+    int RefusedActions() const { return refusedActions_; }
+    int ErrorsShown() const { return errorsShown_; }
 
     void RunModal(TForm& form) override;
     void ProcessMessages(TForm& form) override;
@@ -73,6 +77,8 @@ private:
     bool interactive_ = false;
     bool progressBar_ = false;
     int line_ = 0;
+    int refusedActions_ = 0;
+    int errorsShown_ = 0;
     bool outAtLineStart_ = true;
     bool pendingCR_ = false;
     bool barShown_ = false;

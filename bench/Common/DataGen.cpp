@@ -1,5 +1,6 @@
 #include "bench/Common/DataGen.h"
 
+#include "Platform/ProgramPaths/ProgramPaths.h"
 #include "Platform/SysUtils/SysUtils.h"
 
 #include <algorithm>
@@ -412,12 +413,7 @@ const TCallArea* TCallsignDictionary::FindCountryPrefix(std::string_view prefix)
     return nullptr;
 }
 
-fs::path InstalledDataFolder()
-{
-    std::error_code ec;
-    fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-    return (ec ? fs::current_path() : exe.parent_path()) / "data";
-}
+fs::path InstalledDataFolder() { return ProgramDataFolder(); }
 
 fs::path InstalledDictionary() { return InstalledDataFolder() / "dictionary.sql"; }
 

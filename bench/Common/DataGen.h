@@ -64,7 +64,7 @@ private:
     std::vector<TCallArea> countries_, provinces_, exact_;
 };
 
-// The data files installed beside the programs: <program folder>/data.
+// The data files that travel with the programs (ProgramDataFolder).
 fs::path InstalledDataFolder();
 // InstalledDataFolder() / "dictionary.sql".
 fs::path InstalledDictionary();
