@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include <cctype>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
@@ -37,10 +38,12 @@ constexpr const char* Usage =
     "  sql \"STATEMENT\"                   run one statement on the host database\n"
     "exit status: 0 success, 1 failure, 2 usage error (see the README)\n";
 
-// A usage error: the message, then exit status 2.
+// A usage error: the message (with the usage when asked), then exit status 2.
 class EUsage : public Exception {
 public:
-    using Exception::Exception;
+    explicit EUsage(std::string message, bool showUsage = false)
+        : Exception(std::move(message)), ShowUsage(showUsage) {}
+    bool ShowUsage;
 };
 
 fs::path DefaultProfile()
@@ -61,7 +64,7 @@ int Init(const THostOptions& options, const std::vector<std::string>& args)
 {
     bool demo = false;
     for (const auto& a : args) {
-        if (a != "--demo") throw EUsage("init takes only --demo, not '" + a + "'");
+        if (a != "--demo") throw EUsage("init takes only --demo, not '" + a + "'", true);
         demo = true;
     }
     THost::InitProfile(options.Profile);
@@ -72,7 +75,7 @@ int Init(const THostOptions& options, const std::vector<std::string>& args)
 
 int Plugins(const THostOptions& options, const std::vector<std::string>& args)
 {
-    if (!args.empty()) throw EUsage("plugins takes no arguments");
+    if (!args.empty()) throw EUsage("plugins takes no arguments", true);
     THost host(options);
     host.LoadPlugins();
     ReportSkipped(host);
@@ -92,24 +95,26 @@ int Plugins(const THostOptions& options, const std::vector<std::string>& args)
 // Makes the actions file the standard input of the dialog.
 void UseActionsFile(const std::string& file)
 {
+    // A folder opens for reading too, and would read as empty.
     int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC);
     struct stat st{};
-    if (fd < 0 || fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || dup2(fd, STDIN_FILENO) < 0) {
+    const bool folder = fd >= 0 && fstat(fd, &st) == 0 && S_ISDIR(st.st_mode);
+    if (fd < 0 || folder || dup2(fd, STDIN_FILENO) < 0) {
+        const std::string reason = folder ? "it is a folder" : std::strerror(errno);
         if (fd >= 0) close(fd);
-        throw EUsage("cannot read actions file '" + file + "'" +
-                     (S_ISDIR(st.st_mode) ? " (it is a folder)" : ""));
+        throw EUsage("cannot read actions file '" + file + "': " + reason);
     }
     close(fd);
 }
 
 int Run(const THostOptions& options, const std::vector<std::string>& args)
 {
-    if (args.empty()) throw EUsage("run needs a command: its menu caption or plug-in name");
+    if (args.empty()) throw EUsage("run needs a command: its menu caption or plug-in name", true);
     const std::string& name = args[0];
     if (args.size() == 3 && args[1] == "--actions")
         UseActionsFile(args[2]);
     else if (args.size() != 1)
-        throw EUsage("run takes a command and optionally --actions FILE");
+        throw EUsage("run takes a command and optionally --actions FILE", true);
     THost host(options);
     host.LoadPlugins();
     ReportSkipped(host);
@@ -148,7 +153,7 @@ bool OnlySpaceAndComments(const char* text)
 
 int Sql(const THostOptions& options, const std::vector<std::string>& args)
 {
-    if (args.size() != 1) throw EUsage("sql takes one statement (quote it)");
+    if (args.size() != 1) throw EUsage("sql takes one statement (quote it)", true);
     THostDb db = OpenHostDatabase(options.Profile / "host.db", false);
     const std::string sql = JetToSqlite(args[0]);
     sqlite3_stmt* stmt = nullptr;
@@ -159,8 +164,11 @@ int Sql(const THostOptions& options, const std::vector<std::string>& args)
     }
     std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> guard(stmt, sqlite3_finalize);
     if (!stmt) throw EUsage("the statement is empty");
-    if (tail && !OnlySpaceAndComments(tail))
-        throw EUsage("one statement at a time: text after the first statement: \"" + std::string(tail) + "\"");
+    if (tail && !OnlySpaceAndComments(tail)) {
+        std::string rest = tail;
+        rest.erase(0, rest.find_first_not_of(" \t\r\n"));
+        throw EUsage("one statement at a time: text after the first statement: \"" + rest + "\"");
+    }
     const int n = sqlite3_column_count(stmt);
     for (int i = 0; i < n; ++i) std::cout << (i ? "\t" : "") << sqlite3_column_name(stmt, i);
     if (n) std::cout << "\n";
@@ -219,7 +227,7 @@ int main(int argc, char** argv)
             else if (args[i] == "--trace")
                 options.Trace = [](const std::string& call) { std::cerr << "trace: " << call << "\n"; };
             else
-                throw EUsage("unknown option '" + args[i] + "'");
+                throw EUsage("unknown option '" + args[i] + "'", true);
         }
         if (i >= args.size()) {
             std::cerr << Usage;
@@ -229,13 +237,13 @@ int main(int argc, char** argv)
         const TCommand* command = nullptr;
         for (const auto& c : Commands)
             if (name == c.Name) command = &c;
-        if (!command) throw EUsage("unknown command '" + name + "'");
+        if (!command) throw EUsage("unknown command '" + name + "'", true);
         // A profile may carry its own registry file (the demo's logger).
         if (!std::getenv("HKCU_REGISTRY_FILE") && fs::exists(options.Profile / "hkcu.reg"))
             setenv("HKCU_REGISTRY_FILE", (options.Profile / "hkcu.reg").c_str(), 1);
         return command->Handler(options, std::vector<std::string>(args.begin() + i + 1, args.end()));
     } catch (const EUsage& e) {
-        std::cerr << "hamhost: " << e.Message() << "\n" << Usage;
+        std::cerr << "hamhost: " << e.Message() << "\n" << (e.ShowUsage ? Usage : "");
         return ExitUsage;
     } catch (const std::exception& e) {
         std::cerr << "hamhost: " << e.what() << "\n";
