@@ -47,11 +47,10 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "Zemrak bridge developers")
 set(CPACK_PACKAGE_CONTACT "Zemrak bridge developers <zemrak-bridge@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "logging host with the Zemrak bridge plug-ins")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-  "logging host with the Zemrak bridge plug-ins\n"
-  " hamhost (console) and hamhost-gui (desktop) load four plug-ins that move\n"
-  " callbook and log data between the host database and the files of a\n"
-  " separately installed Zemrak logger.")
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "logging host with the Zemrak bridge plug-ins
+ hamhost (console) and hamhost-gui (desktop) load four plug-ins that move
+ callbook and log data between the host database and the files of a
+ separately installed Zemrak logger.")
 set(CPACK_DEBIAN_PACKAGE_SECTION hamradio)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
