@@ -1,5 +1,6 @@
 #include "DemoData/DataGen.h"
 
+#include "Platform/ProgramPaths/ProgramPaths.h"
 #include "Platform/SysUtils/SysUtils.h"
 
 #include <algorithm>
@@ -321,12 +322,7 @@ const TCallArea* TCallsignDictionary::FindCountryPrefix(std::string_view prefix)
     return nullptr;
 }
 
-fs::path InstalledDataFolder()
-{
-    std::error_code ec;
-    fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-    return (ec ? fs::current_path() : exe.parent_path()) / "data";
-}
+fs::path InstalledDataFolder() { return ProgramDataFolder(); }
 
 fs::path InstalledDictionary() { return InstalledDataFolder() / "cty.dat"; }
 

@@ -66,7 +66,7 @@ private:
     std::vector<TCallArea> countries_, provinces_, exact_;
 };
 
-// The data files installed beside the programs: <program folder>/data.
+// The data files that travel with the programs (ProgramDataFolder).
 fs::path InstalledDataFolder();
 // InstalledDataFolder() / "cty.dat".
 fs::path InstalledDictionary();

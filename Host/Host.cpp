@@ -25,6 +25,16 @@ std::string ReadHostText(IPlugin* plugin, HRESULT (PLUGIN_CALL IPlugin::*getter)
 
 } // namespace
 
+std::string PluginKindName(std::int32_t kind)
+{
+    switch (kind) {
+    case 0: return "Export";
+    case 1: return "Logbook";
+    case 2: return "Import";
+    default: return "Other";
+    }
+}
+
 THost::THost(THostOptions options) : options_(std::move(options))
 {
     if (options_.Profile.empty()) throw EArgumentException("No profile folder given");
@@ -104,6 +114,7 @@ void THost::WriteLog(const std::string& text)
 
 void THost::Message(const std::string& caption, const std::string& text)
 {
+    ++outcome_.Messages;
     if (options_.OnMessage) return options_.OnMessage(caption, text);
     std::ostream& out = options_.Messages ? *options_.Messages : std::cerr;
     out << caption << ": " << text << std::endl;
@@ -189,7 +200,13 @@ void THost::LoadPlugins()
         for (const auto& entry : fs::directory_iterator(options_.PluginDir))
             if (entry.path().extension() == ".ext") files.push_back(entry.path());
     std::sort(files.begin(), files.end());
-    for (const auto& f : files) Load(f);
+    for (const auto& f : files) {
+        try {
+            Load(f);
+        } catch (const EOSError& e) {
+            skipped_.push_back({f, e.Message()});
+        }
+    }
 }
 
 TLoadedPlugin& THost::Load(const fs::path& file)
@@ -254,15 +271,32 @@ void THost::UnloadAll()
     }
 }
 
-HRESULT THost::Run(const std::string& caption)
+void THost::ConsoleSessionEnded(int refusedActions, int errorsShown)
 {
-    auto it = std::find_if(menu_.begin(), menu_.end(),
-                           [&](const TMenuCommand& c) { return c.Item->Caption == caption; });
-    if (it == menu_.end()) throw EArgumentException("No menu command \"" + caption + "\"");
-    ComPtr<INotifyEvent> handler = it->Item->OnClick;
+    outcome_.RefusedActions += refusedActions;
+    outcome_.ErrorsShown += errorsShown;
+}
+
+const TMenuCommand* THost::FindCommand(const std::string& name) const
+{
+    const std::string key = UpperAscii(name);
+    for (const auto& c : menu_)
+        if (UpperAscii(c.Item->Caption) == key || (c.Owner && UpperAscii(c.Owner->Name) == key)) return &c;
+    return nullptr;
+}
+
+HRESULT THost::Run(const std::string& name)
+{
+    const TMenuCommand* command = FindCommand(name);
+    if (!command) throw EArgumentException("No menu command \"" + name + "\"");
+    outcome_ = {};
+    TMenuItemObject* item = command->Item;
+    const std::string caption = item->Caption;
+    ComPtr<INotifyEvent> handler = item->OnClick;
     if (!handler) return S_OK;
     Trace("INotifyEvent.Notify");
-    HRESULT hr = handler->Notify(static_cast<IMenuItem*>(it->Item));
+    HRESULT hr = handler->Notify(static_cast<IMenuItem*>(item));
+    outcome_.Result = hr;
     if (hr < 0) {
         IErrorInfo* info = nullptr;
         std::string text = "Command failed";

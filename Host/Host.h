@@ -62,6 +62,23 @@ struct TMenuCommand {
     TLoadedPlugin* Owner = nullptr;
 };
 
+// How the last chosen command went, as far as the host can tell.
+struct TRunOutcome {
+    HRESULT Result = 0;         // Notify's result
+    int Messages = 0;           // message boxes and messages shown (warnings, errors)
+    int RefusedActions = 0;     // action lines the console refused
+    int ErrorsShown = 0;        // error messages the console showed
+};
+
+// A library of the plug-in folder that could not be loaded, and why.
+struct TSkippedPlugin {
+    fs::path File;
+    std::string Reason;
+};
+
+// The kind a plug-in reports, as a word: Export (0), Logbook (1), Import (2).
+std::string PluginKindName(std::int32_t kind);
+
 class THost {
 public:
     explicit THost(THostOptions options);
@@ -72,10 +89,13 @@ public:
     // Creates a profile: database with every table, settings file, download folder.
     static void InitProfile(const fs::path& profile);
 
-    // Loads every *.ext of the plug-in folder, in name order.
+    // Loads every *.ext of the plug-in folder, in name order; a file that is
+    // no loadable plug-in is skipped (Skipped()) and the others load.
     void LoadPlugins();
     // Loads one library; a refused plug-in stays listed with its result code.
+    // EOSError when the file is no library or lacks the two exports.
     TLoadedPlugin& Load(const fs::path& file);
+    const std::vector<TSkippedPlugin>& Skipped() const { return skipped_; }
     // A core object for code that runs in this process without a library
     // (tests); PLUGIN.NAME answers pluginFileName.
     ICore* AttachCore(const std::string& pluginFileName);
@@ -85,9 +105,15 @@ public:
 
     const std::vector<std::unique_ptr<TLoadedPlugin>>& Plugins() const { return plugins_; }
     std::vector<TMenuCommand> Menu() const;
-    // Chooses a menu command as the user would; answers Notify's result.
-    // Throws EArgumentException for an unknown caption.
-    HRESULT Run(const std::string& caption);
+    // The command whose menu caption or plug-in name is name, ignoring
+    // letter case; null when there is none.
+    const TMenuCommand* FindCommand(const std::string& name) const;
+    // Chooses a menu command (FindCommand) as the user would; answers
+    // Notify's result. Throws EArgumentException for an unknown name.
+    HRESULT Run(const std::string& name);
+    // What happened during the last Run.
+    const TRunOutcome& LastOutcome() const { return outcome_; }
+    void ConsoleSessionEnded(int refusedActions, int errorsShown);
 
     // Host facilities used by the core objects.
     const THostOptions& Options() const { return options_; }
@@ -122,6 +148,8 @@ private:
     THostOptions options_;
     THostDb db_;
     std::vector<std::unique_ptr<TLoadedPlugin>> plugins_;
+    std::vector<TSkippedPlugin> skipped_;
+    TRunOutcome outcome_;
     std::vector<std::unique_ptr<TCoreObject>> cores_;
     std::vector<TMenuCommand> menu_;
     std::vector<TMenuItemObject*> allItems_;

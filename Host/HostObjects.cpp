@@ -25,6 +25,7 @@ std::string IidName(const GUID& iid)
         {IID_IApplicationWindows, "IApplicationWindows"},
         {IID_IMenuManager, "IMenuManager"},
         {IID_IApplicationIcons, "IApplicationIcons"},
+        {IID_IConsoleSession, "IConsoleSession"},
         {IID_IMenuItem, "IMenuItem"},
     };
     for (auto& [guid, name] : names)
@@ -151,6 +152,8 @@ HRESULT TCoreObject::QueryInterface(const GUID& iid, void** obj)
         *obj = static_cast<IMenuManager*>(this);
     else if (iid == IID_IApplicationIcons && o.WithIcons)
         *obj = static_cast<IApplicationIcons*>(this);
+    else if (iid == IID_IConsoleSession)
+        *obj = static_cast<IConsoleSession*>(this);
     host_.Trace("ICore.QueryInterface " + IidName(iid) + (*obj ? "" : " (none)"));
     if (!*obj) return E_NOINTERFACE;
     AddRef();
@@ -475,4 +478,11 @@ HRESULT TCoreObject::GetLargeIcon(IconHandle* icon)
         Need(icon);
         *icon = ::CreateIcon();
     });
+}
+
+HRESULT TCoreObject::DialogEnded(std::int32_t refusedActions, std::int32_t errorsShown)
+{
+    host_.Trace("IConsoleSession.DialogEnded " + std::to_string(refusedActions) + " " +
+                std::to_string(errorsShown));
+    return HostCall([&] { host_.ConsoleSessionEnded(refusedActions, errorsShown); });
 }

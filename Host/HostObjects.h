@@ -42,7 +42,8 @@ class TCoreObject final : public ICore,
                           public IHostServer,
                           public IApplicationWindows,
                           public IMenuManager,
-                          public IApplicationIcons {
+                          public IApplicationIcons,
+                          public IConsoleSession {
 public:
     TCoreObject(THost& host, TLoadedPlugin& plugin) : host_(host), plugin_(plugin) {}
 
@@ -104,6 +105,8 @@ public:
     // IApplicationIcons
     HRESULT PLUGIN_CALL GetSmallIcon(IconHandle* icon) override;
     HRESULT PLUGIN_CALL GetLargeIcon(IconHandle* icon) override;
+    // IConsoleSession
+    HRESULT PLUGIN_CALL DialogEnded(std::int32_t refusedActions, std::int32_t errorsShown) override;
 
 private:
     THost& host_;

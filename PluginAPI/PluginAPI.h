@@ -138,6 +138,16 @@ protected:
     ~IApplicationIcons() = default;
 };
 
+// Optional. A host whose dialogs are played on its console learns how the
+// session went once a dialog has closed: the action lines the console refused
+// and the error messages it showed (a host tells its caller from these).
+inline constexpr GUID IID_IConsoleSession{0x11C6E38B, 0xF5C1, 0x4BDF, {0x93, 0xFA, 0xA4, 0x33, 0xB2, 0xE5, 0x93, 0xA6}};
+struct IConsoleSession : IInterface {
+    virtual HRESULT PLUGIN_CALL DialogEnded(std::int32_t refusedActions, std::int32_t errorsShown) = 0;
+protected:
+    ~IConsoleSession() = default;
+};
+
 // --- plug-in side -----------------------------------------------------------
 
 inline constexpr GUID IID_INotifyEvent{0xA6435676, 0xACE3, 0x4A28, {0x83, 0x58, 0x72, 0x0C, 0xEA, 0x49, 0x5F, 0xFA}};

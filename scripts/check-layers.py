@@ -18,6 +18,7 @@ import sys
 LAYERS = [
     "Platform/OleAuto",
     "Platform/SysUtils",
+    "Platform/ProgramPaths",
     "Platform/Unicode",
     "Platform/Clock",
     "Platform/DateTime",

@@ -2,6 +2,7 @@
 #include "Host/Host.h"
 #include "Host/HostObjects.h"
 #include "Host/gui/MainWindow.h"
+#include "Platform/ProgramPaths/ProgramPaths.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -15,13 +16,18 @@
 
 namespace {
 
+#ifndef HAM_VERSION
+#define HAM_VERSION "unknown"
+#endif
+
 constexpr const char* Usage =
-    "usage: hamhost-gui [--profile DIR] [--plugins DIR] [run \"MENU CAPTION\" [--actions FILE]\n"
+    "usage: hamhost-gui [--profile DIR] [--plugins DIR] [run COMMAND [--actions FILE]\n"
     "                   [--screenshot PNG] [--final-screenshot PNG] [--window-screenshot PNG]]\n"
     "  without run: the main window, for a person\n"
     "  run: chooses the command; the dialog plays the actions of FILE (its end closes it),\n"
     "       prints its caption and client size and saves its pictures, then the program ends\n"
-    "       (--window-screenshot: the main window once the command has finished)\n";
+    "       (--window-screenshot: the main window once the command has finished)\n"
+    "       hamhost-gui --help | --version\n";
 
 fs::path DefaultProfile() {
     if (const char* data = std::getenv("XDG_DATA_HOME"); data && *data)
@@ -30,10 +36,15 @@ fs::path DefaultProfile() {
     return fs::path(home ? home : ".") / ".local/share/hamhost";
 }
 
-fs::path ProgramFolder() {
-    std::error_code ec;
-    auto exe = fs::read_symlink("/proc/self/exe", ec);
-    return ec ? fs::current_path() : exe.parent_path();
+// Qt would abort without a display; say so and name the ways out.
+bool DisplayAvailable() {
+    const char* platform = std::getenv("QT_QPA_PLATFORM");
+    if (platform && *platform && std::string(platform).rfind("xcb", 0) != 0 &&
+        std::string(platform).rfind("wayland", 0) != 0)
+        return true; // offscreen, vnc, ...: the platform needs no display
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"})
+        if (const char* value = std::getenv(name); value && *value) return true;
+    return false;
 }
 
 struct TArguments {
@@ -82,11 +93,27 @@ bool Parse(const std::vector<std::string>& args, TArguments& parsed) {
 int main(int argc, char** argv) {
     TArguments parsed;
     parsed.Options.AppPath = ProgramFolder();
-    parsed.Options.PluginDir = parsed.Options.AppPath;
+    parsed.Options.PluginDir = ProgramPluginFolder();
     parsed.Options.Profile = DefaultProfile();
-    if (!Parse(std::vector<std::string>(argv + 1, argv + argc), parsed)) {
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    if (!args.empty() && (args[0] == "--help" || args[0] == "-h")) {
+        std::cout << Usage;
+        return 0;
+    }
+    if (!args.empty() && args[0] == "--version") {
+        std::cout << "hamhost-gui " HAM_VERSION "\n";
+        return 0;
+    }
+    if (!Parse(args, parsed)) {
         std::cerr << Usage;
         return 2;
+    }
+    if (!DisplayAvailable()) {
+        std::cerr << "hamhost-gui: no display (neither DISPLAY nor WAYLAND_DISPLAY is set).\n"
+                     "Run it in a desktop session, under a virtual display (xvfb-run -a hamhost-gui ...),\n"
+                     "without a screen (QT_QPA_PLATFORM=offscreen hamhost-gui ...), or use the console\n"
+                     "host: hamhost.\n";
+        return 1;
     }
     // A profile may carry its own registry file (the demo's logger).
     const fs::path& profile = parsed.Options.Profile;
@@ -125,6 +152,9 @@ int main(int argc, char** argv) {
         }
         return 1;
     }
+    for (const auto& skipped : host->Skipped())
+        std::cerr << "hamhost-gui: skipped " << skipped.File.filename().string() << ": " << skipped.Reason
+                  << "\n";
     for (const auto& plugin : host->Plugins())
         if (plugin->InitResult != S_OK)
             std::cerr << plugin->File.filename().string() << ": refused (0x" << std::hex
@@ -140,11 +170,7 @@ int main(int argc, char** argv) {
     // Choose the command from inside the running application, as a person would.
     int code = 0;
     QTimer::singleShot(0, &window, [&] {
-        const auto& menu = host->Menu();
-        const bool known = std::any_of(menu.begin(), menu.end(), [&](const TMenuCommand& c) {
-            return c.Item->Caption == *parsed.Run;
-        });
-        if (!known) {
+        if (!host->FindCommand(*parsed.Run)) {
             std::cerr << "hamhost-gui: No menu command \"" << *parsed.Run << "\"\n";
             code = 2;
         } else {

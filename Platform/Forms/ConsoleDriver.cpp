@@ -262,12 +262,14 @@ std::optional<std::string> TConsoleDriver::ExecuteFileDialog(TForm&, const TFile
 void TConsoleDriver::ShowException(TForm&, const std::exception& error) {
     // A silent exception ends an action without a message.
     if (dynamic_cast<const EAbort*>(&error)) return;
+    ++errorsShown_;
     WriteError(std::string("Error: ") + error.what() + "\n");
 }
 
 void TConsoleDriver::BusyChanged(TForm&, bool) {}
 
 void TConsoleDriver::Report(std::string_view message) {
+    ++refusedActions_;
     WriteError("line " + std::to_string(reader_.LineNumber()) + ": " + std::string(message) + "\n");
 }
 

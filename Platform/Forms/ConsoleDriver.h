@@ -46,6 +46,10 @@ public:
     void SetProgressBar(bool progressBar) { progressBar_ = progressBar; }
     // Lines read so far.
     int LineNumber() const { return reader_.LineNumber(); }
+    // Action lines refused (named nothing, not understood, refused by their
+    // control) and error messages shown, since the driver was made.
+    int RefusedActions() const { return refusedActions_; }
+    int ErrorsShown() const { return errorsShown_; }
 
     void RunModal(TForm& form) override;
     void ProcessMessages(TForm& form) override;
@@ -69,6 +73,8 @@ private:
     std::ostream& err_;
     bool interactive_ = false;
     bool progressBar_ = false;
+    int refusedActions_ = 0;
+    int errorsShown_ = 0;
     bool outAtLineStart_ = true;
     bool pendingCR_ = false;
     bool barShown_ = false;

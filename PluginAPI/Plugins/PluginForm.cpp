@@ -219,5 +219,13 @@ void ShowPluginDialog(TPluginDialog& dialog, TPlugin& plugin)
         return;
     }
 #endif
+    // A console host is told how the user's session with the dialog went.
+    auto* console = dynamic_cast<Forms::TConsoleDriver*>(&dialog.Driver());
+    const int refusedBefore = console ? console->RefusedActions() : 0;
+    const int errorsBefore = console ? console->ErrorsShown() : 0;
     dialog.ShowModal();
+    if (!console) return;
+    if (auto session = ComPtr<IConsoleSession>::Query(dialog.Core.Get(), IID_IConsoleSession))
+        CheckHostResult(session->DialogEnded(console->RefusedActions() - refusedBefore,
+                                             console->ErrorsShown() - errorsBefore));
 }

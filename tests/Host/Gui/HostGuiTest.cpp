@@ -247,3 +247,25 @@ TEST_F(GuiHost, ImportThroughTheGraphicalDialogFillsTheCallbookTable) {
 }
 
 } // namespace
+
+// Manners that need no display.
+TEST(GuiHostCommandLine, HelpVersionAndNoDisplay) {
+    const fs::path gui = PluginFolder() / "hamhost-gui";
+    for (const char* flag : {"--help", "-h"}) {
+        auto help = RunProgram(gui, {flag});
+        EXPECT_EQ(help.ExitCode, 0) << flag;
+        EXPECT_NE(help.Out.find("usage: hamhost-gui"), std::string::npos) << help.Out;
+    }
+    auto version = RunProgram(gui, {"--version"});
+    EXPECT_EQ(version.ExitCode, 0);
+    EXPECT_EQ(version.Out.rfind("hamhost-gui ", 0), 0u) << version.Out;
+    EXPECT_EQ(RunProgram(gui, {"--bogus"}).ExitCode, 2);
+
+    // Without a display: a clear message and the ways out, not Qt's abort.
+    TTempDir dir("gui-nodisplay");
+    auto none = RunProgram(gui, {"--profile", (dir / "profile").string()}, {},
+                           {"DISPLAY=", "WAYLAND_DISPLAY=", "QT_QPA_PLATFORM="});
+    EXPECT_EQ(none.ExitCode, 1);
+    for (const char* piece : {"no display", "xvfb-run", "QT_QPA_PLATFORM=offscreen", "hamhost"})
+        EXPECT_NE(none.Err.find(piece), std::string::npos) << piece << "\n" << none.Err;
+}

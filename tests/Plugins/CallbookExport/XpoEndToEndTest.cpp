@@ -180,7 +180,7 @@ TEST(XpoEndToEnd, CopyFailureIsReportedAndChangesNothing)
     const std::string iniBefore = ReadFileText(p.HostIni());
     const fs::path missing = p.Download() / "missing" / "DB.mdb";
     const TRunResult r = RunDialog(p, Menu, "set edTarget " + missing.string() + "\ncheck cbConvertZIP\nclick Export\nclose\n");
-    ASSERT_EQ(r.ExitCode, 0) << r.Err;
+    ASSERT_EQ(r.ExitCode, 1) << r.Err; // the run ended with an error message
     EXPECT_EQ(r.Err, "Error: Cannot copy file of reference database:\r\n" + p.RefDb().string() +
                          "\r\nMaybe it's opened by another application.\n");
     EXPECT_EQ(SplitLines(r.Out), (std::vector<std::string>{"* Use DB.mdb in " + missing.parent_path().string()}));

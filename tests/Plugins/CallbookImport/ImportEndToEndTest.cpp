@@ -271,7 +271,7 @@ TEST_F(ImportEndToEnd, UnusablePackages)
     for (const Case& c : cases) {
         fs::remove(profile_ / "host.log");
         auto run = Run(c.actions);
-        EXPECT_EQ(run.ExitCode, 0) << c.what;
+        EXPECT_EQ(run.ExitCode, c.error.empty() ? 0 : 1) << c.what;
         EXPECT_TRUE(Contains(run.Out, c.memo)) << c.what << "\n" << run.Out;
         EXPECT_TRUE(Contains(run.Out, "* Done. Ins:0, Upd:0, Err:0 (")) << c.what << "\n" << run.Out;
         if (c.error.empty())
@@ -296,7 +296,7 @@ TEST_F(ImportEndToEnd, DictionaryExpressionThatDoesNotCompile)
     const fs::path package = dir_ / "DB.zip";
     WritePackage(package, {{"Q1AB", "Anna"}});
     auto run = Run(Local(package, 1));
-    EXPECT_EQ(run.ExitCode, 0);
+    EXPECT_EQ(run.ExitCode, 1);
     EXPECT_TRUE(Contains(run.Err, "Error: ")) << run.Err;
     EXPECT_TRUE(Contains(run.Err, "Q1(AB")) << run.Err;
     EXPECT_TRUE(Contains(run.Out, "   Callbook: 0 before, 0 after update.\n")) << run.Out;

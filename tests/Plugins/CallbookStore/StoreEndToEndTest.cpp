@@ -210,7 +210,7 @@ TEST_F(StoreEndToEnd, ALoggerFileLockedByAnotherProgramIsReportedAndLeftWhole)
     ASSERT_TRUE(other.WaitFor("locked\n")) << other.Output();
 
     TRunResult run = Store("click Store\nclose\n");
-    EXPECT_EQ(run.ExitCode, 0);
+    EXPECT_EQ(run.ExitCode, 1);
     EXPECT_EQ(run.Err, "Error: File '" + logger_.string() +
                            "': database is locked (another program is using it). Nothing was written.\n");
     EXPECT_EQ(run.Out, "");
