@@ -188,3 +188,66 @@ TEST(XpoEndToEnd, CopyFailureIsReportedAndChangesNothing)
     EXPECT_EQ(ReadFileText(p.HostIni()), iniBefore);
     EXPECT_TRUE(p.LogLines().empty());
 }
+
+// The download folder on a small file system of its own (a tmpfs in a
+// private mount namespace), from almost no room to plenty: every run either
+// produces the complete package or fails leaving nothing it wrote.
+TEST(XpoEndToEnd, FullDiskEndsTheRunAndLeavesNothingBehind)
+{
+    const fs::path unshare = "/usr/bin/unshare";
+    if (!fs::exists(unshare) || RunProgram(unshare, {"-m", "sh", "-c", "mount -t tmpfs -o size=8k tmpfs /mnt"}).ExitCode != 0)
+        GTEST_SKIP() << "no private mount namespace here (needs root and unshare -m): cannot give a folder a small "
+                        "file system";
+
+    TExportProfile p("xpo-e2e-full");
+    const int rows = 3000;
+    ExecSql(p.HostDb(), "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < " +
+                            std::to_string(rows) +
+                            ") INSERT INTO CALLBOOK(OMCALL, OMNAME, OMQTH, GRIDSQUARE, CHK) "
+                            "SELECT 'K' || i || 'X', 'Name ' || i, 'Some town ' || i, 'JO62QM', 1 FROM n");
+    // A reference with rows of its own, so that a package holding them shows.
+    ExecSql(p.RefDb(), "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 300) "
+                       "INSERT INTO CALLBOOK(CALL, NAME) SELECT 'REF' || i, 'Reference ' || i FROM n");
+    const fs::path actions = p.Profile() / "actions.txt";
+    WriteFileText(actions, "click Export\nclose\n");
+    const fs::path out = p.Profile() / "out";
+    const std::string script =
+        "set -u\n"
+        "mount -t tmpfs -o size=\"$1\" tmpfs \"$2\" || exit 97\n"
+        "shift 2\n"
+        "\"$@\"\n"
+        "ls -A \"$OUT_DIR_DL\" > \"$OUT_DIR/listing\"\n"
+        "if [ -f \"$OUT_DIR_DL/DB.zip\" ]; then unzip -p \"$OUT_DIR_DL/DB.zip\" DB.mdb > \"$OUT_DIR/DB.mdb\"; fi\n"
+        "exit 0\n";
+
+    int failed = 0, passed = 0;
+    for (const char* size : {"16k", "96k", "2m", "4200k", "8m"}) {
+        fs::remove_all(out);
+        fs::create_directories(out);
+        const TRunResult r = RunProgram(
+            unshare,
+            {"-m", "sh", "-c", script, "sh", size, p.Download().string(), HamhostPath().string(), "--profile",
+             p.Profile().string(), "--plugins", PluginFolder().string(), "run", Menu, "--actions", actions.string()},
+            {}, {"HKCU_REGISTRY_FILE=" + p.Registry().string(), "OUT_DIR=" + out.string(),
+                 "OUT_DIR_DL=" + p.Download().string()});
+        ASSERT_EQ(r.ExitCode, 0) << size << "\n" << r.Err;
+        std::vector<std::string> listing = SplitLines(ReadFileText(out / "listing"));
+        std::erase(listing, "CallbookExport.err");
+        const auto log = p.LogLines();
+        const bool success = !log.empty() && log.back().find(", total ") != std::string::npos;
+        if (success) {
+            ++passed;
+            EXPECT_EQ(listing, (std::vector<std::string>{"DB.zip"})) << size;
+            // The host's rows (the fixture's four and the made ones), none of the reference's.
+            EXPECT_EQ(QueryRows(out / "DB.mdb", "SELECT COUNT(*), SUM(CALL LIKE 'REF%') FROM CALLBOOK"),
+                      (TRows{{std::to_string(rows + 4), "0"}}))
+                << size;
+        } else {
+            ++failed;
+            EXPECT_TRUE(listing.empty()) << size << ": " << ::testing::PrintToString(listing) << "\n" << r.Err;
+            EXPECT_FALSE(r.Err.empty()) << size << ": a failed run says why";
+        }
+    }
+    EXPECT_GT(failed, 0) << "no size was small enough to fail";
+    EXPECT_GT(passed, 0) << "no size was large enough to pass";
+}
