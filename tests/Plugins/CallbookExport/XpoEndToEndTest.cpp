@@ -24,11 +24,12 @@ const char* const AllItemsActions = "check cgExtInfo Aka\n"
                                     "check cgExtInfo SK\n"
                                     "check cgExtInfo eQSL\n";
 
-TRunResult RunDialog(const TExportProfile& p, const std::string& caption, const std::string& actions)
+TRunResult RunDialog(const TExportProfile& p, const std::string& caption, const std::string& actions,
+                     const std::vector<std::string>& env = {})
 {
     const fs::path file = p.Profile() / "actions.txt";
     WriteFileText(file, actions);
-    return RunHamhost(p.Profile(), {"run", caption, "--actions", file.string()});
+    return RunHamhost(p.Profile(), {"run", caption, "--actions", file.string()}, {}, env);
 }
 
 // "20240309.070504" of zipinfo -T as a date-time.
@@ -172,6 +173,27 @@ TEST(XpoEndToEnd, RoundTripIntoAnEmptyHost)
                    NullText, NullText, NullText, "LotW:"},
               }))
         << imported.Out;
+}
+
+// Dates in the note follow the user's short date format (dd.mm.yyyy here);
+// everything else is as in the C locale.
+TEST(XpoEndToEnd, RunsInAGermanLocale)
+{
+    const TLocaleEnv german = GermanLocaleEnv();
+    if (german.Env.empty()) GTEST_SKIP() << german.Problem;
+    TExportProfile p("xpo-e2e-german");
+    const TRunResult r =
+        RunDialog(p, Menu, "uncheck cbConvertZIP\ncheck cgExtInfo LotW\nclick Export\nclose\n", german.Env);
+    ASSERT_EQ(r.ExitCode, 0) << r.Err;
+    EXPECT_EQ(r.Err, "");
+    EXPECT_EQ(QueryRows(p.Download() / "DB.mdb", "SELECT CALL, NOTE FROM CALLBOOK ORDER BY CALL"),
+              (TRows{{"DL1ABC", "LotW:05.04.2018"}, {"G4XYZ", "LotW:01.01.2017"}, {"UA3AAA", NullText},
+                     {"W1AW", "LotW:"}}));
+    const auto log = p.LogLines();
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log.back().rfind("Exec: " + std::string(Menu) + ", " + (p.Download() / "DB.mdb").string() + ", total 4 (", 0),
+              0u)
+        << log.back();
 }
 
 TEST(XpoEndToEnd, CopyFailureIsReportedAndChangesNothing)

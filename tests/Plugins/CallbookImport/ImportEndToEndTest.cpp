@@ -133,6 +133,25 @@ TEST_F(ImportEndToEnd, CompleteRunFromALocalFile)
     EXPECT_FALSE(fs::exists(Download() / "CallbookImport.err"));
 }
 
+// The package date is shown in the user's format (dd.mm.yyyy here); the
+// merge itself does not depend on the locale.
+TEST_F(ImportEndToEnd, RunsInAGermanLocale)
+{
+    const TLocaleEnv german = GermanLocaleEnv();
+    if (german.Env.empty()) GTEST_SKIP() << german.Problem;
+    const fs::path package = dir_ / "DB.zip";
+    WritePackage(package, {{"Q1OLD", "Name1", "Qth1"}, {"Q2NEW", "Name2", "Qth2", {}, {}, {}, "LotW:05.04.2018", true}});
+    Sql("INSERT INTO CALLBOOK(OMCALL,OMNAME) VALUES('Q1OLD','Known')");
+    auto run = Run(Local(package, 0), german.Env);
+    ASSERT_EQ(run.ExitCode, 0) << run.Err;
+    EXPECT_EQ(run.Err, "");
+    EXPECT_TRUE(Contains(run.Out, "   Update package dated 17.03.2024 09:41\n")) << run.Out;
+    EXPECT_TRUE(Contains(run.Out, "* Done. Ins:1, Upd:1, Err:0 (")) << run.Out;
+    EXPECT_EQ(Sql("SELECT OMCALL,OMNAME,OMQTH,CHK FROM CALLBOOK ORDER BY OMCALL"),
+              (std::vector<std::string>{"Q1OLD\tKnown\tQth1\t", "Q2NEW\tName2\tQth2\t1"}));
+    EXPECT_EQ(Leftovers(), std::vector<std::string>{});
+}
+
 TEST_F(ImportEndToEnd, TheThreeModes)
 {
     const fs::path package = dir_ / "DB.zip";

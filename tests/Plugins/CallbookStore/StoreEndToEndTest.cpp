@@ -125,10 +125,10 @@ protected:
         TRunResult run = RunHamhost(profile_, {"sql", jet});
         ASSERT_EQ(run.ExitCode, 0) << run.Err;
     }
-    TRunResult Store(const std::string& actions)
+    TRunResult Store(const std::string& actions, const std::vector<std::string>& env = {})
     {
         WriteFileText(dir_ / "actions.txt", actions);
-        return RunHamhost(profile_, {"run", Menu, "--actions", (dir_ / "actions.txt").string()});
+        return RunHamhost(profile_, {"run", Menu, "--actions", (dir_ / "actions.txt").string()}, {}, env);
     }
     TStrings HostLog() const
     {
@@ -198,6 +198,21 @@ TEST_F(StoreEndToEnd, StoresTheHostCallbookIntoTheLoggersCallbook)
     EXPECT_EQ(Callbook(), "Q1KNOWN|Tina|Town|<null>|<null>|<null>|LotW:2024-01-02 Email:t@q1.example|1\n"
                           "Q1NEW|Ann|<null>|FN42AB|<null>|<null>|O\"Neil\"s note|0\n");
     EXPECT_EQ(Sqlite("PRAGMA integrity_check; PRAGMA journal_mode;"), "ok\ndelete\n");
+}
+
+TEST_F(StoreEndToEnd, RunsInAGermanLocale)
+{
+    const TLocaleEnv german = GermanLocaleEnv();
+    if (german.Env.empty()) GTEST_SKIP() << german.Problem;
+    Sqlite("INSERT INTO CALLBOOK(CALL,NAME,NOTE,CHECKED) VALUES('Q1KNOWN','Tina','old note',0);");
+    HostSql("INSERT INTO CALLBOOK(OMCALL,OMNAME,OMQTH,NOTES,CHK) VALUES"
+            "('Q1KNOWN','Tom','Town','LotW:02.01.2024 hello',TRUE),('Q1NEW','Ann',NULL,'note',FALSE)");
+    TRunResult run = Store("check cgProc use extra info keywords\nclick Store\nclose\n", german.Env);
+    ASSERT_EQ(run.ExitCode, 0) << run.Err;
+    EXPECT_EQ(run.Err, "");
+    EXPECT_EQ(SplitLines(run.Out).at(2), "   Processed, All:2 Ins:1 Upd:1");
+    EXPECT_EQ(Callbook(), "Q1KNOWN|Tina|Town|<null>|<null>|<null>|LotW:02.01.2024|1\n"
+                          "Q1NEW|Ann|<null>|<null>|<null>|<null>|note|0\n");
 }
 
 TEST_F(StoreEndToEnd, ALoggerFileLockedByAnotherProgramIsReportedAndLeftWhole)

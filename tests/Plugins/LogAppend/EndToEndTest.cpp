@@ -37,10 +37,10 @@ protected:
         TIniFile((Profile() / "host.ini").string(), "Host").WriteString(key, value);
     }
 
-    TRunResult Run(const std::string& actions)
+    TRunResult Run(const std::string& actions, const std::vector<std::string>& env = {})
     {
         WriteFileText(dir_.Path() / "actions.txt", actions);
-        return RunHamhost(Profile(), {"run", Caption, "--actions", (dir_.Path() / "actions.txt").string()});
+        return RunHamhost(Profile(), {"run", Caption, "--actions", (dir_.Path() / "actions.txt").string()}, {}, env);
     }
 
     std::vector<std::string> Sql(const std::string& statement)
@@ -109,6 +109,22 @@ TEST_F(LogAppendEndToEnd, FirstRunInsertsSecondRunUpdatesConfirmations)
     TIniFile ini((Profile() / "host.ini").string(), "Zemrak Log");
     EXPECT_EQ(ini.ReadString("Log", ""), "Main");
     EXPECT_EQ(ini.ReadString("Delta", ""), "2");
+}
+
+// The host hands LOG.EXPIRE in its one documented form; the user's locale
+// (dd.mm.yyyy here) must not change how it is read.
+TEST_F(LogAppendEndToEnd, RunsInAGermanLocale)
+{
+    const TLocaleEnv german = GermanLocaleEnv();
+    if (german.Env.empty()) GTEST_SKIP() << german.Problem;
+    HostSetting("LOG.EXPIRE", "2030-12-31 23:59:59");
+    logs_->Add("LOG1", logger::Qso("DL1ABC", "2024-05-01", "10:00", {{"QSOBand", "'3,5'"}, {"DigiBand", "3.5"}}));
+    logs_->Add("LOG1", logger::Qso("W1AW", "2031-01-01", "00:01")); // after the expiry day
+    auto run = Run("click Load\nclose\n", german.Env);
+    ASSERT_EQ(run.ExitCode, 0) << run.Err;
+    EXPECT_TRUE(Contains(run.Out, "* Done. Processed: All:1, Ins:1")) << run.Out << run.Err;
+    EXPECT_EQ(Sql("SELECT OMCALL,QSODATE,QSOBAND,QSOFREQ FROM LOGS"),
+              std::vector<std::string>{"DL1ABC\t2024-05-01 10:00:00\t80M\t3.5"});
 }
 
 TEST_F(LogAppendEndToEnd, AnEmptySelectionStillSendsRefresh)
