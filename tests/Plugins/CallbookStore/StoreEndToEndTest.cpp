@@ -186,9 +186,11 @@ TEST_F(StoreEndToEnd, StoresTheHostCallbookIntoTheLoggersCallbook)
     for (const char* line : {"Mark=1", "Over=0", "Xtra=1", "Save=0"})
         EXPECT_NE(settings.find(line), std::string::npos) << line << "\n" << settings;
 
-    // Again without the keywords: everything is known and kept now, so the
-    // run writes nothing, sends no refresh and forgets the changed option.
-    TRunResult again = Store("uncheck cgProc use extra info keywords\nclick Store\nclose\n");
+    // Again without the keywords or the marks: everything is known and kept
+    // now, so the run writes nothing, sends no refresh and forgets the changed
+    // options.
+    TRunResult again = Store("uncheck cgProc use extra info keywords\nuncheck cgProc checkmarks for verified\n"
+                             "click Store\nclose\n");
     ASSERT_EQ(again.ExitCode, 0) << again.Err;
     EXPECT_EQ(SplitLines(again.Out)[2], "   Processed, All:4 Err:4");
     log = HostLog();
