@@ -46,6 +46,9 @@ TfrmAppZemrak::~TfrmAppZemrak() = default;
 
 void TfrmAppZemrak::FormActivate()
 {
+    // Load stays disabled until the logger's logs are listed: a dialog whose
+    // activation failed has nothing to load from.
+    dbtLoad.Ok().SetEnabled(false);
     PrepareErrorLog();
     lbCallsign.SetCaption("Log of " + LogOperator + " for loading data");
     ResetRun();
@@ -60,6 +63,7 @@ void TfrmAppZemrak::FormActivate()
     const std::string stored = Settings.ReadString("Log", "");
     if (!stored.empty() && cbLog.IndexOf(stored) >= 0) cbLog.SetItemIndex(cbLog.IndexOf(stored));
     settingsRead_ = true;
+    dbtLoad.Ok().SetEnabled(!Trim(cbLog.Text()).empty());
     // A log whose table cannot be read still leaves the dialog usable.
     try {
         cbLogChange();

@@ -263,8 +263,8 @@ TEST_F(StoreDialog, ActivationDeletesTheErrorFileBeforeTheInstallationCheck)
         TRun run = Store({}, {}, true);
         EXPECT_FALSE(fs::exists(ErrorFile()));
         EXPECT_EQ(messages_.str(), c.Message);
-        // The dialog closed before the user could press Store.
-        EXPECT_TRUE(run.StoreEnabledAfter);
+        // The dialog closed before the user could press Store, which stays disabled.
+        EXPECT_FALSE(run.StoreEnabledAfter);
         EXPECT_EQ(run.Memo, "");
         EXPECT_TRUE(HostLog().empty());
     }
@@ -524,12 +524,15 @@ TEST_F(StoreDialog, AnUpdateOfARowRemovedMeanwhileIsNoSuccess)
     EXPECT_EQ(TargetRows(), (TStrings{"Q1AA|Ann|<null>|<null>|<null>|<null>|<null>|1"}));
 }
 
-TEST_F(StoreDialog, AnUnreadableTargetStopsTheRunBeforeTheHost)
+// The file is checked at activation: the error shows before anything else,
+// and Store stays disabled so no run can start on it.
+TEST_F(StoreDialog, AnUnreadableTargetFailsTheActivationAndStoreStaysDisabled)
 {
     WriteFileText(loggerDb_, "Standard Jet DB\n");
     TRun run = Store();
-    ASSERT_EQ(run.Errors.size(), 1u);
+    ASSERT_EQ(run.Errors.size(), 2u);
     EXPECT_NE(run.Errors[0].find(loggerDb_), std::string::npos) << run.Errors[0];
+    EXPECT_NE(run.Errors[1].find("is disabled"), std::string::npos) << run.Errors[1];
     EXPECT_EQ(run.Memo, "");
     EXPECT_FALSE(run.Done);
     EXPECT_FALSE(run.StoreEnabledAfter);
