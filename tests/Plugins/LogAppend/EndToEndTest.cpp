@@ -127,6 +127,24 @@ TEST_F(LogAppendEndToEnd, RunsInAGermanLocale)
               std::vector<std::string>{"DL1ABC\t2024-05-01 10:00:00\t80M\t3.5"});
 }
 
+// Two QSOs with one station on one band and mode a minute apart: each source
+// QSO updates its own host row only, whatever the window.
+TEST_F(LogAppendEndToEnd, NeighbouringQsosKeepTheirOwnConfirmations)
+{
+    logs_->Add("LOG1", logger::Qso("DL1ABC", "2024-05-01", "10:07"));
+    logs_->Add("LOG1", logger::Qso("DL1ABC", "2024-05-01", "10:08"));
+    auto first = Run("select cbLog Main\nclick Load\nclose\n");
+    ASSERT_EQ(first.ExitCode, 0) << first.Err;
+    EXPECT_TRUE(Contains(first.Out, "* Done. Processed: All:2, Ins:2 (")) << first.Out;
+
+    logs_->Exec("UPDATE LOG1 SET QSLRec=1, QSLRecDate='2024-07-10 00:00:00' WHERE QSOTime='10:08'");
+    auto second = Run("click Load\nclose\n");
+    ASSERT_EQ(second.ExitCode, 0) << second.Err;
+    EXPECT_TRUE(Contains(second.Out, "* Done. Processed: All:2, Upd:2 (")) << second.Out;
+    EXPECT_EQ(Sql("SELECT QSODATE,QSLRECV,QSLRECVDATE FROM LOGS ORDER BY QSODATE"),
+              (std::vector<std::string>{"2024-05-01 10:07:00\t0\t", "2024-05-01 10:08:00\t1\t2024-07-10 00:00:00"}));
+}
+
 TEST_F(LogAppendEndToEnd, AnEmptySelectionStillSendsRefresh)
 {
     logs_->Add("LOG1", logger::Qso("DL1ABC", "2024-05-01", "10:00"));
