@@ -2,11 +2,50 @@
 #include "Plugins/CallbookImport/uImpZemrak.h"
 
 #include "Platform/FormatSettings/FormatSettings.h"
+#include "Platform/Files/Files.h"
 #include "Platform/Zip/Zip.h"
+
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <system_error>
+
+namespace {
+
+// Temporary files of this plug-in ("~Db….tmp", "~Ar….tmp" and a database's
+// side files) left by a run that was killed.
+void RemoveStaleTemporaryFiles(const std::string& folder)
+{
+    static const std::regex own(R"(~(Db|Ar)[0-9A-Fa-f]+\.tmp(-wal|-shm|-journal)?)");
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (std::regex_match(name, own) && it->is_regular_file(ec)) DeleteFile(it->path().string());
+    }
+}
+
+// A database in WAL mode, even opened read-only, writes "-wal" and "-shm"
+// files beside itself. The extracted copy is ours: mark it as a rollback
+// journal database (file format bytes 18 and 19), which a read-only reader
+// opens without writing anything.
+void LeaveWalMode(const std::string& path)
+{
+    std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+    char header[20] = {};
+    if (!file.read(header, sizeof header)) return;
+    if (std::string_view(header, 16) != std::string_view("SQLite format 3\0", 16)) return;
+    if (header[18] != 2 && header[19] != 2) return;
+    const char legacy[2] = {1, 1};
+    file.seekp(18);
+    file.write(legacy, 2);
+}
+
+} // namespace
 
 bool TfrmImpZemrak::AcquireArchive(int Location, const std::string& Source, TArchiveStream& Stream)
 {
     downloadFolder_ = HostParameter("DOWNLOAD");
+    RemoveStaleTemporaryFiles(downloadFolder_);
     if (Location == LocationInternet) {
         Stream.Downloaded = TTempFile(downloadFolder_, "~Ar");
         return DownloadArchive(Source, Stream);
@@ -66,6 +105,7 @@ bool TfrmImpZemrak::ExtractDatabase(int Location, TArchiveStream& Stream, std::s
         TDateParts{stamp.Year, stamp.Month, stamp.Day, stamp.Hour, stamp.Minute, stamp.Second, 0});
     MsgProgress(1, "Update package dated " + FormatDateTime("ddddd hh:mm", dated), true);
     reader.Extract(*entry, database.Path(), MaxDatabaseSize);
+    LeaveWalMode(database.Path());
     DatabasePath = database.Release();
     return true;
 }

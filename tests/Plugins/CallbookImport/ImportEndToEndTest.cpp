@@ -307,6 +307,31 @@ TEST_F(ImportEndToEnd, UnusablePackages)
     EXPECT_EQ(ReadBinary(dir_ / "cut.zip"), goodZip.substr(0, goodZip.size() / 2)) << "a local file is never changed";
 }
 
+// A record whose CHECKED is no yes/no value stops the run naming the record
+// and the field; a package in WAL mode leaves no side files in download/,
+// and temporary files of a run that was killed are cleaned up by the next.
+TEST_F(ImportEndToEnd, ABadValueNamesItsRecordAndNothingIsLeftBehind)
+{
+    const fs::path db = dir_ / "bad.mdb";
+    WritePackageDatabase(db, {{"Q1A", "A"}, {"Q2B", "B"}, {"Q3C", "C"}});
+    sqlite3* raw = nullptr;
+    ASSERT_EQ(sqlite3_open(db.c_str(), &raw), SQLITE_OK);
+    const char* script = "PRAGMA journal_mode=WAL; PRAGMA ignore_check_constraints=ON;"
+                         "UPDATE CALLBOOK SET CHECKED='maybe' WHERE CALL='Q3C';";
+    EXPECT_EQ(sqlite3_exec(raw, script, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(raw);
+    sqlite3_close(raw);
+    const fs::path package = dir_ / "bad.zip";
+    WriteZip(package, "DB.mdb", ReadBinary(db));
+    // Left by a run that was killed.
+    for (const char* stale : {"~Db1A2B.tmp", "~Db1A2B.tmp-wal", "~Ar3C4D.tmp"}) WriteFileText(Download() / stale, "x");
+    WriteFileText(Download() / "~notes.txt", "not the plug-in's");
+
+    auto run = Run(Local(package, 0));
+    EXPECT_EQ(run.ExitCode, 0);
+    EXPECT_TRUE(Contains(run.Err, "record Q3C, field CHECKED")) << run.Err;
+    EXPECT_EQ(Leftovers(), std::vector<std::string>{"~notes.txt"});
+}
+
 TEST_F(ImportEndToEnd, DictionaryExpressionThatDoesNotCompile)
 {
     Sql("INSERT INTO UNIQUECALL(ID,CALLSIGN) VALUES(1,'Q1(AB')");
