@@ -3,10 +3,12 @@
 
 #include "Platform/FormatSettings/FormatSettings.h"
 #include "Platform/Files/Files.h"
+#include "Platform/Http/Http.h"
 #include "Platform/Zip/Zip.h"
 
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <regex>
 #include <system_error>
 
@@ -58,12 +60,24 @@ bool TfrmImpZemrak::DownloadArchive(const std::string& Address, TArchiveStream& 
     psInfo.SetText("Trying to load data...");
     ProcessMessages();
     bool loaded = false;
+    std::string cause;
     try {
-        HttpGetToFile(Address, Stream.Downloaded.Path(), HttpOptions);
+        const THttpResponse response = HttpGetToFile(Address, Stream.Downloaded.Path(), HttpOptions);
         loaded = FileHasZipSignature(Stream.Downloaded.Path());
-    } catch (const std::exception&) {
+        if (!loaded)
+            cause = response.IsSuccess() ? std::string("not a ZIP archive")
+                                         : "HTTP status " + std::to_string(response.StatusCode);
+    } catch (const std::exception& error) {
         // No connection, a transfer error or a body too large: not found.
         loaded = false;
+        cause = error.what();
+    }
+    // The dialog's message stays the same for every cause; the cause goes
+    // to the host log and the console for whoever has to mend it.
+    if (!loaded) {
+        const std::string line = "Download of " + Address + " failed: " + cause;
+        WriteLog(line);
+        std::cerr << line << std::endl;
     }
     psInfo.SetText("");
     ProcessMessages();

@@ -270,9 +270,13 @@ TEST_F(ImportEndToEnd, UnusablePackages)
         std::string error; // a piece of the error message, empty when the run ends without one
         bool logged;       // the host log's "nothing to update" line
     } cases[] = {
-        {"an HTML error page", Internet(server.Url("/error")), notFound, "", true},
-        {"a redirect, not followed", Internet(server.Url("/redirect")), notFound, "", true},
-        {"no server", Internet("http://127.0.0.1:9/DB.zip"), notFound, "", true},
+        // The cause of a failed download goes to standard error (and the host log).
+        {"an HTML error page", Internet(server.Url("/error")), notFound,
+         "Download of " + server.Url("/error") + " failed: HTTP status 404\n", true},
+        {"a redirect, not followed", Internet(server.Url("/redirect")), notFound,
+         "Download of " + server.Url("/redirect") + " failed: HTTP status 302\n", true},
+        {"no server", Internet("http://127.0.0.1:9/DB.zip"), notFound,
+         "Download of http://127.0.0.1:9/DB.zip failed: Cannot load http://127.0.0.1:9/DB.zip: ", true},
         {"a ZIP without DB.mdb", Internet(server.Url("/other")), cannotProcess, "", true},
         {"an empty ZIP", Local(package("empty.zip", std::string("PK\5\6", 4) + std::string(18, '\0')), 0),
          cannotProcess, "", true},
@@ -300,6 +304,10 @@ TEST_F(ImportEndToEnd, UnusablePackages)
         const auto log = HostLog();
         const bool nothing = !log.empty() && Contains(log.back(), ", nothing to update");
         EXPECT_EQ(nothing, c.logged) << c.what;
+        if (Contains(c.error, "Download of ")) {
+            EXPECT_TRUE(Contains(ReadFileText(profile_ / "host.log"), c.error.substr(0, c.error.find('\n'))))
+                << c.what;
+        }
         EXPECT_EQ(Leftovers(), std::vector<std::string>{}) << c.what;
         EXPECT_EQ(Sql("SELECT OMCALL FROM CALLBOOK"), std::vector<std::string>{"Q0HOST"}) << c.what;
     }
