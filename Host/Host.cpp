@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <map>
 #include <iostream>
 
 namespace {
@@ -254,14 +255,48 @@ void THost::UnloadAll()
     }
 }
 
+namespace {
+
+// The plug-ins' error files in the download folder, with size and time.
+std::map<fs::path, std::pair<std::uintmax_t, fs::file_time_type>> ErrorFiles(const fs::path& folder)
+{
+    std::map<fs::path, std::pair<std::uintmax_t, fs::file_time_type>> files;
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        if (it->path().extension() != ".err" || !it->is_regular_file(ec)) continue;
+        const auto size = it->file_size(ec);
+        if (ec || size == 0) continue;
+        files[it->path()] = {size, it->last_write_time(ec)};
+    }
+    return files;
+}
+
+} // namespace
+
 HRESULT THost::Run(const std::string& caption)
 {
     auto it = std::find_if(menu_.begin(), menu_.end(),
                            [&](const TMenuCommand& c) { return c.Item->Caption == caption; });
     if (it == menu_.end()) throw EArgumentException("No menu command \"" + caption + "\"");
+    lastRunErrorFiles_.clear();
     ComPtr<INotifyEvent> handler = it->Item->OnClick;
     if (!handler) return S_OK;
     Trace("INotifyEvent.Notify");
+    // Error files new or changed by the run are told to the user afterwards.
+    const fs::path download = options_.Profile / "download";
+    const auto before = ErrorFiles(download);
+    struct TTellErrors {
+        THost& host;
+        const fs::path& download;
+        const std::map<fs::path, std::pair<std::uintmax_t, fs::file_time_type>>& before;
+        ~TTellErrors()
+        {
+            for (const auto& [path, stamp] : ErrorFiles(download)) {
+                const auto old = before.find(path);
+                if (old == before.end() || old->second != stamp) host.lastRunErrorFiles_.push_back(path);
+            }
+        }
+    } tell{*this, download, before};
     HRESULT hr = handler->Notify(static_cast<IMenuItem*>(it->Item));
     if (hr < 0) {
         IErrorInfo* info = nullptr;

@@ -88,6 +88,8 @@ public:
     // Chooses a menu command as the user would; answers Notify's result.
     // Throws EArgumentException for an unknown caption.
     HRESULT Run(const std::string& caption);
+    // The plug-in error files (download/*.err) the last Run wrote or grew.
+    const std::vector<fs::path>& LastRunErrorFiles() const { return lastRunErrorFiles_; }
 
     // Host facilities used by the core objects.
     const THostOptions& Options() const { return options_; }
@@ -119,6 +121,7 @@ public:
     std::vector<std::string> Commands; // ExecuteCommand calls, "NAME PARAMETER"
 
 private:
+    std::vector<fs::path> lastRunErrorFiles_;
     THostOptions options_;
     THostDb db_;
     std::vector<std::unique_ptr<TLoadedPlugin>> plugins_;

@@ -128,7 +128,10 @@ int main(int argc, char** argv)
             THost host(options);
             host.LoadPlugins();
             try {
-                return host.Run(caption) < 0 ? 1 : 0;
+                const HRESULT hr = host.Run(caption);
+                for (const fs::path& file : host.LastRunErrorFiles())
+                    std::cerr << "hamhost: lines of this run's errors are in " << file.string() << "\n";
+                return hr < 0 ? 1 : 0;
             } catch (const EArgumentException& e) {
                 std::cerr << "hamhost: " << e.Message() << "\n";
                 return 2;

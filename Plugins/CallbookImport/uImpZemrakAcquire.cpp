@@ -9,7 +9,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <regex>
+#include <cctype>
+#include <string_view>
 #include <system_error>
 
 namespace {
@@ -18,11 +19,21 @@ namespace {
 // side files) left by a run that was killed.
 void RemoveStaleTemporaryFiles(const std::string& folder)
 {
-    static const std::regex own(R"(~(Db|Ar)[0-9A-Fa-f]+\.tmp(-wal|-shm|-journal)?)");
+    // "~Db" or "~Ar", hexadecimal digits, ".tmp", perhaps a side-file suffix.
+    const auto own = [](std::string_view name) {
+        if (!name.starts_with("~Db") && !name.starts_with("~Ar")) return false;
+        name.remove_prefix(3);
+        std::size_t digits = 0;
+        while (digits < name.size() && std::isxdigit(static_cast<unsigned char>(name[digits]))) ++digits;
+        if (digits == 0) return false;
+        name.remove_prefix(digits);
+        if (!name.starts_with(".tmp")) return false;
+        name.remove_prefix(4);
+        return name.empty() || name == "-wal" || name == "-shm" || name == "-journal";
+    };
     std::error_code ec;
     for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        const std::string name = it->path().filename().string();
-        if (std::regex_match(name, own) && it->is_regular_file(ec)) DeleteFile(it->path().string());
+        if (own(it->path().filename().string()) && it->is_regular_file(ec)) DeleteFile(it->path().string());
     }
 }
 
