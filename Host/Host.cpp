@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <map>
 #include <iostream>
 
 namespace {
@@ -271,6 +272,24 @@ void THost::UnloadAll()
     }
 }
 
+namespace {
+
+// The plug-ins' error files in the download folder, with size and time.
+std::map<fs::path, std::pair<std::uintmax_t, fs::file_time_type>> ErrorFiles(const fs::path& folder)
+{
+    std::map<fs::path, std::pair<std::uintmax_t, fs::file_time_type>> files;
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        if (it->path().extension() != ".err" || !it->is_regular_file(ec)) continue;
+        const auto size = it->file_size(ec);
+        if (ec || size == 0) continue;
+        files[it->path()] = {size, it->last_write_time(ec)};
+    }
+    return files;
+}
+
+} // namespace
+
 void THost::ConsoleSessionEnded(int refusedActions, int errorsShown)
 {
     outcome_.RefusedActions += refusedActions;
@@ -290,11 +309,27 @@ HRESULT THost::Run(const std::string& name)
     const TMenuCommand* command = FindCommand(name);
     if (!command) throw EArgumentException("No menu command \"" + name + "\"");
     outcome_ = {};
+    lastRunErrorFiles_.clear();
     TMenuItemObject* item = command->Item;
     const std::string caption = item->Caption;
     ComPtr<INotifyEvent> handler = item->OnClick;
     if (!handler) return S_OK;
     Trace("INotifyEvent.Notify");
+    // Error files new or changed by the run are told to the user afterwards.
+    const fs::path download = options_.Profile / "download";
+    const auto before = ErrorFiles(download);
+    struct TTellErrors {
+        THost& host;
+        const fs::path& download;
+        const std::map<fs::path, std::pair<std::uintmax_t, fs::file_time_type>>& before;
+        ~TTellErrors()
+        {
+            for (const auto& [path, stamp] : ErrorFiles(download)) {
+                const auto old = before.find(path);
+                if (old == before.end() || old->second != stamp) host.lastRunErrorFiles_.push_back(path);
+            }
+        }
+    } tell{*this, download, before};
     HRESULT hr = handler->Notify(static_cast<IMenuItem*>(item));
     outcome_.Result = hr;
     if (hr < 0) {

@@ -114,6 +114,8 @@ public:
     // What happened during the last Run.
     const TRunOutcome& LastOutcome() const { return outcome_; }
     void ConsoleSessionEnded(int refusedActions, int errorsShown);
+    // The plug-in error files (download/*.err) the last Run wrote or grew.
+    const std::vector<fs::path>& LastRunErrorFiles() const { return lastRunErrorFiles_; }
 
     // Host facilities used by the core objects.
     const THostOptions& Options() const { return options_; }
@@ -145,6 +147,7 @@ public:
     std::vector<std::string> Commands; // ExecuteCommand calls, "NAME PARAMETER"
 
 private:
+    std::vector<fs::path> lastRunErrorFiles_;
     THostOptions options_;
     THostDb db_;
     std::vector<std::unique_ptr<TLoadedPlugin>> plugins_;

@@ -129,6 +129,8 @@ int Run(const THostOptions& options, const std::vector<std::string>& args)
         return ExitUsage;
     }
     host.Run(name);
+    for (const fs::path& file : host.LastRunErrorFiles())
+        std::cerr << "hamhost: lines of this run's errors are in " << file.string() << "\n";
     const TRunOutcome& outcome = host.LastOutcome();
     if (outcome.RefusedActions > 0) return ExitUsage;
     if (outcome.Result < 0 || outcome.Messages > 0 || outcome.ErrorsShown > 0) return ExitFailure;

@@ -13,6 +13,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QUrl>
 #include <QProgressBar>
 #include <QScrollBar>
 #include <QSplitter>
@@ -126,7 +127,11 @@ void TMainWindow::Attach(THost& host) {
 int TMainWindow::RunCommand(const QString& caption) {
     if (!host_) return -1;
     try {
-        return host_->Run(caption.toStdString());
+        const int result = host_->Run(caption.toStdString());
+        for (const fs::path& file : host_->LastRunErrorFiles())
+            log_->appendPlainText(QStringLiteral("Errors of this run: ") +
+                                  QUrl::fromLocalFile(QString::fromStdString(file.string())).toString());
+        return result;
     } catch (const std::exception& error) {
         Message("hamhost", error.what());
         return -1;

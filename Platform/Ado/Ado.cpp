@@ -323,7 +323,7 @@ void TADOQuery::Open()
         data->ByName.emplace(name, i); // the first of equal names wins
         data->Fields.push_back(TField(this, i, std::move(name)));
     }
-    data->Indexes.resize(static_cast<std::size_t>(columns));
+    data->Indexes.resize(2 * static_cast<std::size_t>(columns)); // exact, then case-insensitive
 
     while (statement.Step()) {
         if (data->Rows == INT_MAX) throw EOleException("The result has too many rows", kSqliteStatementError);
@@ -480,13 +480,26 @@ const TADOQuery::TCell* TADOQuery::CurrentCell(int column) const
     return &data_->Cells[static_cast<std::size_t>(data_->Row) * columns + static_cast<std::size_t>(column)];
 }
 
-bool TADOQuery::Locate(std::string_view field, std::string_view value)
+namespace {
+
+std::string AsciiLower(std::string_view text)
+{
+    std::string out(text);
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return out;
+}
+
+} // namespace
+
+bool TADOQuery::Locate(std::string_view field, std::string_view value, TLocateOptions options)
 {
     const int column = FieldByName(field).index_;
-    auto& slot = data_->Indexes[static_cast<std::size_t>(column)];
+    const std::size_t columns = data_->Fields.size();
+    const bool fold = options.CaseInsensitive;
+    auto& slot = data_->Indexes[static_cast<std::size_t>(column) + (fold ? columns : 0)];
     if (!slot) {
         auto index = std::make_unique<TIndex>();
-        const std::size_t columns = data_->Fields.size();
         index->Rows.reserve(static_cast<std::size_t>(data_->Rows));
         for (int row = 0; row < data_->Rows; ++row) {
             const TCell& cell =
@@ -501,11 +514,16 @@ bool TADOQuery::Locate(std::string_view field, std::string_view value)
                                            : FloatText(std::bit_cast<double>(cell.Payload)));
                 key = index->Owned.back();
             }
+            if (fold) {
+                index->Owned.push_back(AsciiLower(key));
+                key = index->Owned.back();
+            }
             index->Rows.emplace(key, row); // the first row wins
         }
         slot = std::move(index);
     }
-    const auto it = slot->Rows.find(value);
+    const std::string folded = fold ? AsciiLower(value) : std::string();
+    const auto it = slot->Rows.find(fold ? std::string_view(folded) : value);
     if (it == slot->Rows.end()) return false;
     data_->Row = it->second;
     data_->Eof = false;

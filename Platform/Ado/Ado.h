@@ -42,6 +42,11 @@ enum TConnectMode {
     cmShareDenyNone
 };
 
+// How TADOQuery::Locate compares.
+struct TLocateOptions {
+    bool CaseInsensitive = false; // ASCII letters, as SQLite's NOCASE
+};
+
 class TADOQuery;
 
 class TADOConnection {
@@ -179,9 +184,10 @@ public:
     TField* FindField(std::string_view name);
 
     // Moves to the first row whose field's value, as text, equals value
-    // exactly; NULL never matches. An index of the column is built on the
+    // exactly (or without regard to ASCII letter case, as a NOCASE key
+    // compares); NULL never matches. An index of the column is built on the
     // first search, so later searches do not scan.
-    bool Locate(std::string_view field, std::string_view value);
+    bool Locate(std::string_view field, std::string_view value, TLocateOptions options = {});
 
 private:
     friend class TField;

@@ -9,7 +9,9 @@
 #include "Platform/Zip/Zip.h"
 #include "Plugins/CallbookExport/uXpoZemrak.h"
 
+#include <filesystem>
 #include <fstream>
+#include <system_error>
 
 std::string BuildKeysList(const TExtInfo& ExtInfo)
 {
@@ -80,7 +82,18 @@ bool TfrmXpoZemrak::WritePackage(const std::string& TargetPath, int Saved, std::
         d.Application = HostParameter("APPLICATION");
         d.AppVersion = HostParameter("APPVERSION");
         d.Keys = BuildKeysList(CheckedExtInfo());
-        WriteDescriptionFile(nfoPath, DescriptionLines(d));
+        // A failed package leaves none of the files the run wrote.
+        const auto removeLoose = [&] {
+            DeleteFile(TargetPath);
+            std::error_code ec;
+            if (std::filesystem::is_regular_file(nfoPath, ec)) DeleteFile(nfoPath);
+        };
+        try {
+            WriteDescriptionFile(nfoPath, DescriptionLines(d));
+        } catch (...) {
+            removeLoose();
+            throw;
+        }
 
         const std::string zipPath = ChangeFileExt(TargetPath, ".zip");
         try {
@@ -100,6 +113,7 @@ bool TfrmXpoZemrak::WritePackage(const std::string& TargetPath, int Saved, std::
             }
         } catch (const std::exception& error) {
             MessageBox("Message:\r\n" + std::string(error.what()) + ".", "Archiving error", 1);
+            removeLoose();
             result = false;
         }
     } else {

@@ -4,9 +4,14 @@
 #include "Platform/Clock/Clock.h"
 #include "Platform/Files/Files.h"
 #include "Plugins/CallbookExport/uXpoZemrak.h"
+#include "Platform/SysUtils/SysUtils.h"
+
+#include <sys/stat.h>
 
 #include <filesystem>
+#include <optional>
 #include <system_error>
+#include <utility>
 
 namespace {
 
@@ -29,6 +34,91 @@ bool SameFile(const std::string& a, const std::string& b)
     return std::filesystem::equivalent(a, b, ec) && !ec;
 }
 
+using TFileId = std::pair<dev_t, ino_t>;
+
+std::optional<TFileId> FileId(const std::filesystem::path& path)
+{
+    struct stat st{};
+    if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+    return TFileId{st.st_dev, st.st_ino};
+}
+
+// Whether this process holds the file open: the host's own database is.
+bool HeldOpenHere(const TFileId& id)
+{
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it("/proc/self/fd", ec), end; !ec && it != end; it.increment(ec))
+        if (FileId(it->path()) == id) return true;
+    return false;
+}
+
+// Whether the file lies in the folder or below it, links resolved.
+bool Inside(const std::string& file, const std::string& folder)
+{
+    std::error_code ec;
+    const auto f = std::filesystem::weakly_canonical(std::filesystem::absolute(file), ec);
+    if (ec) return false;
+    const auto d = std::filesystem::weakly_canonical(std::filesystem::absolute(folder), ec);
+    if (ec || d.empty()) return false;
+    auto fi = f.begin();
+    for (auto di = d.begin(); di != d.end(); ++di, ++fi) {
+        if (di->empty()) continue; // the trailing separator
+        if (fi == f.end() || *fi != *di) return false;
+    }
+    return true;
+}
+
+// Whether some file of the folder tree is the file with this identity
+// (a hard link elsewhere).
+bool LinkedInto(const TFileId& id, const std::string& folder)
+{
+    std::error_code ec;
+    for (std::filesystem::recursive_directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+        if (it->is_regular_file(ec) && FileId(it->path()) == id) return true;
+    return false;
+}
+
+// Why the export must not write Target, or empty when it may: the copy is
+// rebuilt and cleaned up, so it must never be a file someone else owns.
+std::string ProtectedTargetReason(const std::string& RefPath, const std::string& TargetPath)
+{
+    if (SameFile(RefPath, TargetPath)) return "The export file is the reference database itself.";
+    const std::string install = ReadInstallPath();
+    const std::optional<TFileId> id = FileId(TargetPath);
+    if (!install.empty() && (Inside(TargetPath, install) || (id && LinkedInto(*id, install))))
+        return "The export file is a file of the logger's installation.";
+    if (id && HeldOpenHere(*id)) return "The export file is a database in use by the host.";
+    return {};
+}
+
+// Removes a file the run made, with the side files of a database.
+void RemoveRunFile(const std::string& Path)
+{
+    if (Path.empty()) return;
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
+        const std::string file = Path + suffix;
+        std::error_code ec;
+        if (std::filesystem::is_regular_file(file, ec)) DeleteFile(file);
+    }
+}
+
+// The rebuild statements must all succeed: an export built on a table that
+// was not emptied would carry the reference's rows as the host's.
+void Rebuild(TADOConnection& connection, const char* statement)
+{
+    TADOQuery query(&connection);
+    query.ParamCheck = false;
+    query.EnableBCD = false;
+    query.SQL.Add(statement);
+    try {
+        query.ExecSQL();
+    } catch (const EOleException& error) {
+        throw EOleException("Cannot rebuild the callbook of the export file (" + std::string(statement) +
+                                "): " + error.Message(),
+                            error.ErrorCode(), error.Source());
+    }
+}
+
 } // namespace
 
 bool TfrmXpoZemrak::ExportCallbook(const std::string& RefPath, const std::string& TargetPath)
@@ -37,29 +127,33 @@ bool TfrmXpoZemrak::ExportCallbook(const std::string& RefPath, const std::string
     MsgProgress(0, "* Use " + ExtractFileName(TargetPath) + " in " + ExtractFileDir(TargetPath), true);
 
     const std::string copyFailed = "Cannot copy file of reference database:\r\n" + edRefDB.Text() + "\r\n";
-    if (SameFile(RefPath, TargetPath)) {
-        // Rebuilding the copy would empty the logger's own callbook.
-        MessageBox(copyFailed + "The export file is the reference database itself.", "Error", 1);
+    if (const std::string reason = ProtectedTargetReason(RefPath, TargetPath); !reason.empty()) {
+        MessageBox(copyFailed + reason, "Error", 1);
         return false;
     }
-    if (!CopyFile(RefPath, TargetPath, false)) {
+    // The run works on a copy beside the target, which takes the target's
+    // place only when it is complete; a failed run removes it again.
+    TTempFile work;
+    try {
+        work = TTempFile(ExtractFilePath(TargetPath), WorkFilePrefix);
+    } catch (const std::exception&) {
+    }
+    if (work.Empty() || !CopyFile(RefPath, work.Path(), false)) {
         MessageBox(copyFailed + "Maybe it's opened by another application.", "Error", 1);
         return false;
     }
+    struct TWorkFiles {
+        std::string path;
+        ~TWorkFiles() { RemoveRunFile(path); }
+    } sideFiles{work.Path()};
 
     WriteLog("Transfer data from reference database.");
     int saved = 0;
     try {
-        OpenDatabase(adc, TargetPath);
-    } catch (...) {
-        adc.Close();
-        DeleteFile(TargetPath); // never leave a half-made export behind
-        throw;
-    }
-    try {
+        OpenDatabase(adc, work.Path());
         for (const char* sql : {"DELETE FROM CALLBOOK", "SELECT * INTO _CALLBOOK_ FROM CALLBOOK", "DROP TABLE CALLBOOK",
                                 "SELECT * INTO CALLBOOK FROM _CALLBOOK_", "DROP TABLE _CALLBOOK_"})
-            ExecStatement(adc, sql);
+            Rebuild(adc, sql);
         saved = TransferCallbook();
     } catch (...) {
         // The target is not left open behind an ended run.
@@ -68,12 +162,16 @@ bool TfrmXpoZemrak::ExportCallbook(const std::string& RefPath, const std::string
         } catch (...) {
             adc.Close();
         }
-        // A partly filled copy must not pass for a finished export.
-        DeleteFile(TargetPath);
         throw;
     }
     CloseDatabase(adc);
-    CompactDatabaseFile(TargetPath);
+    if (!CompactDatabaseFile(work.Path())) {
+        WriteLog("Exec: " + Caption() + ", " + TargetPath + " creation failed.");
+        return false;
+    }
+    RenameFileOrThrow(work.Path(), TargetPath);
+    work.Release();
+    sideFiles.path.clear();
     return WritePackage(TargetPath, saved, start);
 }
 
@@ -82,7 +180,7 @@ void TfrmXpoZemrak::ReplaceFile(const std::string& Compacted, const std::string&
     RenameFileOrThrow(Compacted, Target);
 }
 
-void TfrmXpoZemrak::CompactDatabaseFile(const std::string& Path)
+bool TfrmXpoZemrak::CompactDatabaseFile(const std::string& Path)
 {
     std::string temp;
     bool failed = false;
@@ -99,7 +197,8 @@ void TfrmXpoZemrak::CompactDatabaseFile(const std::string& Path)
         failed = true;
         failure = error.what();
     }
-    if (!failed) return;
-    if (!temp.empty()) DeleteFile(temp);
+    if (!failed) return true;
+    if (!temp.empty()) RemoveRunFile(temp);
     MessageBox("Message:\r\n" + failure + ".\r\nPlease restart application.", "System error", 1);
+    return false;
 }

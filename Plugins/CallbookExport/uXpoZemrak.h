@@ -73,10 +73,14 @@ public:
     // True when the package was produced.
     bool ExportCallbook(const std::string& RefPath, const std::string& TargetPath);
     // Compacts the database at Path in place through a temporary file that
-    // replaces it only when complete. Shows its own failures, never raises.
-    void CompactDatabaseFile(const std::string& Path);
+    // replaces it only when complete. Shows its own failures, never raises;
+    // false when it failed.
+    bool CompactDatabaseFile(const std::string& Path);
+    // Prefix of the run's working copy beside the target.
+    static constexpr const char* WorkFilePrefix = "~Xp";
     // Fills the open target's CALLBOOK from the host callbook; answers the
-    // rows saved.
+    // rows saved. A full disk or an I/O error, or a transfer in which every
+    // row was refused, raises.
     int TransferCallbook();
     // Description, archive and closing lines; the run's result.
     bool WritePackage(const std::string& TargetPath, int Saved, std::uint64_t StartTicks);

@@ -82,7 +82,14 @@ struct TfrmImpZemrak::TRun {
         record.Grid = text(f.Grid);
         record.Manager = text(f.Manager);
         record.Note = text(f.Note);
-        if (!f.Checked->IsNull()) record.Checked = f.Checked->AsBoolean();
+        if (!f.Checked->IsNull()) {
+            try {
+                record.Checked = f.Checked->AsBoolean();
+            } catch (const std::exception& error) {
+                // Say which record and field, so that the package can be mended.
+                throw EDatabaseError("Update package record " + record.Call + ", field CHECKED: " + error.what());
+            }
+        }
         return record;
     }
 
@@ -294,7 +301,7 @@ void TfrmImpZemrak::EraseUpdateDatabase(TADOQuery& UpdateQuery, const std::strin
     } catch (...) {
         if (!failure) failure = std::current_exception();
     }
-    DeleteFile(Path);
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) DeleteFile(Path + suffix);
     if (failure && !Unwinding) std::rethrow_exception(failure);
 }
 

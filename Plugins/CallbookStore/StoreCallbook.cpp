@@ -237,7 +237,10 @@ bool TfrmStoZemrakcb::StoreCallbook()
             BOOL32 checked = 0, hasCheck = 0;
             CheckHostResult(Server->GetBoolean(handle, checkColumn.c_bstr(), &checked, &hasCheck));
 
-            const bool found = target.Locate("CALL", callsign);
+            // The logger's CALL key ignores letter case; so does the lookup.
+            const bool found = target.Locate("CALL", callsign, {.CaseInsensitive = true});
+            // An update names the row as the logger spells it.
+            const std::string targetCall = found ? target.FieldByName("CALL").AsString() : callsign;
             if (found && !Option(soOver)) {
                 for (const auto& [column, name] : KeptColumns)
                     if (!target.FieldByName(column).IsNull()) DeleteField(fields, name);
@@ -250,12 +253,13 @@ bool TfrmStoZemrakcb::StoreCallbook()
                 }
             }
 
-            if (fields.empty()) {
+            const bool marks = Option(soMark);
+            // A known station whose values are all kept still takes its mark.
+            if (fields.empty() && !(found && marks)) {
                 AppendErrorLog(ErrorLogPath, callsign + "\t: absent attributes");
                 ++err;
             } else {
-                const bool marks = Option(soMark);
-                const std::string statement = found ? BuildUpdateStatement(callsign, fields, marks, checked != 0)
+                const std::string statement = found ? BuildUpdateStatement(targetCall, fields, marks, checked != 0)
                                                     : BuildInsertStatement(callsign, fields, marks, checked != 0);
                 if (StoreStatement(statement, found)) {
                     ++(found ? upd : ins);

@@ -2,6 +2,7 @@
 #include "Plugins/CallbookStore/uStoZemrakcb.h"
 
 #include "Includes/uZemrakDb/uZemrakDb.h"
+#include "Platform/Ado/Sqlite.h"
 
 namespace {
 
@@ -37,6 +38,8 @@ TfrmStoZemrakcb::~TfrmStoZemrakcb() = default;
 
 void TfrmStoZemrakcb::FormActivate()
 {
+    // Store is enabled only once the activation has succeeded.
+    dbtStore.Ok().SetEnabled(false);
     PrepareErrorLog();
     std::string path;
     if (!CheckInstallation(*this, ReferenceDatabaseFile, path)) return;
@@ -45,6 +48,10 @@ void TfrmStoZemrakcb::FormActivate()
         cgProc.SetItemChecked(i, iniLoad.ReadBool(OptionSettings[i].Key, OptionSettings[i].Default));
     ResetRun();
     psInfo.SetText({});
+    // A file that cannot be read as the logger's callbook is reported now,
+    // not after the user pressed Store.
+    CheckSqliteFile(path);
+    dbtStore.Ok().SetEnabled(true);
 }
 
 void TfrmStoZemrakcb::FormClose(Forms::TCloseAction& Action)

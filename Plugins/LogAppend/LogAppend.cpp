@@ -6,6 +6,16 @@
 
 namespace {
 
+// Host parameters carry dates as yyyy-mm-dd hh:nn[:ss], whatever the user's
+// locale; a settings file written in the user's own format is still read.
+// A text that is no date and time ends the click action here.
+TDateTime HostDateTime(const std::string& text)
+{
+    TDateTime value = 0;
+    if (TryStrToDateTime(text, value, InvariantFormatSettings())) return value;
+    return StrToDateTime(text);
+}
+
 TPluginValues Values()
 {
     TPluginValues v;
@@ -21,8 +31,7 @@ TPluginValues Values()
     v.ShowDialog = [](TPlugin& plugin) {
         TfrmAppZemrak dialog(plugin.Core.Get());
         dialog.Kernel = plugin.Kernel;
-        // A text that is no date and time ends the click action here.
-        dialog.LogExpire = StrToDateTime(dialog.HostParameter("LOG.EXPIRE"));
+        dialog.LogExpire = HostDateTime(dialog.HostParameter("LOG.EXPIRE"));
         dialog.LogOperator = dialog.HostParameter("LOG.OPERATOR");
         dialog.LogName = dialog.HostParameter("LOG.NAME");
         dialog.HostLogName = dialog.HostParameter("LOG.TABLE");

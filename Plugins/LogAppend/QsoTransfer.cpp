@@ -195,9 +195,26 @@ TQsoWindow DuplicateWindow(TDateTime Start, int DeltaMinutes)
 std::string DuplicateProbeStatement(std::string_view HostLogName, std::string_view Callsign,
                                     std::string_view Band, std::string_view Mode, const TQsoWindow& Window)
 {
-    return "SELECT ID FROM LOGS WHERE LOGNAME=" + SqlQuoted(HostLogName) + " AND OMCALL=" + SqlQuoted(Callsign) +
+    return "SELECT ID,QSODATE FROM LOGS WHERE LOGNAME=" + SqlQuoted(HostLogName) + " AND OMCALL=" + SqlQuoted(Callsign) +
            " AND QSOBAND=" + SqlQuoted(Band) + " AND QSOMODE=" + SqlQuoted(Mode) + " AND #" +
            SqlMoment(Window.From) + "#<=QSODATE AND QSODATE<=#" + SqlMoment(Window.To) + "#";
+}
+
+std::optional<std::int32_t> NearestDuplicate(const std::vector<TProbeRow>& Rows, TDateTime Start,
+                                             const std::unordered_set<std::int32_t>& Taken,
+                                             std::int32_t LastIdBeforeRun)
+{
+    std::optional<std::int32_t> best;
+    double bestDistance = 0;
+    for (const TProbeRow& row : Rows) {
+        if (row.Id > LastIdBeforeRun || Taken.count(row.Id)) continue;
+        const double distance = std::fabs(row.Date - Start);
+        if (!best || distance < bestDistance || (distance == bestDistance && row.Id < *best)) {
+            best = row.Id;
+            bestDistance = distance;
+        }
+    }
+    return best;
 }
 
 const std::array<const char*, lcColumnCount> LogColumnNames{
@@ -349,15 +366,12 @@ std::string InsertStatement(const TQsoValues& Values)
     return sql + ")";
 }
 
-std::string UpdateStatement(const TQsoValues& v, const TQsoKey& key, std::string_view HostLogName,
-                            const TQsoWindow& Window)
+std::string UpdateStatement(const TQsoValues& v, std::int32_t HostId)
 {
     return "UPDATE LOGS SET QSLSENT=" + v[lcQSLSENT] + ",QSLRECV=" + v[lcQSLRECV] + ",QSLSTAT=" + v[lcQSLSTAT] +
            ",QSLSENTDATE=" + v[lcQSLSENTDATE] + ",QSLRECVDATE=" + v[lcQSLRECVDATE] + ",LOTWSENT=" + v[lcLOTWSENT] +
            ",LOTWRCVD=" + v[lcLOTWRCVD] + ",LOTWRCVDDATE=" + v[lcLOTWRCVDDATE] + ",EQSLRCVD=" + v[lcEQSLRCVD] +
-           " WHERE OMCALL=" + SqlQuoted(key.Callsign) + " AND #" + SqlMoment(Window.From) +
-           "#<=QSODATE AND QSODATE<=#" + SqlMoment(Window.To) + "# AND QSOBAND=" + SqlQuoted(key.Band) +
-           " AND QSOMODE=" + SqlQuoted(key.Mode) + " AND LOGNAME=" + SqlQuoted(HostLogName);
+           " WHERE ID=" + std::to_string(HostId);
 }
 
 std::string RunSummary(const TRunCounters& c)

@@ -9,9 +9,11 @@
 #include "Platform/Forms/Edits.h"
 
 #include <array>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 // Band edges are kept in the 80-bit format so that a frequency read from
@@ -69,9 +71,23 @@ struct TQsoWindow {
 };
 TQsoWindow DuplicateWindow(TDateTime Start, int DeltaMinutes);
 
-// Host rows of the log with the same callsign, band and mode inside the window.
+// Host rows of the log with the same callsign, band and mode inside the
+// window: their ID and QSODATE.
 std::string DuplicateProbeStatement(std::string_view HostLogName, std::string_view Callsign,
                                     std::string_view Band, std::string_view Mode, const TQsoWindow& Window);
+
+// One row the probe found.
+struct TProbeRow {
+    std::int32_t Id = 0;
+    TDateTime Date = 0;
+};
+// The host row a source QSO updates: of the probe's rows, the nearest in
+// time to Start (ties: the lower ID), leaving out rows another source row of
+// the run already matched (Taken) and rows the run added (ID above
+// LastIdBeforeRun). None: the QSO is new.
+std::optional<std::int32_t> NearestDuplicate(const std::vector<TProbeRow>& Rows, TDateTime Start,
+                                             const std::unordered_set<std::int32_t>& Taken,
+                                             std::int32_t LastIdBeforeRun);
 
 // ---- values of one host row ------------------------------------------------
 
@@ -143,10 +159,8 @@ TQsoValues BuildQsoValues(const TSourceFields& Fields, const TQsoKey& Key, std::
                           std::string_view HostLogName, std::vector<std::string>& Corrections);
 
 std::string InsertStatement(const TQsoValues& Values);
-// Confirmations of the host rows inside the window that the duplicate
-// probe looked at.
-std::string UpdateStatement(const TQsoValues& Values, const TQsoKey& Key, std::string_view HostLogName,
-                            const TQsoWindow& Window);
+// Confirmations of the one host row the duplicate probe chose.
+std::string UpdateStatement(const TQsoValues& Values, std::int32_t HostId);
 
 // ---- counters ----------------------------------------------------------------
 

@@ -46,6 +46,9 @@ TfrmAppZemrak::~TfrmAppZemrak() = default;
 
 void TfrmAppZemrak::FormActivate()
 {
+    // Load stays disabled until the logger's logs are listed: a dialog whose
+    // activation failed has nothing to load from.
+    dbtLoad.Ok().SetEnabled(false);
     PrepareErrorLog();
     lbCallsign.SetCaption("Log of " + LogOperator + " for loading data");
     ResetRun();
@@ -60,6 +63,7 @@ void TfrmAppZemrak::FormActivate()
     const std::string stored = Settings.ReadString("Log", "");
     if (!stored.empty() && cbLog.IndexOf(stored) >= 0) cbLog.SetItemIndex(cbLog.IndexOf(stored));
     settingsRead_ = true;
+    dbtLoad.Ok().SetEnabled(!Trim(cbLog.Text()).empty());
     // A log whose table cannot be read still leaves the dialog usable.
     try {
         cbLogChange();
@@ -184,37 +188,61 @@ void TfrmAppZemrak::FormClose(Forms::TCloseAction& Action)
     if (failure) std::rethrow_exception(failure);
 }
 
-bool TfrmAppZemrak::FindDuplicate(QueryHandle Handle, const std::string& HostLog, const std::string& Mode,
-                                  const std::string& Band, const TQsoWindow& Window, const std::string& Callsign)
+std::optional<std::int32_t> TfrmAppZemrak::FindDuplicate(QueryHandle Handle, const TQsoKey& Key,
+                                                         const TQsoWindow& Window)
 {
-    const WideString sql(DuplicateProbeStatement(HostLog, Callsign, Band, Mode, Window));
+    const WideString sql(DuplicateProbeStatement(HostLogName, Key.Callsign, Key.Band, Key.Mode, Window));
     CheckHostResult(Server->OpenQuery(Handle, sql.c_bstr()));
-    std::int32_t count = 0;
-    CheckHostResult(Server->GetRecordCount(Handle, &count));
+    std::vector<TProbeRow> rows;
+    const WideString id("ID"), date("QSODATE");
+    CheckHostResult(Server->First(Handle));
+    for (;;) {
+        BOOL32 eof = 0;
+        CheckHostResult(Server->Eof(Handle, &eof));
+        if (eof) break;
+        TProbeRow row;
+        BOOL32 has = 0;
+        CheckHostResult(Server->GetInteger(Handle, id.c_bstr(), &row.Id, &has));
+        WORD y = 0, m = 0, d = 0, hh = 0, nn = 0, ss = 0;
+        BOOL32 hasDate = 0;
+        CheckHostResult(Server->GetDateTime(Handle, date.c_bstr(), &y, &m, &d, &hh, &nn, &ss, &hasDate));
+        if (has && hasDate) {
+            row.Date = EncodeDate(y, m, d) + EncodeTime(hh, nn, ss, 0);
+            rows.push_back(row);
+        }
+        CheckHostResult(Server->Next(Handle));
+    }
     ProcessMessages();
     CheckHostResult(Server->CloseQuery(Handle));
-    return count > 0;
+    return NearestDuplicate(rows, Key.Start, matched_, lastIdBeforeRun_);
 }
 
 void TfrmAppZemrak::TransferRows(QueryHandle handle, TADOQuery& source, TRunCounters& counters)
 {
+    // Rows added by this run are never taken for duplicates of later rows.
+    matched_.clear();
+    CheckHostResult(Server->OpenQuery(handle, WideString("SELECT MAX(ID) AS LASTID FROM LOGS").c_bstr()));
+    BOOL32 hasLast = 0;
+    CheckHostResult(Server->GetInteger(handle, WideString("LASTID").c_bstr(), &lastIdBeforeRun_, &hasLast));
+    if (!hasLast) lastIdBeforeRun_ = 0;
+    CheckHostResult(Server->CloseQuery(handle));
+
     const TSourceFields fields(source);
     std::vector<std::string> corrections;
     for (source.First(); !source.Eof(); source.Next()) {
         const TQsoKey key = ReadQsoKey(fields);
-        // One window per row for the probe and the update alike.
         const TQsoWindow window = DuplicateWindow(key.Start, DeltaMinutes);
-        const bool duplicate = FindDuplicate(handle, HostLogName, key.Mode, key.Band, window, key.Callsign);
+        const std::optional<std::int32_t> duplicate = FindDuplicate(handle, key, window);
         corrections.clear();
         const TQsoValues values = BuildQsoValues(fields, key, LogOperator, HostLogName, corrections);
         for (const std::string& line : corrections) AppendErrorLog(ErrorLogPath, line);
         counters.Cor += static_cast<int>(corrections.size());
-        const std::string statement =
-            duplicate ? UpdateStatement(values, key, HostLogName, window) : InsertStatement(values);
+        const std::string statement = duplicate ? UpdateStatement(values, *duplicate) : InsertStatement(values);
         std::int32_t result = 0;
         CheckHostResult(Server->ExecSQL(WideString(statement).c_bstr(), &result));
         if (result != 0) {
             ++(duplicate ? counters.Upd : counters.Ins);
+            if (duplicate) matched_.insert(*duplicate);
         } else {
             AppendErrorLog(ErrorLogPath, key.Callsign + "\t> " + statement);
             ++counters.Err;

@@ -9,7 +9,10 @@
 #include "Platform/Clock/Clock.h"
 #include "Platform/Forms/Forms.h"
 
+#include <cstdint>
+#include <optional>
 #include <string>
+#include <unordered_set>
 
 class TfrmAppZemrak : public TPluginDialog {
 public:
@@ -55,13 +58,17 @@ public:
     // One run over the chosen log; an error ends it after its clean-up and
     // goes to the caller.
     void AppendLog();
-    // Whether the host log holds the QSO inside the window.
-    bool FindDuplicate(QueryHandle Handle, const std::string& HostLog, const std::string& Mode,
-                       const std::string& Band, const TQsoWindow& Window, const std::string& Callsign);
+    // The host row that holds the QSO (NearestDuplicate of the probe's rows),
+    // or none.
+    std::optional<std::int32_t> FindDuplicate(QueryHandle Handle, const TQsoKey& Key, const TQsoWindow& Window);
 
     bool Running() const { return running_; }
 
 private:
+    // Host rows matched by source rows of the current run, and the highest
+    // ID before it started: neither is matched again.
+    std::unordered_set<std::int32_t> matched_;
+    std::int32_t lastIdBeforeRun_ = 0;
     void TransferRows(QueryHandle handle, TADOQuery& source, TRunCounters& counters);
     void ListLogs();
 

@@ -55,7 +55,7 @@ std::vector<std::string> RunStatements(const std::string& logFile, const std::st
         statements.push_back(DuplicateProbeStatement(HostLog, key.Callsign, key.Band, key.Mode, window));
         const TQsoValues values = BuildQsoValues(fields, key, Operator, HostLog, corrections);
         statements.push_back(duplicates.count(Key(key.Callsign, key.Start))
-                                 ? UpdateStatement(values, key, HostLog, window)
+                                 ? UpdateStatement(values, static_cast<std::int32_t>(statements.size()))
                                  : InsertStatement(values));
     }
     return statements;

@@ -1,6 +1,7 @@
 #include "tests/Support/TestSupport.h"
 
 #include <fcntl.h>
+#include <locale.h>
 #include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -146,3 +147,34 @@ std::vector<std::string> SplitLines(const std::string& text)
 }
 
 fs::path ShippedDataDir() { return fs::path(HAM_SOURCE_DIR) / "data"; }
+
+TLocaleEnv GermanLocaleEnv()
+{
+    const std::string name = "de_DE.UTF-8";
+    TLocaleEnv result;
+    result.Env = {"LC_ALL=" + name, "LANG=" + name};
+    if (locale_t loc = newlocale(LC_ALL_MASK, name.c_str(), static_cast<locale_t>(0))) {
+        freelocale(loc);
+        return result;
+    }
+    // Compiled once per machine and user; a finished folder is reused.
+    const fs::path folder = fs::temp_directory_path() / ("hamhost-test-locales-" + std::to_string(getuid()));
+    const fs::path compiled = folder / name;
+    if (!fs::exists(compiled / "LC_TIME")) {
+        fs::create_directories(folder);
+        const fs::path partial = folder / (name + ".partial-" + std::to_string(getpid()));
+        const TRunResult made = RunProgram("/usr/bin/localedef", {"-i", "de_DE", "-f", "UTF-8", partial.string()});
+        std::error_code ec;
+        if (!fs::exists(partial / "LC_TIME")) { // warnings alone give a non-zero status
+            fs::remove_all(partial, ec);
+            result.Env.clear();
+            result.Problem = "cannot compile the locale " + name + " with localedef (install the locales package): " +
+                             made.Err;
+            return result;
+        }
+        fs::rename(partial, compiled, ec);
+        if (ec) fs::remove_all(partial, ec); // another test made it meanwhile
+    }
+    result.Env.push_back("LOCPATH=" + folder.string());
+    return result;
+}

@@ -44,3 +44,14 @@ void WriteFileText(const fs::path& path, const std::string& text);
 std::vector<std::string> SplitLines(const std::string& text);
 // The project's shipped data folder (country data).
 fs::path ShippedDataDir();
+
+// Environment additions that run a child process in the German locale
+// (de_DE.UTF-8: dd.mm.yyyy dates, decimal comma). Where the system lacks the
+// locale it is compiled once with localedef into a folder under the test
+// temporary directory and named by LOCPATH. Problem says why it could not be
+// made (then Env is empty).
+struct TLocaleEnv {
+    std::vector<std::string> Env;
+    std::string Problem;
+};
+TLocaleEnv GermanLocaleEnv();

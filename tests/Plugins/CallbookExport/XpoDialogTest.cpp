@@ -164,7 +164,10 @@ TEST_F(XpoDialog, ExportWritesTheHostCallbookAsAPackage)
     auto log = p_.LogLines();
     ASSERT_EQ(log.size(), 7u);
     EXPECT_EQ(log[0], "Transfer data from reference database.");
-    EXPECT_EQ(log[1], "Connect updates: " + Target().string());
+    // The run fills a working copy beside the target, renamed into place when complete.
+    EXPECT_TRUE(std::regex_match(log[1], std::regex("Connect updates: " + p_.Download().string() +
+                                                    R"(/~Xp[0-9A-F]+\.tmp)")))
+        << log[1];
     EXPECT_EQ(log[2], "Transfer checkmarks for verified callsigns.");
     EXPECT_EQ(log[3], "Disconnect updates.");
     EXPECT_EQ(log[4], "Compact updates.");
@@ -522,7 +525,7 @@ TEST_F(XpoDialog, TargetNamingTheReferenceItselfIsRefused)
     EXPECT_EQ(QueryRows(p_.RefDb(), "SELECT CALL FROM CALLBOOK ORDER BY CALL"), (TRows{{"OLD1"}, {"OLD2"}}));
 }
 
-TEST_F(XpoDialog, ArchiverFailureKeepsTheLooseFiles)
+TEST_F(XpoDialog, ArchiverFailureLeavesNothingTheRunWrote)
 {
     fs::create_directories(Zip() / "in-the-way");
     auto& d = Open();
@@ -533,10 +536,8 @@ TEST_F(XpoDialog, ArchiverFailureKeepsTheLooseFiles)
     const auto messages = Messages();
     ASSERT_FALSE(messages.empty());
     EXPECT_EQ(messages[0], "Archiving error: Message:");
-    EXPECT_EQ(FilesIn(p_.Download()), (std::vector<std::string>{"DB.mdb", "DB.nfo", "DB.zip"}));
-    EXPECT_TRUE(fs::is_directory(Zip()));
-    EXPECT_EQ(PackageRows(Target()).size(), 4u);
-    EXPECT_EQ(SplitLines(ReadFileText(p_.Download() / "DB.nfo")).size(), 5u);
+    EXPECT_EQ(FilesIn(p_.Download()), (std::vector<std::string>{"DB.zip"}));
+    EXPECT_TRUE(fs::is_directory(Zip() / "in-the-way"));
     EXPECT_EQ(p_.LogLines().back(), "Exec: " + std::string(Caption) + ", " + Target().string() + " creation failed.");
     EXPECT_EQ(d.mProgress.Lines().back().rfind("* Done. Elapsed time ", 0), 0u);
 }
@@ -550,12 +551,14 @@ TEST_F(XpoDialog, UnwritableDescriptionEndsTheRun)
     const auto memo = d.mProgress.Lines();
     EXPECT_EQ(std::count_if(memo.begin(), memo.end(), [](const std::string& l) { return l.rfind("* Done", 0) == 0; }),
               0);
-    EXPECT_FALSE(fs::exists(Zip()));
-    EXPECT_TRUE(IsValidDatabase(Target()));
+    // Nothing the run wrote stays; the folder in the way is not the run's.
+    EXPECT_EQ(FilesIn(p_.Download()), (std::vector<std::string>{"DB.nfo"}));
+    EXPECT_TRUE(fs::is_directory(p_.Download() / "DB.nfo" / "in-the-way"));
 }
 
-TEST_F(XpoDialog, FailedReplaceKeepsTheTargetAndRemovesTheCompactedCopy)
+TEST_F(XpoDialog, FailedCompactionEndsTheRunAndKeepsAnEarlierTarget)
 {
+    WriteFileText(Target(), "earlier export");
     auto& d = Open<TRenameFails>();
     d.cbConvertZIP.SetChecked(false);
     d.dbtExportClickOk();
@@ -564,13 +567,84 @@ TEST_F(XpoDialog, FailedReplaceKeepsTheTargetAndRemovesTheCompactedCopy)
     ASSERT_EQ(messages.size(), 3u);
     EXPECT_EQ(messages[0], "System error: Message:");
     EXPECT_EQ(messages[1].rfind("Cannot rename '" + p_.Download().string() + "/mdb", 0), 0u) << messages[1];
-    EXPECT_EQ(messages[1].substr(messages[1].find("' to '")), "' to '" + Target().string() + "': Device or resource busy.");
     EXPECT_EQ(messages[2], "Please restart application.");
-    EXPECT_FALSE(HasTempFile(p_.Download()));
-    // The run goes on with the uncompacted, complete target.
-    EXPECT_TRUE(d.LastRunDone);
-    EXPECT_TRUE(IsValidDatabase(Target()));
-    EXPECT_EQ(PackageRows(Target()).size(), 4u);
+    EXPECT_FALSE(d.LastRunDone);
+    EXPECT_EQ(FilesIn(p_.Download()), (std::vector<std::string>{"DB.mdb"}));
+    EXPECT_EQ(ReadFileText(Target()), "earlier export");
+    EXPECT_EQ(p_.LogLines().back(), "Exec: " + std::string(Caption) + ", " + Target().string() + " creation failed.");
+}
+
+TEST_F(XpoDialog, TransferInWhichEveryRowIsRefusedIsAnError)
+{
+    // A reference callbook without GRID refuses every row that has a grid.
+    fs::remove(p_.RefDb());
+    ExecSql(p_.RefDb(), "CREATE TABLE CALLBOOK(CALL TEXT, NAME TEXT, QTH TEXT, STATE TEXT, MANAGER TEXT, "
+                        "NOTE TEXT, CHECKED INTEGER)");
+    auto& d = Open();
+    try {
+        d.dbtExportClickOk();
+        ADD_FAILURE() << "the run passed";
+    } catch (const std::exception& error) {
+        EXPECT_NE(std::string(error.what()).find("No callsign could be written"), std::string::npos) << error.what();
+    }
+    EXPECT_FALSE(d.LastRunDone);
+    EXPECT_FALSE(d.adc.Connected());
+    EXPECT_TRUE(fs::is_empty(p_.Download()) ||
+                FilesIn(p_.Download()) == (std::vector<std::string>{"CallbookExport.err"}));
+    const auto log = p_.LogLines();
+    EXPECT_EQ(std::count_if(log.begin(), log.end(), [](const std::string& l) { return l.rfind("Exec:", 0) == 0; }), 0);
+}
+
+TEST_F(XpoDialog, TargetsOwnedByOthersAreRefusedBeforeAnythingIsCopied)
+{
+    // The logger's logs and the host database, each under several spellings.
+    const fs::path logs = p_.Profile() / "zemrak" / "db" / "logs.mdb";
+    ExecSql(logs, "CREATE TABLE ACONFIG(LOGNAME TEXT)");
+    fs::create_directory_symlink(p_.Profile() / "zemrak" / "db", p_.Profile() / "linked-db");
+    fs::create_symlink(p_.HostDb(), p_.Download() / "host-link.mdb");
+    fs::create_hard_link(logs, p_.Profile() / "logs-hardlink.mdb");
+    struct TCase {
+        fs::path Target;
+        std::string Reason;
+    };
+    const std::vector<TCase> cases{
+        {p_.HostDb(), "The export file is a database in use by the host."},
+        {p_.Download() / "host-link.mdb", "The export file is a database in use by the host."},
+        {p_.Download() / ".." / "host.db", "The export file is a database in use by the host."},
+        {logs, "The export file is a file of the logger's installation."},
+        {p_.Profile() / "linked-db" / "logs.mdb", "The export file is a file of the logger's installation."},
+        {p_.Profile() / "logs-hardlink.mdb", "The export file is a file of the logger's installation."},
+        {p_.Profile() / "zemrak" / "new.mdb", "The export file is a file of the logger's installation."},
+        {p_.Profile() / "linked-db" / "DB.mdb", "The export file is the reference database itself."},
+        {p_.Download() / ".." / "zemrak" / "db" / "DB.mdb", "The export file is the reference database itself."},
+    };
+    auto& d = Open();
+    d.cbConvertZIP.SetChecked(false);
+    const std::string hostBefore = ReadFileText(p_.HostDb());
+    const std::string logsBefore = ReadFileText(logs);
+    const std::string refBefore = ReadFileText(p_.RefDb());
+    for (const TCase& c : cases) {
+        messages_.str({});
+        d.edTarget.UserSetText(c.Target.string());
+        d.dbtExportClickOk();
+        EXPECT_FALSE(d.LastRunDone) << c.Target;
+        const auto messages = Messages();
+        ASSERT_EQ(messages.size(), 3u) << c.Target;
+        EXPECT_EQ(messages[0], "Error: Cannot copy file of reference database:");
+        EXPECT_EQ(messages[2], c.Reason) << c.Target;
+    }
+    EXPECT_EQ(ReadFileText(p_.HostDb()), hostBefore);
+    EXPECT_EQ(ReadFileText(logs), logsBefore);
+    EXPECT_EQ(ReadFileText(p_.RefDb()), refBefore);
+    EXPECT_FALSE(fs::exists(p_.Profile() / "zemrak" / "new.mdb"));
+    EXPECT_EQ(FilesIn(p_.Download()), (std::vector<std::string>{"host-link.mdb"}));
+
+    // A normal new file is written.
+    messages_.str({});
+    d.edTarget.UserSetText((p_.Download() / "New.mdb").string());
+    d.dbtExportClickOk();
+    EXPECT_TRUE(d.LastRunDone) << messages_.str();
+    EXPECT_EQ(PackageRows(p_.Download() / "New.mdb").size(), 4u);
 }
 
 TEST_F(XpoDialog, CompactionFailureLeavesTheFileAsItWas)

@@ -24,11 +24,12 @@ const char* const AllItemsActions = "check cgExtInfo Aka\n"
                                     "check cgExtInfo SK\n"
                                     "check cgExtInfo eQSL\n";
 
-TRunResult RunDialog(const TExportProfile& p, const std::string& caption, const std::string& actions)
+TRunResult RunDialog(const TExportProfile& p, const std::string& caption, const std::string& actions,
+                     const std::vector<std::string>& env = {})
 {
     const fs::path file = p.Profile() / "actions.txt";
     WriteFileText(file, actions);
-    return RunHamhost(p.Profile(), {"run", caption, "--actions", file.string()});
+    return RunHamhost(p.Profile(), {"run", caption, "--actions", file.string()}, {}, env);
 }
 
 // "20240309.070504" of zipinfo -T as a date-time.
@@ -174,6 +175,27 @@ TEST(XpoEndToEnd, RoundTripIntoAnEmptyHost)
         << imported.Out;
 }
 
+// Dates in the note follow the user's short date format (dd.mm.yyyy here);
+// everything else is as in the C locale.
+TEST(XpoEndToEnd, RunsInAGermanLocale)
+{
+    const TLocaleEnv german = GermanLocaleEnv();
+    if (german.Env.empty()) GTEST_SKIP() << german.Problem;
+    TExportProfile p("xpo-e2e-german");
+    const TRunResult r =
+        RunDialog(p, Menu, "uncheck cbConvertZIP\ncheck cgExtInfo LotW\nclick Export\nclose\n", german.Env);
+    ASSERT_EQ(r.ExitCode, 0) << r.Err;
+    EXPECT_EQ(r.Err, "");
+    EXPECT_EQ(QueryRows(p.Download() / "DB.mdb", "SELECT CALL, NOTE FROM CALLBOOK ORDER BY CALL"),
+              (TRows{{"DL1ABC", "LotW:05.04.2018"}, {"G4XYZ", "LotW:01.01.2017"}, {"UA3AAA", NullText},
+                     {"W1AW", "LotW:"}}));
+    const auto log = p.LogLines();
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log.back().rfind("Exec: " + std::string(Menu) + ", " + (p.Download() / "DB.mdb").string() + ", total 4 (", 0),
+              0u)
+        << log.back();
+}
+
 TEST(XpoEndToEnd, CopyFailureIsReportedAndChangesNothing)
 {
     TExportProfile p("xpo-e2e-fail");
@@ -187,4 +209,67 @@ TEST(XpoEndToEnd, CopyFailureIsReportedAndChangesNothing)
     EXPECT_TRUE(fs::is_empty(p.Download()));
     EXPECT_EQ(ReadFileText(p.HostIni()), iniBefore);
     EXPECT_TRUE(p.LogLines().empty());
+}
+
+// The download folder on a small file system of its own (a tmpfs in a
+// private mount namespace), from almost no room to plenty: every run either
+// produces the complete package or fails leaving nothing it wrote.
+TEST(XpoEndToEnd, FullDiskEndsTheRunAndLeavesNothingBehind)
+{
+    const fs::path unshare = "/usr/bin/unshare";
+    if (!fs::exists(unshare) || RunProgram(unshare, {"-m", "sh", "-c", "mount -t tmpfs -o size=8k tmpfs /mnt"}).ExitCode != 0)
+        GTEST_SKIP() << "no private mount namespace here (needs root and unshare -m): cannot give a folder a small "
+                        "file system";
+
+    TExportProfile p("xpo-e2e-full");
+    const int rows = 3000;
+    ExecSql(p.HostDb(), "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < " +
+                            std::to_string(rows) +
+                            ") INSERT INTO CALLBOOK(OMCALL, OMNAME, OMQTH, GRIDSQUARE, CHK) "
+                            "SELECT 'K' || i || 'X', 'Name ' || i, 'Some town ' || i, 'JO62QM', 1 FROM n");
+    // A reference with rows of its own, so that a package holding them shows.
+    ExecSql(p.RefDb(), "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 300) "
+                       "INSERT INTO CALLBOOK(CALL, NAME) SELECT 'REF' || i, 'Reference ' || i FROM n");
+    const fs::path actions = p.Profile() / "actions.txt";
+    WriteFileText(actions, "click Export\nclose\n");
+    const fs::path out = p.Profile() / "out";
+    const std::string script =
+        "set -u\n"
+        "mount -t tmpfs -o size=\"$1\" tmpfs \"$2\" || exit 97\n"
+        "shift 2\n"
+        "\"$@\"\n"
+        "ls -A \"$OUT_DIR_DL\" > \"$OUT_DIR/listing\"\n"
+        "if [ -f \"$OUT_DIR_DL/DB.zip\" ]; then unzip -p \"$OUT_DIR_DL/DB.zip\" DB.mdb > \"$OUT_DIR/DB.mdb\"; fi\n"
+        "exit 0\n";
+
+    int failed = 0, passed = 0;
+    for (const char* size : {"16k", "96k", "2m", "4200k", "8m"}) {
+        fs::remove_all(out);
+        fs::create_directories(out);
+        const TRunResult r = RunProgram(
+            unshare,
+            {"-m", "sh", "-c", script, "sh", size, p.Download().string(), HamhostPath().string(), "--profile",
+             p.Profile().string(), "--plugins", PluginFolder().string(), "run", Menu, "--actions", actions.string()},
+            {}, {"HKCU_REGISTRY_FILE=" + p.Registry().string(), "OUT_DIR=" + out.string(),
+                 "OUT_DIR_DL=" + p.Download().string()});
+        ASSERT_EQ(r.ExitCode, 0) << size << "\n" << r.Err;
+        std::vector<std::string> listing = SplitLines(ReadFileText(out / "listing"));
+        std::erase(listing, "CallbookExport.err");
+        const auto log = p.LogLines();
+        const bool success = !log.empty() && log.back().find(", total ") != std::string::npos;
+        if (success) {
+            ++passed;
+            EXPECT_EQ(listing, (std::vector<std::string>{"DB.zip"})) << size;
+            // The host's rows (the fixture's four and the made ones), none of the reference's.
+            EXPECT_EQ(QueryRows(out / "DB.mdb", "SELECT COUNT(*), SUM(CALL LIKE 'REF%') FROM CALLBOOK"),
+                      (TRows{{std::to_string(rows + 4), "0"}}))
+                << size;
+        } else {
+            ++failed;
+            EXPECT_TRUE(listing.empty()) << size << ": " << ::testing::PrintToString(listing) << "\n" << r.Err;
+            EXPECT_FALSE(r.Err.empty()) << size << ": a failed run says why";
+        }
+    }
+    EXPECT_GT(failed, 0) << "no size was small enough to fail";
+    EXPECT_GT(passed, 0) << "no size was large enough to pass";
 }

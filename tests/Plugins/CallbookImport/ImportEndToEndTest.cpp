@@ -97,7 +97,8 @@ TEST_F(ImportEndToEnd, CompleteRunFromALocalFile)
     auto run = Run(Local(package, 0, "check cgUseFields Bureau\ncheck cgUseFields Skype\ncheck cgUseFields Direct\n"
                                      "uncheck cgUseFields DXCC\n"));
     ASSERT_EQ(run.ExitCode, 0) << run.Err;
-    EXPECT_EQ(run.Err, "");
+    // The run wrote its error file and says where it is.
+    EXPECT_EQ(run.Err, "hamhost: lines of this run's errors are in " + (Download() / "CallbookImport.err").string() + "\n");
     const std::string download = Download().string();
     EXPECT_EQ(Fixed(run.Out), "* Use: " + package.string() +
                                   "\n"
@@ -131,6 +132,25 @@ TEST_F(ImportEndToEnd, CompleteRunFromALocalFile)
     auto again = Run("close\n");
     EXPECT_EQ(again.ExitCode, 0);
     EXPECT_FALSE(fs::exists(Download() / "CallbookImport.err"));
+}
+
+// The package date is shown in the user's format (dd.mm.yyyy here); the
+// merge itself does not depend on the locale.
+TEST_F(ImportEndToEnd, RunsInAGermanLocale)
+{
+    const TLocaleEnv german = GermanLocaleEnv();
+    if (german.Env.empty()) GTEST_SKIP() << german.Problem;
+    const fs::path package = dir_ / "DB.zip";
+    WritePackage(package, {{"Q1OLD", "Name1", "Qth1"}, {"Q2NEW", "Name2", "Qth2", {}, {}, {}, "LotW:05.04.2018", true}});
+    Sql("INSERT INTO CALLBOOK(OMCALL,OMNAME) VALUES('Q1OLD','Known')");
+    auto run = Run(Local(package, 0), german.Env);
+    ASSERT_EQ(run.ExitCode, 0) << run.Err;
+    EXPECT_EQ(run.Err, "");
+    EXPECT_TRUE(Contains(run.Out, "   Update package dated 17.03.2024 09:41\n")) << run.Out;
+    EXPECT_TRUE(Contains(run.Out, "* Done. Ins:1, Upd:1, Err:0 (")) << run.Out;
+    EXPECT_EQ(Sql("SELECT OMCALL,OMNAME,OMQTH,CHK FROM CALLBOOK ORDER BY OMCALL"),
+              (std::vector<std::string>{"Q1OLD\tKnown\tQth1\t", "Q2NEW\tName2\tQth2\t1"}));
+    EXPECT_EQ(Leftovers(), std::vector<std::string>{});
 }
 
 TEST_F(ImportEndToEnd, TheThreeModes)
@@ -251,9 +271,13 @@ TEST_F(ImportEndToEnd, UnusablePackages)
         std::string error; // a piece of the error message, empty when the run ends without one
         bool logged;       // the host log's "nothing to update" line
     } cases[] = {
-        {"an HTML error page", Internet(server.Url("/error")), notFound, "", true},
-        {"a redirect, not followed", Internet(server.Url("/redirect")), notFound, "", true},
-        {"no server", Internet("http://127.0.0.1:9/DB.zip"), notFound, "", true},
+        // The cause of a failed download goes to standard error (and the host log).
+        {"an HTML error page", Internet(server.Url("/error")), notFound,
+         "Download of " + server.Url("/error") + " failed: HTTP status 404\n", true},
+        {"a redirect, not followed", Internet(server.Url("/redirect")), notFound,
+         "Download of " + server.Url("/redirect") + " failed: HTTP status 302\n", true},
+        {"no server", Internet("http://127.0.0.1:9/DB.zip"), notFound,
+         "Download of http://127.0.0.1:9/DB.zip failed: Cannot load http://127.0.0.1:9/DB.zip: ", true},
         {"a ZIP without DB.mdb", Internet(server.Url("/other")), cannotProcess, "", true},
         {"an empty ZIP", Local(package("empty.zip", std::string("PK\5\6", 4) + std::string(18, '\0')), 0),
          cannotProcess, "", true},
@@ -281,11 +305,40 @@ TEST_F(ImportEndToEnd, UnusablePackages)
         const auto log = HostLog();
         const bool nothing = !log.empty() && Contains(log.back(), ", nothing to update");
         EXPECT_EQ(nothing, c.logged) << c.what;
+        if (Contains(c.error, "Download of ")) {
+            EXPECT_TRUE(Contains(ReadFileText(profile_ / "host.log"), c.error.substr(0, c.error.find('\n'))))
+                << c.what;
+        }
         EXPECT_EQ(Leftovers(), std::vector<std::string>{}) << c.what;
         EXPECT_EQ(Sql("SELECT OMCALL FROM CALLBOOK"), std::vector<std::string>{"Q0HOST"}) << c.what;
     }
     EXPECT_EQ(server.Requests(), (std::vector<std::string>{"/error", "/redirect", "/other"}));
     EXPECT_EQ(ReadBinary(dir_ / "cut.zip"), goodZip.substr(0, goodZip.size() / 2)) << "a local file is never changed";
+}
+
+// A record whose CHECKED is no yes/no value stops the run naming the record
+// and the field; a package in WAL mode leaves no side files in download/,
+// and temporary files of a run that was killed are cleaned up by the next.
+TEST_F(ImportEndToEnd, ABadValueNamesItsRecordAndNothingIsLeftBehind)
+{
+    const fs::path db = dir_ / "bad.mdb";
+    WritePackageDatabase(db, {{"Q1A", "A"}, {"Q2B", "B"}, {"Q3C", "C"}});
+    sqlite3* raw = nullptr;
+    ASSERT_EQ(sqlite3_open(db.c_str(), &raw), SQLITE_OK);
+    const char* script = "PRAGMA journal_mode=WAL; PRAGMA ignore_check_constraints=ON;"
+                         "UPDATE CALLBOOK SET CHECKED='maybe' WHERE CALL='Q3C';";
+    EXPECT_EQ(sqlite3_exec(raw, script, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(raw);
+    sqlite3_close(raw);
+    const fs::path package = dir_ / "bad.zip";
+    WriteZip(package, "DB.mdb", ReadBinary(db));
+    // Left by a run that was killed.
+    for (const char* stale : {"~Db1A2B.tmp", "~Db1A2B.tmp-wal", "~Ar3C4D.tmp"}) WriteFileText(Download() / stale, "x");
+    WriteFileText(Download() / "~notes.txt", "not the plug-in's");
+
+    auto run = Run(Local(package, 0));
+    EXPECT_EQ(run.ExitCode, 0);
+    EXPECT_TRUE(Contains(run.Err, "record Q3C, field CHECKED")) << run.Err;
+    EXPECT_EQ(Leftovers(), std::vector<std::string>{"~notes.txt"});
 }
 
 TEST_F(ImportEndToEnd, DictionaryExpressionThatDoesNotCompile)

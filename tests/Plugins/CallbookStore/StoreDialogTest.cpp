@@ -263,8 +263,8 @@ TEST_F(StoreDialog, ActivationDeletesTheErrorFileBeforeTheInstallationCheck)
         TRun run = Store({}, {}, true);
         EXPECT_FALSE(fs::exists(ErrorFile()));
         EXPECT_EQ(messages_.str(), c.Message);
-        // The dialog closed before the user could press Store.
-        EXPECT_TRUE(run.StoreEnabledAfter);
+        // The dialog closed before the user could press Store, which stays disabled.
+        EXPECT_FALSE(run.StoreEnabledAfter);
         EXPECT_EQ(run.Memo, "");
         EXPECT_TRUE(HostLog().empty());
     }
@@ -295,9 +295,9 @@ TEST_F(StoreDialog, OneRunPerOpeningWithCountsLogAndRefresh)
                                       "Q1EE|Ed|<null>|<null>|<null>|<null>|<null>|0"}));
     EXPECT_FALSE(fs::exists(ErrorFile()));
 
-    // The same again with the existing values kept: nothing to write.
+    // The same again with the existing values kept and no marks: nothing to write.
     host_->Commands.clear();
-    TRun again = Store();
+    TRun again = Store({{soMark, false}});
     EXPECT_FALSE(again.Done);
     EXPECT_EQ(again.Info, "Errors found.");
     EXPECT_NE(again.Memo.find("   Processed, All:5 Err:5\r\n"), std::string::npos) << again.Memo;
@@ -326,23 +326,21 @@ TEST_F(StoreDialog, StationsUnderTheDefaultOptions)
     } expected[] = {
         // Nothing to write, whatever the options.
         {"Q1ONLY", "<0 rows>"},
-        // All five kept from the target and no note: nothing left either.
+        // All five kept from the target and no note: only the mark goes.
         {"Q1FULL", "Q1FULL|Tn|Tq|Tg|Tm|Ts|keep|1"},
         // Null columns filled, values (also an empty text) kept, the note
         // filtered to nothing so the target's (null) note stays.
         {"Q1PART", "Q1PART|Tn|Hq||Hm|Hs|<null>|1"},
         // A blank host note does not clear the target's note.
         {"Q1BLANK", "Q1BLANK|Hn|<null>|<null>|<null>|<null>|their note|0"},
-        // Only the note, filtered to nothing: absent attributes.
-        {"Q1NOTE", "Q1NOTE|Tn|<null>|<null>|<null>|<null>|their note|1"},
+        // Only the note, filtered to nothing: the note stays, the mark goes.
+        {"Q1NOTE", "Q1NOTE|Tn|<null>|<null>|<null>|<null>|their note|0"},
         // A new station takes every value, cut to the column, note whole.
         {"Q1NEW", "Q1NEW|Хосе Мария Гарс|Town|JO62QM|DL1MGR-Burea||LotW: kept whole|0"},
     };
     for (const Expect& e : expected) EXPECT_EQ(TargetRow(e.Call), e.Row) << e.Call;
-    EXPECT_EQ(ReadFileText(ErrorFile()), "Q1FULL\t: absent attributes\r\n"
-                                         "Q1NOTE\t: absent attributes\r\n"
-                                         "Q1ONLY\t: absent attributes\r\n");
-    EXPECT_NE(run.Memo.find("Callsigns: 6 in source, 4 in target\r\n   Processed, All:6 Ins:1 Upd:2 Err:3\r\n"),
+    EXPECT_EQ(ReadFileText(ErrorFile()), "Q1ONLY\t: absent attributes\r\n");
+    EXPECT_NE(run.Memo.find("Callsigns: 6 in source, 4 in target\r\n   Processed, All:6 Ins:1 Upd:4 Err:1\r\n"),
               std::string::npos)
         << run.Memo;
     EXPECT_EQ(run.Info, "Errors found.");
@@ -407,6 +405,47 @@ TEST_F(StoreDialog, Checkmarks)
     }
 }
 
+TEST_F(StoreDialog, KnownStationWithNothingLeftToWrite)
+{
+    // Target: all five filled; the host has a blank note and a new mark.
+    Target("('Q1FULL','Tn','Tq','Tg','Tm','Ts','their note',0),('Q1TWO','Tn','Tq','Tg','Tm','Ts',NULL,0)");
+    Host("('Q1FULL','Hn',NULL,NULL,NULL,NULL,'  ',1),('Q1TWO',NULL,NULL,NULL,NULL,NULL,NULL,1)");
+    struct Case {
+        bool Mark;
+        std::string Memo, Errors, Checked;
+    } cases[] = {
+        // The blank note is dropped, the mark still goes.
+        {true, "Processed, All:2 Upd:2\r\n", "", "1"},
+        // Without marks nothing is left: absent attributes, as before.
+        {false, "Processed, All:2 Err:2\r\n", "Q1FULL\t: absent attributes\r\nQ1TWO\t: absent attributes\r\n", "0"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "mark=" << c.Mark);
+        fs::remove(ErrorFile());
+        TSqliteDatabase(loggerDb_, {}).Exec("UPDATE CALLBOOK SET CHECKED=0");
+        TRun run = Store({{soMark, c.Mark}});
+        EXPECT_NE(run.Memo.find(c.Memo), std::string::npos) << run.Memo;
+        EXPECT_EQ(fs::exists(ErrorFile()) ? ReadFileText(ErrorFile()) : "", c.Errors);
+        EXPECT_EQ(TargetRow("Q1FULL"), "Q1FULL|Tn|Tq|Tg|Tm|Ts|their note|" + c.Checked);
+        EXPECT_EQ(TargetRow("Q1TWO"), "Q1TWO|Tn|Tq|Tg|Tm|Ts|<null>|" + c.Checked);
+    }
+}
+
+// The logger's CALL key ignores letter case: a host callsign in other case is
+// the same station, updated (under the logger's spelling) on every run.
+TEST_F(StoreDialog, CallsignsCompareAsTheLoggersKeyDoes)
+{
+    Target("('DL7ABC',NULL,'Tq',NULL,NULL,NULL,NULL,0)");
+    Host("('dl7abc','Hn','Hq',NULL,NULL,NULL,NULL,1)");
+    for (int pass = 0; pass < 2; ++pass) {
+        SCOPED_TRACE(pass);
+        TRun run = Store();
+        EXPECT_NE(run.Memo.find("Processed, All:1 Upd:1\r\n"), std::string::npos) << run.Memo;
+        EXPECT_EQ(TargetRows(), (TStrings{"DL7ABC|Hn|Tq|<null>|<null>|<null>|<null>|1"}));
+        EXPECT_FALSE(fs::exists(ErrorFile()));
+    }
+}
+
 TEST_F(StoreDialog, ADuplicatedHostCallsignIsTriedAsAnInsertTwice)
 {
     // A host database without its unique key on OMCALL.
@@ -431,11 +470,11 @@ TEST_F(StoreDialog, OptionsAreReadAfreshForEveryStation)
     Host("('Q1AA','Hn',NULL,NULL,NULL,NULL,NULL,1),('Q1BB','Hn',NULL,NULL,NULL,NULL,NULL,1)");
     Target("('Q1AA','Tn',NULL,NULL,NULL,NULL,NULL,0),('Q1BB','Tn',NULL,NULL,NULL,NULL,NULL,0)");
     // After the first station the user ticks "overwrite existing data".
-    TRun run = Store({}, [&](TfrmStoZemrakcb& dialog) {
+    TRun run = Store({{soMark, false}}, [&](TfrmStoZemrakcb& dialog) {
         if (dialog.psProgress.Percent() == 50) dialog.cgProc.UserSetChecked(static_cast<int>(soOver), true);
     });
     EXPECT_EQ(TargetRows(), (TStrings{"Q1AA|Tn|<null>|<null>|<null>|<null>|<null>|0",
-                                      "Q1BB|Hn|<null>|<null>|<null>|<null>|<null>|1"}))
+                                      "Q1BB|Hn|<null>|<null>|<null>|<null>|<null>|0"}))
         << run.Memo;
     EXPECT_NE(run.Memo.find("Processed, All:2 Upd:1 Err:1\r\n"), std::string::npos) << run.Memo;
 }
@@ -485,12 +524,15 @@ TEST_F(StoreDialog, AnUpdateOfARowRemovedMeanwhileIsNoSuccess)
     EXPECT_EQ(TargetRows(), (TStrings{"Q1AA|Ann|<null>|<null>|<null>|<null>|<null>|1"}));
 }
 
-TEST_F(StoreDialog, AnUnreadableTargetStopsTheRunBeforeTheHost)
+// The file is checked at activation: the error shows before anything else,
+// and Store stays disabled so no run can start on it.
+TEST_F(StoreDialog, AnUnreadableTargetFailsTheActivationAndStoreStaysDisabled)
 {
     WriteFileText(loggerDb_, "Standard Jet DB\n");
     TRun run = Store();
-    ASSERT_EQ(run.Errors.size(), 1u);
+    ASSERT_EQ(run.Errors.size(), 2u);
     EXPECT_NE(run.Errors[0].find(loggerDb_), std::string::npos) << run.Errors[0];
+    EXPECT_NE(run.Errors[1].find("is disabled"), std::string::npos) << run.Errors[1];
     EXPECT_EQ(run.Memo, "");
     EXPECT_FALSE(run.Done);
     EXPECT_FALSE(run.StoreEnabledAfter);

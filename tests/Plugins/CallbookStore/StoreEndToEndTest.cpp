@@ -125,10 +125,10 @@ protected:
         TRunResult run = RunHamhost(profile_, {"sql", jet});
         ASSERT_EQ(run.ExitCode, 0) << run.Err;
     }
-    TRunResult Store(const std::string& actions)
+    TRunResult Store(const std::string& actions, const std::vector<std::string>& env = {})
     {
         WriteFileText(dir_ / "actions.txt", actions);
-        return RunHamhost(profile_, {"run", Menu, "--actions", (dir_ / "actions.txt").string()});
+        return RunHamhost(profile_, {"run", Menu, "--actions", (dir_ / "actions.txt").string()}, {}, env);
     }
     TStrings HostLog() const
     {
@@ -159,7 +159,9 @@ TEST_F(StoreEndToEnd, StoresTheHostCallbookIntoTheLoggersCallbook)
 
     TRunResult run = Store("check cgProc use extra info keywords\nclick Store\nclose\n");
     ASSERT_EQ(run.ExitCode, 0) << run.Err;
-    EXPECT_EQ(run.Err, "");
+    // The run wrote its error file and says where it is.
+    EXPECT_EQ(run.Err, "hamhost: lines of this run's errors are in " +
+                           (profile_ / "download" / "CallbookStore.err").string() + "\n");
     TStrings memo = SplitLines(run.Out);
     ASSERT_EQ(memo.size(), 4u) << run.Out;
     EXPECT_EQ(memo[0], "* Use Callbook as source, Zemrak Log as target");
@@ -186,9 +188,11 @@ TEST_F(StoreEndToEnd, StoresTheHostCallbookIntoTheLoggersCallbook)
     for (const char* line : {"Mark=1", "Over=0", "Xtra=1", "Save=0"})
         EXPECT_NE(settings.find(line), std::string::npos) << line << "\n" << settings;
 
-    // Again without the keywords: everything is known and kept now, so the
-    // run writes nothing, sends no refresh and forgets the changed option.
-    TRunResult again = Store("uncheck cgProc use extra info keywords\nclick Store\nclose\n");
+    // Again without the keywords or the marks: everything is known and kept
+    // now, so the run writes nothing, sends no refresh and forgets the changed
+    // options.
+    TRunResult again = Store("uncheck cgProc use extra info keywords\nuncheck cgProc checkmarks for verified\n"
+                             "click Store\nclose\n");
     ASSERT_EQ(again.ExitCode, 0) << again.Err;
     EXPECT_EQ(SplitLines(again.Out)[2], "   Processed, All:4 Err:4");
     log = HostLog();
@@ -198,6 +202,21 @@ TEST_F(StoreEndToEnd, StoresTheHostCallbookIntoTheLoggersCallbook)
     EXPECT_EQ(Callbook(), "Q1KNOWN|Tina|Town|<null>|<null>|<null>|LotW:2024-01-02 Email:t@q1.example|1\n"
                           "Q1NEW|Ann|<null>|FN42AB|<null>|<null>|O\"Neil\"s note|0\n");
     EXPECT_EQ(Sqlite("PRAGMA integrity_check; PRAGMA journal_mode;"), "ok\ndelete\n");
+}
+
+TEST_F(StoreEndToEnd, RunsInAGermanLocale)
+{
+    const TLocaleEnv german = GermanLocaleEnv();
+    if (german.Env.empty()) GTEST_SKIP() << german.Problem;
+    Sqlite("INSERT INTO CALLBOOK(CALL,NAME,NOTE,CHECKED) VALUES('Q1KNOWN','Tina','old note',0);");
+    HostSql("INSERT INTO CALLBOOK(OMCALL,OMNAME,OMQTH,NOTES,CHK) VALUES"
+            "('Q1KNOWN','Tom','Town','LotW:02.01.2024 hello',TRUE),('Q1NEW','Ann',NULL,'note',FALSE)");
+    TRunResult run = Store("check cgProc use extra info keywords\nclick Store\nclose\n", german.Env);
+    ASSERT_EQ(run.ExitCode, 0) << run.Err;
+    EXPECT_EQ(run.Err, "");
+    EXPECT_EQ(SplitLines(run.Out).at(2), "   Processed, All:2 Ins:1 Upd:1");
+    EXPECT_EQ(Callbook(), "Q1KNOWN|Tina|Town|<null>|<null>|<null>|LotW:02.01.2024|1\n"
+                          "Q1NEW|Ann|<null>|<null>|<null>|<null>|note|0\n");
 }
 
 TEST_F(StoreEndToEnd, ALoggerFileLockedByAnotherProgramIsReportedAndLeftWhole)

@@ -411,6 +411,23 @@ TEST_F(AppendDialogTest, NoSecondRunInsideARunAndACloseWaitsForItsEnd)
     EXPECT_TRUE(Contains(log[log.size() - 3], "Exec: ")) << log[log.size() - 3];
 }
 
+// A logs file that cannot be read fails the activation; Load stays disabled,
+// so no run logs an empty log, an Exec line or a refresh.
+TEST_F(AppendDialogTest, AFailedActivationLeavesLoadDisabled)
+{
+    WriteFileText(logs_.Path(), "this is no database");
+    auto d = Dialog();
+    driver_.Steps = {[&] { d->dbtLoad.Ok().UserClick(); }};
+    d->ShowModal();
+    ASSERT_EQ(driver_.Errors.size(), 1u);
+    EXPECT_TRUE(Contains(driver_.Errors[0], logs_.Path())) << driver_.Errors[0];
+    EXPECT_FALSE(d->dbtLoad.Ok().Enabled());
+    ASSERT_EQ(driver_.Refusals.size(), 1u);
+    EXPECT_TRUE(Contains(driver_.Refusals[0], "is disabled")) << driver_.Refusals[0];
+    EXPECT_EQ(d->mProgress.Text(), "");
+    EXPECT_TRUE(host_->Commands.empty());
+}
+
 TEST_F(AppendDialogTest, ABrokenLogTableLeavesTheDialogUsable)
 {
     logs_.Exec("INSERT INTO ACONFIG(LOGNAME,CALLSIGN,LOGFILENAME,QTH) VALUES('Broken','N0CALL','NOTABLE','Here')");

@@ -37,10 +37,10 @@ protected:
         TIniFile((Profile() / "host.ini").string(), "Host").WriteString(key, value);
     }
 
-    TRunResult Run(const std::string& actions)
+    TRunResult Run(const std::string& actions, const std::vector<std::string>& env = {})
     {
         WriteFileText(dir_.Path() / "actions.txt", actions);
-        return RunHamhost(Profile(), {"run", Caption, "--actions", (dir_.Path() / "actions.txt").string()});
+        return RunHamhost(Profile(), {"run", Caption, "--actions", (dir_.Path() / "actions.txt").string()}, {}, env);
     }
 
     std::vector<std::string> Sql(const std::string& statement)
@@ -109,6 +109,40 @@ TEST_F(LogAppendEndToEnd, FirstRunInsertsSecondRunUpdatesConfirmations)
     TIniFile ini((Profile() / "host.ini").string(), "Zemrak Log");
     EXPECT_EQ(ini.ReadString("Log", ""), "Main");
     EXPECT_EQ(ini.ReadString("Delta", ""), "2");
+}
+
+// The host hands LOG.EXPIRE in its one documented form; the user's locale
+// (dd.mm.yyyy here) must not change how it is read.
+TEST_F(LogAppendEndToEnd, RunsInAGermanLocale)
+{
+    const TLocaleEnv german = GermanLocaleEnv();
+    if (german.Env.empty()) GTEST_SKIP() << german.Problem;
+    HostSetting("LOG.EXPIRE", "2030-12-31 23:59:59");
+    logs_->Add("LOG1", logger::Qso("DL1ABC", "2024-05-01", "10:00", {{"QSOBand", "'3,5'"}, {"DigiBand", "3.5"}}));
+    logs_->Add("LOG1", logger::Qso("W1AW", "2031-01-01", "00:01")); // after the expiry day
+    auto run = Run("click Load\nclose\n", german.Env);
+    ASSERT_EQ(run.ExitCode, 0) << run.Err;
+    EXPECT_TRUE(Contains(run.Out, "* Done. Processed: All:1, Ins:1")) << run.Out << run.Err;
+    EXPECT_EQ(Sql("SELECT OMCALL,QSODATE,QSOBAND,QSOFREQ FROM LOGS"),
+              std::vector<std::string>{"DL1ABC\t2024-05-01 10:00:00\t80M\t3.5"});
+}
+
+// Two QSOs with one station on one band and mode a minute apart: each source
+// QSO updates its own host row only, whatever the window.
+TEST_F(LogAppendEndToEnd, NeighbouringQsosKeepTheirOwnConfirmations)
+{
+    logs_->Add("LOG1", logger::Qso("DL1ABC", "2024-05-01", "10:07"));
+    logs_->Add("LOG1", logger::Qso("DL1ABC", "2024-05-01", "10:08"));
+    auto first = Run("select cbLog Main\nclick Load\nclose\n");
+    ASSERT_EQ(first.ExitCode, 0) << first.Err;
+    EXPECT_TRUE(Contains(first.Out, "* Done. Processed: All:2, Ins:2 (")) << first.Out;
+
+    logs_->Exec("UPDATE LOG1 SET QSLRec=1, QSLRecDate='2024-07-10 00:00:00' WHERE QSOTime='10:08'");
+    auto second = Run("click Load\nclose\n");
+    ASSERT_EQ(second.ExitCode, 0) << second.Err;
+    EXPECT_TRUE(Contains(second.Out, "* Done. Processed: All:2, Upd:2 (")) << second.Out;
+    EXPECT_EQ(Sql("SELECT QSODATE,QSLRECV,QSLRECVDATE FROM LOGS ORDER BY QSODATE"),
+              (std::vector<std::string>{"2024-05-01 10:07:00\t0\t", "2024-05-01 10:08:00\t1\t2024-07-10 00:00:00"}));
 }
 
 TEST_F(LogAppendEndToEnd, AnEmptySelectionStillSendsRefresh)

@@ -110,13 +110,33 @@ TEST(AppendSourceQuery, DateEditsNarrowTheExpiryCap)
               "SELECT * FROM LOG1 WHERE QSODATE<=#2024-02-03# AND QSODATE<=#2024-06-30#");
 }
 
+TEST(AppendDuplicateProbe, TheNearestRowNotTakenAndNotAddedByTheRun)
+{
+    const TDateTime start = At(2024, 1, 1, 10, 8);
+    const std::vector<TProbeRow> rows{{5, At(2024, 1, 1, 10, 7)}, {6, At(2024, 1, 1, 10, 8)},
+                                      {7, At(2024, 1, 1, 10, 9)}, {9, At(2024, 1, 1, 10, 8)}};
+    struct Case {
+        std::unordered_set<std::int32_t> Taken;
+        std::int32_t LastId;
+        std::optional<std::int32_t> Expected;
+    } cases[] = {
+        {{}, 8, 6},          // the exact minute
+        {{6}, 8, 5},         // taken: the next nearest, ties to the lower ID
+        {{5, 6}, 8, 7},
+        {{5, 6, 7}, 8, std::nullopt}, // row 9 was added by this run
+        {{}, 100, 6},
+    };
+    for (const Case& c : cases) EXPECT_EQ(NearestDuplicate(rows, start, c.Taken, c.LastId), c.Expected);
+    EXPECT_EQ(NearestDuplicate({}, start, {}, 8), std::nullopt);
+}
+
 TEST(AppendDuplicateProbe, WindowAroundTheStart)
 {
     const TQsoWindow window = DuplicateWindow(At(2024, 1, 1, 0, 1), 2);
     EXPECT_EQ(SqlMoment(window.From), "2023-12-31 23:59");
     EXPECT_EQ(SqlMoment(window.To), "2024-01-01 00:03");
     EXPECT_EQ(DuplicateProbeStatement("MAIN", "DL1ABC", "20M", "FT8", window),
-              "SELECT ID FROM LOGS WHERE LOGNAME='MAIN' AND OMCALL='DL1ABC' AND QSOBAND='20M' AND QSOMODE='FT8' "
+              "SELECT ID,QSODATE FROM LOGS WHERE LOGNAME='MAIN' AND OMCALL='DL1ABC' AND QSOBAND='20M' AND QSOMODE='FT8' "
               "AND #2023-12-31 23:59#<=QSODATE AND QSODATE<=#2024-01-01 00:03#");
     const TQsoWindow own = DuplicateWindow(At(2024, 1, 1, 10, 0), 0);
     EXPECT_EQ(SqlMoment(own.From), "2024-01-01 10:00");
@@ -276,11 +296,9 @@ TEST_F(AppendQsoValues, EveryColumnOfACompleteRow)
               "VALUES('DL1ABC',#2024-03-05 09:07#,'80M','PSK31','-10','-12','Hans','O''Higgins','EU',NULL,NULL,"
               "'3.5','28','14',NULL,NULL,NULL,NULL,TRUE,TRUE,FALSE,FALSE,TRUE,'N',#2024-04-01 00:00#,NULL,"
               "#2024-05-02 13:45#,'N0CALL',NULL,NULL,NULL,'MAIN','09:07')");
-    EXPECT_EQ(UpdateStatement(v, key, "MAIN", DuplicateWindow(key.Start, 2)),
+    EXPECT_EQ(UpdateStatement(v, 42),
               "UPDATE LOGS SET QSLSENT=FALSE,QSLRECV=TRUE,QSLSTAT='N',QSLSENTDATE=NULL,QSLRECVDATE=#2024-05-02 13:45#,"
-              "LOTWSENT=TRUE,LOTWRCVD=FALSE,LOTWRCVDDATE=#2024-04-01 00:00#,EQSLRCVD=TRUE WHERE OMCALL='DL1ABC' AND "
-              "#2024-03-05 09:05#<=QSODATE AND QSODATE<=#2024-03-05 09:09# AND QSOBAND='80M' AND QSOMODE='PSK31' AND "
-              "LOGNAME='MAIN'");
+              "LOTWSENT=TRUE,LOTWRCVD=FALSE,LOTWRCVDDATE=#2024-04-01 00:00#,EQSLRCVD=TRUE WHERE ID=42");
 }
 
 TEST_F(AppendQsoValues, ConversionErrorsNameTheCallsignAndTheText)
