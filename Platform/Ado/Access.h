@@ -1,0 +1,26 @@
+// Access databases (Jet 3, Jet 4, ACE), read through MDB Tools' libmdb and
+// copied into a SQLite database so that the same translated statements run
+// on them. Access files are only ever read.
+#pragma once
+
+#include "Platform/Ado/Sqlite.h"
+
+#include <cstdint>
+#include <string>
+
+// True when the file starts as an Access database does.
+bool IsAccessFile(const std::string& path);
+
+struct TAccessLoadStats {
+    int Tables = 0;
+    std::int64_t Rows = 0;
+};
+
+// Copies every user table of the Access database at path into db, an open
+// and writable SQLite database, in one transaction. Text and memo arrive as
+// UTF-8 text (text columns compare without regard to case, as in Access),
+// Yes/No as 1/0, numbers and currency as numbers, Date/Time as canonical
+// text made from the stored day count, binary and OLE data as blobs, NULL as
+// NULL (a zero-length text reads as NULL, as MDB Tools gives it).
+// EOleException naming the file when it cannot be read.
+TAccessLoadStats LoadAccessDatabase(const std::string& path, TSqliteDatabase& db);
