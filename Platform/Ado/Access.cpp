@@ -85,18 +85,6 @@ const char* ColumnType(int type)
     }
 }
 
-// A stored Date/Time is days since 1899-12-30 with the time of day as the
-// fraction's magnitude, also before that day (-1.25 is 1899-12-29 06:00).
-// Answers false for values outside the years 1 to 9999.
-bool StoredDateToCanonical(double stored, std::string& text)
-{
-    if (!std::isfinite(stored) || stored < -657434.0 || stored >= 2958466.0) return false;
-    double days = std::trunc(stored);
-    double fraction = std::fabs(stored - days);
-    text = DateTimeToCanonical(days + fraction);
-    return true;
-}
-
 class TTableCopy {
 public:
     TTableCopy(MdbHandle* mdb, MdbTableDef* table, TSqliteDatabase& db) : mdb_(mdb), table_(table), db_(db)
@@ -170,8 +158,8 @@ private:
         case MDB_DATETIME: {
             if (!fits(8)) break;
             const double stored = ReadLe<double>(value);
-            std::string text;
-            if (StoredDateToCanonical(stored, text)) return insert_.BindText(index, text);
+            if (const auto value = AccessDateToDateTime(stored))
+                return insert_.BindText(index, DateTimeToCanonical(*value));
             return insert_.BindDouble(index, stored);
         }
         case MDB_NUMERIC: {
@@ -237,6 +225,13 @@ private:
 bool IsSqliteInternalName(const char* name) { return g_ascii_strncasecmp(name, "sqlite_", 7) == 0; }
 
 } // namespace
+
+std::optional<TDateTime> AccessDateToDateTime(double stored)
+{
+    if (!std::isfinite(stored) || stored < -657434.0 || stored >= 2958466.0) return std::nullopt;
+    const double days = std::trunc(stored);
+    return days + std::fabs(stored - days);
+}
 
 bool IsAccessFile(const std::string& path)
 {

@@ -5,11 +5,19 @@
 
 #include "Platform/Ado/Sqlite.h"
 
+#include "Platform/DateTime/DateTime.h"
+
 #include <cstdint>
+#include <optional>
 #include <string>
 
 // True when the file starts as an Access database does.
 bool IsAccessFile(const std::string& path);
+
+// A stored Access Date/Time: days since 1899-12-30 with the time of day as
+// the fraction's magnitude, also before that day (-1.25 is 1899-12-29 06:00).
+// Nothing for values outside the years 100 to 9999, which Access never stores.
+std::optional<TDateTime> AccessDateToDateTime(double stored);
 
 struct TAccessLoadStats {
     int Tables = 0;
