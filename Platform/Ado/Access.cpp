@@ -244,7 +244,8 @@ bool IsAccessFile(const std::string& path)
            (std::memcmp(header + 4, "Standard Jet DB", 15) == 0 || std::memcmp(header + 4, "Standard ACE DB", 15) == 0);
 }
 
-TAccessLoadStats LoadAccessDatabase(const std::string& path, TSqliteDatabase& db)
+TAccessLoadStats LoadAccessDatabase(const std::string& path, TSqliteDatabase& db,
+                                    const std::function<bool(const std::string& table)>& wanted)
 {
     if (!IsAccessFile(path)) Fail(path, "it is not an Access database");
     std::unique_ptr<MdbHandle, TMdbClose> mdb(mdb_open(path.c_str(), MDB_NOFLAGS));
@@ -258,6 +259,7 @@ TAccessLoadStats LoadAccessDatabase(const std::string& path, TSqliteDatabase& db
             auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, i));
             if (entry->object_type != MDB_TABLE || !mdb_is_user_table(entry)) continue;
             if (IsSqliteInternalName(entry->object_name)) continue;
+            if (wanted && !wanted(entry->object_name)) continue;
             std::unique_ptr<MdbTableDef, TTableFree> table(mdb_read_table(entry));
             if (!table) Fail(path, std::string("table '") + entry->object_name + "' cannot be read");
             if (mdb_read_columns(table.get()) == nullptr)

@@ -8,6 +8,7 @@
 #include "Platform/DateTime/DateTime.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -24,11 +25,13 @@ struct TAccessLoadStats {
     std::int64_t Rows = 0;
 };
 
-// Copies every user table of the Access database at path into db, an open
+// Copies every user table of the Access database at path (those wanted
+// answers true for, when given) into db, an open
 // and writable SQLite database, in one transaction. Text and memo arrive as
 // UTF-8 text (text columns compare without regard to case, as in Access),
 // Yes/No as 1/0, numbers and currency as numbers, Date/Time as canonical
 // text made from the stored day count, binary and OLE data as blobs, NULL as
 // NULL (a zero-length text reads as NULL, as MDB Tools gives it).
 // EOleException naming the file when it cannot be read.
-TAccessLoadStats LoadAccessDatabase(const std::string& path, TSqliteDatabase& db);
+TAccessLoadStats LoadAccessDatabase(const std::string& path, TSqliteDatabase& db,
+                                    const std::function<bool(const std::string& table)>& wanted = {});
