@@ -8,7 +8,7 @@
 #include "Platform/JetSql/JetSql.h"
 #include "Platform/Registry/Registry.h"
 #include "Platform/SysUtils/SysUtils.h"
-#include "bench/Common/DataGen.h"
+#include "DemoData/DataGen.h"
 
 #include <algorithm>
 

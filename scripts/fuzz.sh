@@ -28,7 +28,7 @@ if [ ${#folder[@]} -eq 0 ]; then
 fi
 targets=$(printf '%s\n' "${!folder[@]}" | sort)
 
-CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHAM_FUZZ=ON >/dev/null
+CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHAM_FUZZ=ON -DCMAKE_COMPILE_WARNING_AS_ERROR=ON >/dev/null
 # shellcheck disable=SC2086
 cmake --build "$build" -j2 --target $targets
 

@@ -4,6 +4,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 preset=${1:-dev}
 bash scripts/setup.sh
+# Every include points down the layers.
+python3 scripts/check-layers.py
 cmake --preset "$preset" >/dev/null
 cmake --build --preset "$preset"
 # The sanitizer run also fuzzes the parsers for a while.

@@ -14,7 +14,7 @@
 #include "Platform/Registry/Registry.h"
 #include "Platform/Zip/Zip.h"
 #include "Plugins/CallbookExport/uXpoZemrak.h"
-#include "bench/Common/DataGen.h"
+#include "DemoData/DataGen.h"
 #include "bench/Common/Fill.h"
 #include "bench/Common/Floor.h"
 

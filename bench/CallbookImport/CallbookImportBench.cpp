@@ -16,7 +16,7 @@
 #include "Platform/JetSql/JetSql.h"
 #include "Platform/Zip/Zip.h"
 #include "Plugins/CallbookImport/uImpZemrak.h"
-#include "bench/Common/DataGen.h"
+#include "DemoData/DataGen.h"
 #include "bench/Common/Fill.h"
 #include "bench/Common/Floor.h"
 

@@ -13,7 +13,7 @@
 #include "Platform/JetSql/JetSql.h"
 #include "Platform/Registry/Registry.h"
 #include "Plugins/CallbookStore/uStoZemrakcb.h"
-#include "bench/Common/DataGen.h"
+#include "DemoData/DataGen.h"
 #include "bench/Common/Fill.h"
 #include "bench/Common/Floor.h"
 

@@ -3,7 +3,7 @@
 #include "Host/HostDatabase.h"
 #include "Includes/uZemrakDb/ZemrakSchema.h"
 #include "Platform/Registry/Registry.h"
-#include "bench/Common/DataGen.h"
+#include "DemoData/DataGen.h"
 #include "Platform/Ado/Ado.h"
 #include "Platform/Ado/Sqlite.h"
 #include "Platform/JetSql/JetSql.h"

@@ -8,7 +8,7 @@
 #include "Host/Host.h"
 #include "Host/HostDatabase.h"
 #include "Platform/JetSql/JetSql.h"
-#include "bench/Common/DataGen.h"
+#include "DemoData/DataGen.h"
 #include "bench/Common/Fill.h"
 #include "bench/Common/Floor.h"
 

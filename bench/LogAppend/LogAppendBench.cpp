@@ -11,7 +11,7 @@
 #include "Platform/Registry/Registry.h"
 #include "Platform/Unicode/Unicode.h"
 #include "Plugins/LogAppend/uAppZemrak.h"
-#include "bench/Common/DataGen.h"
+#include "DemoData/DataGen.h"
 #include "bench/Common/Fill.h"
 #include "bench/Common/Floor.h"
 

@@ -7,7 +7,7 @@
 #include "Host/HostDemo.h"
 #include "PluginAPI/Plugins/PluginForm.h"
 #include "Platform/Registry/Registry.h"
-#include "bench/Common/DataGen.h"
+#include "DemoData/DataGen.h"
 #include "tests/Support/TestSupport.h"
 
 #include <gtest/gtest.h>

@@ -3,7 +3,7 @@
 #include "Host/Host.h"
 #include "Includes/uZemrakDb/ZemrakSchema.h"
 #include "Platform/Ado/Ado.h"
-#include "bench/Common/DataGen.h"
+#include "DemoData/DataGen.h"
 #include "tests/Support/TestSupport.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "bench/Common/DataGen.h"
+#include "DemoData/DataGen.h"
 
 #include "Platform/SysUtils/SysUtils.h"
 
