@@ -39,7 +39,7 @@ bool CheckInstallation(TPluginDialog& dialog, const std::string& relativeFile, s
     // Joined as is: the value ends with its separator.
     std::string file = installPath + relativeFile;
     // The logger's files are named as on Windows, without regard to case.
-    if (!FileExists(file)) file = ResolvePathNoCase(installPath, relativeFile);
+    if (!FileExists(file) && !file.empty() && file.front() == '/') file = ResolvePathNoCase("/", file.substr(1));
     if (!FileExists(file)) return Refuse(dialog, NotFoundText);
     path = file;
     return true;

@@ -20,7 +20,8 @@ const char* const kSource = "Access";
 
 [[noreturn]] void Fail(const std::string& path, const std::string& why)
 {
-    throw EOleException("Cannot read Access file '" + path + "': " + why, kSqliteOpenError, kSource);
+    throw EOleException("File '" + path + "' cannot be read as an Access database (" + why + ")", kSqliteOpenError,
+                        kSource);
 }
 
 struct TMdbClose {

@@ -281,7 +281,7 @@ TEST_F(ImportEndToEnd, UnusablePackages)
          "select rgLocation Internet resource\n" + Internet(server.Url("/ace")), "   Erase ",
          "holds no CALLBOOK table", false},
         {"a truncated Access database", Local(zipOf("jetcut.zip", jet3.substr(0, 4096)), 0), "   Erase ",
-         "Cannot read Access file", false},
+         "cannot be read as an Access database", false},
     };
     for (const Case& c : cases) {
         fs::remove(profile_ / "host.log");
