@@ -163,3 +163,19 @@ TEST_F(LogAppendEndToEnd, ALoggerInstalledUnderWineIsFound)
         << HostLog();
     EXPECT_EQ(Sql("SELECT OMCALL FROM LOGS"), std::vector<std::string>{"DL1ABC"});
 }
+
+// A real Access file as the log database is read (not refused as "not a
+// database"); this one holds no log list, which is reported, and nothing is
+// appended.
+TEST_F(LogAppendEndToEnd, AnAccessLogDatabaseIsReadAndItsMissingLogListReported)
+{
+    fs::copy_file(fs::path(HAM_SOURCE_DIR) / "tests" / "data" / "jet" / "nwind.mdb", logs_->Path(),
+                  fs::copy_options::overwrite_existing);
+    const std::string before = ReadFileText(logs_->Path());
+    auto run = Run("click Load\nclose\n");
+    EXPECT_TRUE(Contains(run.Err, "no such table: ACONFIG")) << run.Err;
+    EXPECT_FALSE(Contains(run.Err, "not a database")) << run.Err;
+    EXPECT_TRUE(Contains(HostLog(), "\tConnect Zemrak log database: " + logs_->Path() + "\n")) << HostLog();
+    EXPECT_TRUE(Sql("SELECT ID FROM LOGS").empty());
+    EXPECT_TRUE(ReadFileText(logs_->Path()) == before);
+}
