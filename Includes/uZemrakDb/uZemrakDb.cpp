@@ -2,12 +2,17 @@
 
 #include "PluginAPI/Plugins/PluginForm.h"
 #include "Platform/Files/Files.h"
+#include "Platform/Ado/Access.h"
 #include "Platform/Registry/Registry.h"
+#include "Platform/Registry/WineRegistry.h"
 
 namespace {
 
 constexpr const char* NotInstalledText = "Zemrak_Log3 not installed.\r\nPlugin is not applicable.";
 constexpr const char* NotFoundText = "Reference callbook database not found.\r\nPlugin is not applicable.";
+constexpr const char* AccessFileText =
+    "The logger's database is an Access file:\r\n%s\r\nAccess files are read, never written, here.\r\n"
+    "Plugin is not applicable.";
 constexpr const char* FatalCaption = "Fatal error";
 constexpr int ErrorKind = 1;
 
@@ -32,10 +37,22 @@ bool CheckInstallation(TPluginDialog& dialog, const std::string& relativeFile, s
     const std::string installPath = ReadInstallPath();
     if (installPath.empty()) return Refuse(dialog, NotInstalledText);
     // Joined as is: the value ends with its separator.
-    const std::string file = installPath + relativeFile;
+    std::string file = installPath + relativeFile;
+    // The logger's files are named as on Windows, without regard to case.
+    if (!FileExists(file) && !file.empty() && file.front() == '/') file = ResolvePathNoCase("/", file.substr(1));
     if (!FileExists(file)) return Refuse(dialog, NotFoundText);
     path = file;
     return true;
+}
+
+bool CheckWritableDatabase(TPluginDialog& dialog, const std::string& path)
+{
+    if (!IsAccessFile(path)) return true;
+    std::string text = AccessFileText;
+    text.replace(text.find("%s"), 2, path);
+    dialog.MessageBox(text, FatalCaption, ErrorKind);
+    dialog.Close();
+    return false;
 }
 
 bool ExecStatement(TADOConnection& connection, const std::string& statement)

@@ -17,9 +17,14 @@ inline constexpr const char* LogDatabaseFile = "db/logs.mdb";
 std::string ReadInstallPath();
 
 // The check a dialog runs at activation: InstallPath + relativeFile must
-// exist. Shows the "not installed" or "not found" message and closes the
+// exist (its parts found without regard to letter case, as on Windows). Shows the "not installed" or "not found" message and closes the
 // dialog when it fails (answers false); otherwise answers the full path.
 bool CheckInstallation(TPluginDialog& dialog, const std::string& relativeFile, std::string& path);
+
+// The check a dialog that writes into the logger's file runs after
+// CheckInstallation: an Access database cannot be written here, so it is
+// refused with a message that says so, and the dialog closes (answers false).
+bool CheckWritableDatabase(TPluginDialog& dialog, const std::string& path);
 
 // Runs one INSERT, UPDATE, DELETE, SELECT ... INTO or DROP statement in the
 // Jet dialect: true when it ran, false when the database refused it. Other

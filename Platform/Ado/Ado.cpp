@@ -1,5 +1,6 @@
 #include "Platform/Ado/Ado.h"
 
+#include "Platform/Ado/Access.h"
 #include "Platform/Files/Files.h"
 #include "Platform/JetSql/JetSql.h"
 
@@ -188,6 +189,7 @@ void TADOConnection::Open()
 void TADOConnection::Open(const std::string& path, const TSqliteOptions& options)
 {
     Close();
+    if (IsAccessFile(path)) return OpenAccess(path);
     db_.Open(path, options);
     std::string quoted = "\"";
     for (char c : path) {
@@ -197,6 +199,32 @@ void TADOConnection::Open(const std::string& path, const TSqliteOptions& options
     ConnectionString = "Data Source=" + quoted + "\";";
     // A database already in WAL mode needs no switching.
     tuned_ = options.Wal;
+    walSwitched_ = false;
+}
+
+void TADOConnection::OpenAccess(const std::string& path)
+{
+    // A private temporary database, removed when closed; it holds a copy
+    // that nobody else sees, so it needs no journal.
+    TSqliteOptions options;
+    options.Create = true;
+    options.Pragmas = {"PRAGMA journal_mode=OFF", "PRAGMA synchronous=OFF", "PRAGMA cache_size=-32768"};
+    db_.Open("", options);
+    try {
+        LoadAccessDatabase(path, db_);
+        db_.Exec("PRAGMA query_only=1");
+    } catch (...) {
+        db_.Close();
+        throw;
+    }
+    accessPath_ = path;
+    std::string quoted = "\"";
+    for (char c : path) {
+        if (c == '"') quoted += '"';
+        quoted += c;
+    }
+    ConnectionString = "Data Source=" + quoted + "\";";
+    tuned_ = true;
     walSwitched_ = false;
 }
 
@@ -211,6 +239,7 @@ void TADOConnection::Close() noexcept
     }
     walSwitched_ = false;
     tuned_ = false;
+    accessPath_.clear();
     db_.Close();
 }
 
@@ -250,6 +279,10 @@ TSqliteDatabase& TADOConnection::Database()
 std::int64_t TADOConnection::Execute(std::string_view jet)
 {
     TSqliteDatabase& db = Database();
+    if (IsAccess() && !PrepareJetStatement(db, jet).ReadOnly())
+        throw EOleException("Cannot write into '" + accessPath_ +
+                                "': it is an Access database, which is read here, never written",
+                            kSqliteStatementError, "Access");
     if (!tuned_) TuneForWrites();
     return ExecuteJetStatement(db, jet);
 }

@@ -68,7 +68,9 @@ public:
     int BusyTimeoutMs = 5000;
 
     // Opens the file named by ConnectionString. A missing file or one that is
-    // not a SQLite database is refused with a message naming it.
+    // neither a SQLite nor an Access database is refused with a message
+    // naming it. An Access database is read-only: its tables are copied
+    // into a private temporary SQLite database when the connection opens.
     void Open();
     // Opens path with explicit options (the host's own database: created
     // when missing, WAL); ConnectionString is set to name it.
@@ -76,9 +78,12 @@ public:
     void Close() noexcept;
     bool Connected() const noexcept { return db_.IsOpen(); }
     void SetConnected(bool value);
-    const std::string& DataSource() const noexcept { return db_.Path(); }
+    const std::string& DataSource() const noexcept { return accessPath_.empty() ? db_.Path() : accessPath_; }
+    // True while the open database is an Access file (read, never written).
+    bool IsAccess() const noexcept { return !accessPath_.empty(); }
 
-    // Runs one Jet-dialect statement; answers the rows affected. The first
+    // Runs one Jet-dialect statement; answers the rows affected. A statement
+    // that would write into an Access database is refused. The first
     // statement switches the file to write-ahead logging for the rest of the
     // connection (one statement per record stays cheap); Close switches it
     // back, so the file is whole on its own afterwards.
@@ -91,8 +96,10 @@ private:
     void Attach(TADOQuery* query);
     void Detach(TADOQuery* query) noexcept;
     void TuneForWrites() noexcept;
+    void OpenAccess(const std::string& path);
 
     TSqliteDatabase db_;
+    std::string accessPath_;
     bool tuned_ = false;
     bool walSwitched_ = false;
     std::vector<TADOQuery*> queries_;

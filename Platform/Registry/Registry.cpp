@@ -1,6 +1,7 @@
 #include "Platform/Registry/Registry.h"
 
 #include "Platform/Files/Files.h"
+#include "Platform/Registry/WineRegistry.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -340,9 +341,15 @@ std::string HomeFolder()
 std::string RegistryFilePath()
 {
     if (const char* file = std::getenv("HKCU_REGISTRY_FILE"); file != nullptr && *file != '\0') return file;
+    std::string own;
     if (const char* config = std::getenv("XDG_CONFIG_HOME"); config != nullptr && config[0] == '/')
-        return IncludeTrailingPathDelimiter(config) + "hkcu.reg";
-    return IncludeTrailingPathDelimiter(HomeFolder()) + ".config/hkcu.reg";
+        own = IncludeTrailingPathDelimiter(config) + "hkcu.reg";
+    else
+        own = IncludeTrailingPathDelimiter(HomeFolder()) + ".config/hkcu.reg";
+    if (FileExists(own)) return own;
+    // A logger installed under Wine is registered in Wine's own file.
+    if (std::string wine = WineUserRegistryPath(); FileExists(wine)) return wine;
+    return own;
 }
 
 // --- TRegistryKey / TRegistryData ---
@@ -356,6 +363,7 @@ const TRegistryValue* TRegistryKey::FindValue(std::string_view name) const
 
 TRegistryData TRegistryData::Parse(std::string_view text)
 {
+    if (IsWineRegistryText(text)) return ParseWineRegistry(text);
     std::string decoded;
     if (text.size() >= 2 && static_cast<unsigned char>(text[0]) == 0xFF &&
         static_cast<unsigned char>(text[1]) == 0xFE) {
@@ -648,6 +656,8 @@ std::string TRegistry::ReadString(std::string_view name) const
     if (value == nullptr) return {};
     if (value->Type != TRegDataType::String && value->Type != TRegDataType::ExpandString)
         throw ERegistryException("Invalid data type for '" + std::string(name) + "'");
+    if (data_.IsWine() && IsWindowsDrivePath(value->Text))
+        return WinePathToUnix(ExtractFileDir(filePath_), value->Text);
     return value->Text;
 }
 

@@ -24,7 +24,10 @@ public:
     const char* ClassName() const noexcept override { return "ERegistryException"; }
 };
 
-// $HKCU_REGISTRY_FILE, else $XDG_CONFIG_HOME/hkcu.reg, else ~/.config/hkcu.reg.
+// The registry file read, the first of: $HKCU_REGISTRY_FILE when set;
+// $XDG_CONFIG_HOME/hkcu.reg (~/.config/hkcu.reg) when it exists; Wine's
+// per-user file $WINEPREFIX/user.reg (~/.wine/user.reg) when it exists;
+// else the hkcu.reg path, which then holds no keys.
 std::string RegistryFilePath();
 
 enum class TRegDataType { String, ExpandString, MultiString, DWord, QWord, Binary };
@@ -45,8 +48,13 @@ struct TRegistryKey {
 
 // The keys of one registry file. Full key paths start with the root name
 // (HKCU and HKLM are taken for HKEY_CURRENT_USER and HKEY_LOCAL_MACHINE).
+class TRegistryData;
+// Wine's "WINE REGISTRY Version 2" text, keys relative to HKEY_CURRENT_USER.
+TRegistryData ParseWineRegistry(std::string_view text);
+
 class TRegistryData {
 public:
+    // The registry-export text format, or Wine's own (told by its first line).
     static TRegistryData Parse(std::string_view text);
     // A missing or unreadable file holds no keys.
     static TRegistryData LoadFromFile(const std::string& path);
@@ -60,6 +68,9 @@ public:
     void SetString(std::string_view fullKey, std::string_view name, std::string_view value);
     void SetDWord(std::string_view fullKey, std::string_view name, std::uint32_t value);
     void DeleteKey(std::string_view fullKey);
+    // True when read from a Wine registry file: its paths are Windows paths
+    // inside a Wine prefix.
+    bool IsWine() const noexcept { return wine_; }
 
     std::string ToText() const;
     // Written to a temporary file beside path and renamed into place; the
@@ -67,8 +78,10 @@ public:
     void SaveToFile(const std::string& path) const;
 
 private:
+    friend TRegistryData ParseWineRegistry(std::string_view text);
     TRegistryKey& AddKey(std::string_view fullKey);
     void SetValue(std::string_view fullKey, TRegistryValue value);
+    bool wine_ = false;
     std::vector<TRegistryKey> keys_;
     std::map<std::string, std::size_t> index_; // upper-case normalised path -> keys_
 };
@@ -95,7 +108,8 @@ public:
 
     bool ValueExists(std::string_view name) const;
     // Empty text for a missing value (or no open key); ERegistryException for
-    // a value that is not a string.
+    // a value that is not a string. Read from Wine's registry, a Windows
+    // drive path is answered as the path inside the Wine prefix.
     std::string ReadString(std::string_view name) const;
     // ERegistryException for a missing or non-integer value.
     int ReadInteger(std::string_view name) const;

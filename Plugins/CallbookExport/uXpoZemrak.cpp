@@ -76,6 +76,8 @@ void TfrmXpoZemrak::FormActivate()
 
     std::string refPath;
     if (!CheckInstallation(*this, ReferenceDatabaseFile, refPath)) return;
+    // The package is made from the logger's file, which must be writable here.
+    if (!CheckWritableDatabase(*this, refPath)) return;
     edRefDB.SetText(refPath);
 
     cbConvertZIP.SetChecked(iniExport.ReadBool("ZIP", true));

@@ -43,6 +43,7 @@ void TfrmStoZemrakcb::FormActivate()
     PrepareErrorLog();
     std::string path;
     if (!CheckInstallation(*this, ReferenceDatabaseFile, path)) return;
+    if (!CheckWritableDatabase(*this, path)) return;
     edRefDB.SetText(path);
     for (int i = 0; i < static_cast<int>(std::size(OptionSettings)); ++i)
         cgProc.SetItemChecked(i, iniLoad.ReadBool(OptionSettings[i].Key, OptionSettings[i].Default));

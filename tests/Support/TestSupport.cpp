@@ -1,5 +1,7 @@
 #include "tests/Support/TestSupport.h"
 
+#include <algorithm>
+
 #include <fcntl.h>
 #include <locale.h>
 #include <poll.h>
@@ -115,7 +117,12 @@ TRunResult RunHamhost(const fs::path& profile, const std::vector<std::string>& a
 {
     std::vector<std::string> all{"--profile", profile.string(), "--plugins", PluginFolder().string()};
     all.insert(all.end(), args.begin(), args.end());
-    std::vector<std::string> environment{"HKCU_REGISTRY_FILE=" + (profile / "hkcu.reg").string()};
+    // The profile's registry file, unless the caller names another (or none).
+    std::vector<std::string> environment;
+    const bool ownRegistry = std::none_of(env.begin(), env.end(), [](const std::string& e) {
+        return e.rfind("HKCU_REGISTRY_FILE=", 0) == 0;
+    });
+    if (ownRegistry) environment.push_back("HKCU_REGISTRY_FILE=" + (profile / "hkcu.reg").string());
     environment.insert(environment.end(), env.begin(), env.end());
     return RunProgram(HamhostPath(), all, stdinText, environment);
 }

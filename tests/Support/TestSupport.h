@@ -35,7 +35,8 @@ TRunResult RunProgram(const fs::path& program, const std::vector<std::string>& a
 // The built hamhost and plug-in folder.
 fs::path HamhostPath();
 fs::path PluginFolder();
-// hamhost --profile PROFILE ARGS..., with the registry file of the profile.
+// hamhost --profile PROFILE ARGS..., with the registry file of the profile
+// unless env sets HKCU_REGISTRY_FILE.
 TRunResult RunHamhost(const fs::path& profile, const std::vector<std::string>& args,
                       const std::string& stdinText = {}, const std::vector<std::string>& env = {});
 

@@ -1,4 +1,5 @@
 #include "Platform/Registry/Registry.h"
+#include "Platform/Registry/WineRegistry.h"
 
 #include <gtest/gtest.h>
 
@@ -240,3 +241,118 @@ TEST(RegistryWriter, RoundTripsAndKeepsOtherValues)
 }
 
 } // namespace
+
+// --- Wine's own registry ---
+
+namespace {
+
+// A user.reg as Wine writes it: keys relative to HKEY_CURRENT_USER with
+// doubled backslashes and a time stamp, #time= lines, typed strings.
+const char* const kWineUserReg =
+    "WINE REGISTRY Version 2\n"
+    ";; All keys relative to \\\\User\\\\S-1-5-21-0-0-0-1000\n"
+    "\n"
+    "#arch=win64\n"
+    "\n"
+    "[Control Panel\\\\Desktop] 1733900000\n"
+    "#time=1d94bbf5b0c0e10\n"
+    "\"Wallpaper\"=\"\"\n"
+    "\n"
+    "[Software\\\\Zemrak_Log3] 1733900001\n"
+    "#time=1d94bbf5b0c0e11\n"
+    "\"InstallPath\"=\"C:\\\\Program Files\\\\Zemrak_Log3\\\\\"\n"
+    "\"Data\"=str(2):\"%USERPROFILE%\\\\Zemrak\"\n"
+    "\"Owner\"=\"M\\x00fcller \\\"Max\\\"\\tDL1ABC\"\n"
+    "\"Runs\"=dword:0000002a\n"
+    "\"Blob\"=hex:01,02,\\\n"
+    "  03,04\n"
+    "\"Other\"=\"D:\\\\Logs\\\\\"\n"
+    "\n"
+    "[Software\\\\Wine\\\\Drives] 1733900002\n"
+    "@=\"default\"\n";
+
+void MakeFolder(const fs::path& path) { fs::create_directories(path); }
+
+} // namespace
+
+TEST(WineRegistry, KeysValuesAndEscapesAreRead)
+{
+    const TRegistryData data = TRegistryData::Parse(kWineUserReg);
+    EXPECT_TRUE(data.IsWine());
+    const TRegistryKey* key = data.FindKey("HKEY_CURRENT_USER\\Software\\Zemrak_Log3");
+    ASSERT_NE(key, nullptr);
+    ASSERT_NE(key->FindValue("InstallPath"), nullptr);
+    EXPECT_EQ(key->FindValue("InstallPath")->Text, "C:\\Program Files\\Zemrak_Log3\\");
+    EXPECT_EQ(key->FindValue("Data")->Type, TRegDataType::ExpandString);
+    EXPECT_EQ(key->FindValue("Data")->Text, "%USERPROFILE%\\Zemrak");
+    EXPECT_EQ(key->FindValue("Owner")->Text, "M\xC3\xBCller \"Max\"\tDL1ABC");
+    EXPECT_EQ(key->FindValue("Runs")->Number, 42u);
+    EXPECT_EQ(key->FindValue("Blob")->Bytes, std::string("\x01\x02\x03\x04"));
+    ASSERT_NE(data.FindKey("HKCU\\Software\\Wine\\Drives"), nullptr);
+    EXPECT_EQ(data.FindKey("HKCU\\Software\\Wine\\Drives")->FindValue("")->Text, "default");
+    EXPECT_NE(data.FindKey("HKEY_CURRENT_USER\\Control Panel\\Desktop"), nullptr);
+    EXPECT_FALSE(TRegistryData::Parse(kSample).IsWine());
+}
+
+TEST(WineRegistry, WindowsPathsMapIntoThePrefixWithoutRegardToCase)
+{
+    TempDir dir;
+    const std::string prefix = dir.File("wine");
+    MakeFolder(prefix + "/drive_c/program files/ZEMRAK_LOG3/DB");
+    MakeFolder(dir.File("logs-drive/Logs"));
+    MakeFolder(prefix + "/dosdevices");
+    fs::create_directory_symlink("../drive_c", prefix + "/dosdevices/c:");
+    fs::create_directory_symlink(dir.File("logs-drive"), prefix + "/dosdevices/d:");
+
+    const struct {
+        const char* Windows;
+        std::string Unix;
+    } cases[] = {
+        {"C:\\Program Files\\Zemrak_Log3\\", prefix + "/drive_c/program files/ZEMRAK_LOG3/"},
+        {"c:/program files/zemrak_log3/db", prefix + "/drive_c/program files/ZEMRAK_LOG3/DB"},
+        {"C:\\Program Files\\Zemrak_Log3\\db\\logs.mdb", prefix + "/drive_c/program files/ZEMRAK_LOG3/DB/logs.mdb"},
+        {"C:\\Missing\\Sub\\", prefix + "/drive_c/Missing/Sub/"},
+        {"C:\\", prefix + "/drive_c/"},
+        {"D:\\LOGS\\", prefix + "/dosdevices/d:/Logs/"},
+        {"E:\\x", prefix + "/dosdevices/e:/x"},
+        {"/opt/zemrak/", "/opt/zemrak/"},
+        {"relative\\path", "relative\\path"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(WinePathToUnix(prefix, c.Windows), c.Unix) << c.Windows;
+
+    // Read through TRegistry, Windows paths come back inside the prefix;
+    // other strings stay as written.
+    Write(prefix + "/user.reg", kWineUserReg);
+    TRegistry reg(prefix + "/user.reg");
+    ASSERT_TRUE(reg.OpenKeyReadOnly("Software\\Zemrak_Log3"));
+    EXPECT_EQ(reg.ReadString("InstallPath"), prefix + "/drive_c/program files/ZEMRAK_LOG3/");
+    EXPECT_EQ(reg.ReadString("Other"), prefix + "/dosdevices/d:/Logs/");
+    EXPECT_EQ(reg.ReadString("Data"), "%USERPROFILE%\\Zemrak");
+}
+
+TEST(WineRegistry, LookupOrderEndsWithWinesOwnFile)
+{
+    TempDir dir;
+    ScopedEnv file("HKCU_REGISTRY_FILE", nullptr);
+    ScopedEnv home("HOME", dir.File("home").c_str());
+    ScopedEnv config("XDG_CONFIG_HOME", nullptr);
+    ScopedEnv prefix("WINEPREFIX", nullptr);
+    const std::string own = dir.File("home/.config/hkcu.reg");
+    const std::string wine = dir.File("home/.wine/user.reg");
+
+    EXPECT_EQ(RegistryFilePath(), own); // neither exists
+    MakeFolder(dir.File("home/.wine"));
+    Write(wine, kWineUserReg);
+    EXPECT_EQ(RegistryFilePath(), wine);
+    EXPECT_EQ(WineUserRegistryPath(), wine);
+    {
+        ScopedEnv other("WINEPREFIX", dir.File("other-prefix/").c_str());
+        EXPECT_EQ(WineUserRegistryPath(), dir.File("other-prefix/user.reg"));
+        EXPECT_EQ(RegistryFilePath(), own); // that prefix has no user.reg
+    }
+    MakeFolder(dir.File("home/.config"));
+    Write(own, "Windows Registry Editor Version 5.00\n");
+    EXPECT_EQ(RegistryFilePath(), own); // our own file comes first
+    ScopedEnv set("HKCU_REGISTRY_FILE", dir.File("set.reg").c_str());
+    EXPECT_EQ(RegistryFilePath(), dir.File("set.reg")); // and the variable before it
+}

@@ -273,3 +273,24 @@ TEST(XpoEndToEnd, FullDiskEndsTheRunAndLeavesNothingBehind)
     EXPECT_GT(failed, 0) << "no size was small enough to fail";
     EXPECT_GT(passed, 0) << "no size was large enough to pass";
 }
+
+// A package is made from the logger's own file, which cannot be written when
+// it is an Access database: refused when the dialog opens, nothing made.
+TEST(XpoEndToEnd, AnAccessReferenceDatabaseIsRefusedAndChangesNothing)
+{
+    TExportProfile p("xpo-e2e-access");
+    const std::string access = ReadFileText(fs::path(HAM_SOURCE_DIR) / "tests" / "data" / "jet" / "nwind.mdb");
+    WriteFileText(p.RefDb(), access);
+    const std::string iniBefore = ReadFileText(p.HostIni());
+    const TRunResult r = RunDialog(p, Menu, "click Export\nclose\n");
+    ASSERT_EQ(r.ExitCode, 1) << r.Err; // the dialog refused to open
+    EXPECT_NE(r.Err.find("Fatal error: The logger's database is an Access file:\r\n" + p.RefDb().string() +
+                         "\r\nAccess files are read, never written, here.\r\nPlugin is not applicable.\n"),
+              std::string::npos)
+        << r.Err;
+    EXPECT_EQ(r.Out, "");
+    EXPECT_TRUE(fs::is_empty(p.Download()));
+    EXPECT_TRUE(ReadFileText(p.RefDb()) == access);
+    EXPECT_EQ(ReadFileText(p.HostIni()), iniBefore);
+    EXPECT_TRUE(p.LogLines().empty());
+}

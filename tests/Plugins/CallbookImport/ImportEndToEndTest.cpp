@@ -261,6 +261,12 @@ TEST_F(ImportEndToEnd, UnusablePackages)
                        "CHECKED INTEGER, NOTE TEXT AS (zeroblob(100000000)));"
                        "INSERT INTO CALLBOOK(CALL) VALUES('Q1NEW');");
     const std::string noTable = sqliteFile("notable.db", "CREATE TABLE OTHER(X);");
+    // Real Access files: read, and found to hold no callbook.
+    const fs::path jet = fs::path(HAM_SOURCE_DIR) / "tests" / "data" / "jet";
+    const std::string jet3 = ReadBinary(jet / "nwind.mdb");
+    fs::path ace = dir_ / "ace.zip";
+    WriteZip(ace, "DB.mdb", ReadBinary(jet / "ASampleDatabase.accdb"));
+    server.Serve("/ace", "200 OK", ReadBinary(ace));
 
     const std::string notFound = "   Resource not found or unaccessable\n";
     const std::string cannotProcess = "   Received archive cannot be processed\n";
@@ -291,6 +297,15 @@ TEST_F(ImportEndToEnd, UnusablePackages)
          false},
         {"computed columns", Local(zipOf("computed.zip", computed), 0), "   Erase ", "computed columns", false},
         {"no CALLBOOK at all", Local(zipOf("notable.zip", noTable), 0), "   Erase ", "holds no CALLBOOK table", false},
+        {"a Jet 3 database without CALLBOOK", Local(zipOf("jet3.zip", jet3), 0), "   Erase ",
+         "holds no CALLBOOK table", false},
+        {"a Jet 4 database without CALLBOOK", Local(zipOf("jet4.zip", ReadBinary(jet / "DateTestDatabase.mdb")), 0),
+         "   Erase ", "holds no CALLBOOK table", false},
+        {"an ACE database without CALLBOOK, downloaded",
+         "select rgLocation Internet resource\n" + Internet(server.Url("/ace")), "   Erase ",
+         "holds no CALLBOOK table", false},
+        {"a truncated Access database", Local(zipOf("jetcut.zip", jet3.substr(0, 4096)), 0), "   Erase ",
+         "cannot be read as an Access database", false},
     };
     for (const Case& c : cases) {
         fs::remove(profile_ / "host.log");
@@ -315,7 +330,7 @@ TEST_F(ImportEndToEnd, UnusablePackages)
         EXPECT_EQ(Leftovers(), std::vector<std::string>{}) << c.what;
         EXPECT_EQ(Sql("SELECT OMCALL FROM CALLBOOK"), std::vector<std::string>{"Q0HOST"}) << c.what;
     }
-    EXPECT_EQ(server.Requests(), (std::vector<std::string>{"/error", "/redirect", "/other"}));
+    EXPECT_EQ(server.Requests(), (std::vector<std::string>{"/error", "/redirect", "/other", "/ace"}));
     EXPECT_EQ(ReadBinary(dir_ / "cut.zip"), goodZip.substr(0, goodZip.size() / 2)) << "a local file is never changed";
 }
 

@@ -249,3 +249,21 @@ TEST_F(StoreEndToEnd, ALoggerFileLockedByAnotherProgramIsReportedAndLeftWhole)
     EXPECT_EQ(SplitLines(after.Out)[2], "   Processed, All:2 Ins:1 Upd:1");
     EXPECT_EQ(Callbook(), "Q1KNOWN|Tina|Town|<null>|<null>|<null>|<null>|0\nQ1NEW|Ann|<null>|<null>|<null>|<null>|<null>|0\n");
 }
+
+TEST_F(StoreEndToEnd, AnAccessFileAsTheLoggersCallbookIsRefusedAndLeftAsItWas)
+{
+    const std::string access = ReadFileText(fs::path(HAM_SOURCE_DIR) / "tests" / "data" / "jet" / "nwind.mdb");
+    WriteFileText(logger_, access);
+    HostSql("INSERT INTO CALLBOOK(OMCALL,OMNAME) VALUES('Q1NEW','Ann')");
+
+    TRunResult run = Store("click Store\nclose\n");
+    EXPECT_EQ(run.ExitCode, 0);
+    EXPECT_NE(run.Err.find("Fatal error: The logger's database is an Access file:\r\n" + logger_.string() +
+                           "\r\nAccess files are read, never written, here."),
+              std::string::npos)
+        << run.Err;
+    EXPECT_EQ(run.Out, "");
+    EXPECT_EQ(HostLog(), TStrings{}); // never connected
+    EXPECT_TRUE(ReadFileText(logger_) == access);
+    EXPECT_EQ(ReadFileText(profile_ / "host.ini").find("[Zemrak Callbook]"), std::string::npos);
+}

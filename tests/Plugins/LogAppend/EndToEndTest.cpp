@@ -164,3 +164,52 @@ TEST_F(LogAppendEndToEnd, AnExpiryThatIsNoDateEndsTheClickAction)
     EXPECT_TRUE(Contains(run.Err, "'sometime'")) << run.Err;
     EXPECT_FALSE(Contains(HostLog(), "Connect Zemrak log database"));
 }
+
+// The logger installed under Wine: found through Wine's own registry file,
+// its folders and files in other letter cases than the registered path, with
+// no registry file of our own.
+TEST_F(LogAppendEndToEnd, ALoggerInstalledUnderWineIsFound)
+{
+    logs_->Add("LOG1", logger::Qso("DL1ABC", "2024-05-01", "10:00"));
+    const fs::path prefix = dir_.Path() / "wine";
+    const fs::path install = prefix / "drive_c" / "program files" / "ZEMRAK_LOG3";
+    fs::create_directories(install / "DB");
+    fs::copy_file(logs_->Path(), install / "DB" / "Logs.MDB");
+    fs::create_directories(prefix / "dosdevices");
+    fs::create_directory_symlink("../drive_c", prefix / "dosdevices" / "c:");
+    WriteFileText(prefix / "user.reg", "WINE REGISTRY Version 2\n"
+                                       ";; All keys relative to \\\\User\\\\S-1-5-21-0-0-0-1000\n\n"
+                                       "#arch=win64\n\n"
+                                       "[Software\\\\Zemrak_Log3] 1733900001\n"
+                                       "#time=1d94bbf5b0c0e11\n"
+                                       "\"InstallPath\"=\"C:\\\\Program Files\\\\Zemrak_Log3\\\\\"\n");
+    fs::remove(Profile() / "hkcu.reg");
+    fs::create_directories(dir_.Path() / "home");
+
+    WriteFileText(dir_.Path() / "actions.txt", "select cbLog Main\nclick Load\nclose\n");
+    auto run = RunHamhost(Profile(), {"run", Caption, "--actions", (dir_.Path() / "actions.txt").string()}, "",
+                          {"HKCU_REGISTRY_FILE=", "XDG_CONFIG_HOME=", "HOME=" + (dir_.Path() / "home").string(),
+                           "WINEPREFIX=" + prefix.string()});
+    ASSERT_EQ(run.ExitCode, 0) << run.Err;
+    EXPECT_EQ(run.Err, "");
+    EXPECT_TRUE(Contains(run.Out, "* Done. Processed: All:1, Ins:1")) << run.Out;
+    EXPECT_TRUE(Contains(HostLog(), "\tConnect Zemrak log database: " + (install / "DB" / "Logs.MDB").string() + "\n"))
+        << HostLog();
+    EXPECT_EQ(Sql("SELECT OMCALL FROM LOGS"), std::vector<std::string>{"DL1ABC"});
+}
+
+// A real Access file as the log database is read (not refused as "not a
+// database"); this one holds no log list, which is reported, and nothing is
+// appended.
+TEST_F(LogAppendEndToEnd, AnAccessLogDatabaseIsReadAndItsMissingLogListReported)
+{
+    fs::copy_file(fs::path(HAM_SOURCE_DIR) / "tests" / "data" / "jet" / "nwind.mdb", logs_->Path(),
+                  fs::copy_options::overwrite_existing);
+    const std::string before = ReadFileText(logs_->Path());
+    auto run = Run("click Load\nclose\n");
+    EXPECT_TRUE(Contains(run.Err, "no such table: ACONFIG")) << run.Err;
+    EXPECT_FALSE(Contains(run.Err, "not a database")) << run.Err;
+    EXPECT_TRUE(Contains(HostLog(), "\tConnect Zemrak log database: " + logs_->Path() + "\n")) << HostLog();
+    EXPECT_TRUE(Sql("SELECT ID FROM LOGS").empty());
+    EXPECT_TRUE(ReadFileText(logs_->Path()) == before);
+}
