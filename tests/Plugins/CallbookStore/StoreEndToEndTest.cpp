@@ -257,7 +257,7 @@ TEST_F(StoreEndToEnd, AnAccessFileAsTheLoggersCallbookIsRefusedAndLeftAsItWas)
     HostSql("INSERT INTO CALLBOOK(OMCALL,OMNAME) VALUES('Q1NEW','Ann')");
 
     TRunResult run = Store("click Store\nclose\n");
-    EXPECT_EQ(run.ExitCode, 0);
+    EXPECT_EQ(run.ExitCode, 1); // the dialog refused to open
     EXPECT_NE(run.Err.find("Fatal error: The logger's database is an Access file:\r\n" + logger_.string() +
                            "\r\nAccess files are read, never written, here."),
               std::string::npos)
