@@ -75,6 +75,7 @@ TEST(InterfaceLayoutTest, HostSideMethodOrder)
                  METHOD(IMenuItem, SetTag), METHOD(IMenuItem, SetEnabled), METHOD(IMenuItem, SetHint),
                  METHOD(IMenuItem, SetKind), METHOD(IMenuItem, SetOnClick)});
     ExpectOrder("IApplicationIcons", {METHOD(IApplicationIcons, GetSmallIcon), METHOD(IApplicationIcons, GetLargeIcon)});
+    ExpectOrder("IConsoleSession", {METHOD(IConsoleSession, DialogEnded)});
 }
 
 TEST(InterfaceLayoutTest, PluginSideMethodOrder)
@@ -114,6 +115,7 @@ TEST(InterfaceLayoutTest, IdentifiersAndExportNames)
         {IID_INotifyEvent, "{A6435676-ACE3-4A28-8358-720CEA495FFA}"},
         {IID_IDestroyNotify, "{E55338C1-631A-424D-ACF7-863C9D4CADA1}"},
         {IID_IPlugin, "{16AB27D6-DD64-4CCE-B3E5-ECBCE7C7401A}"},
+        {IID_IConsoleSession, "{11C6E38B-F5C1-4BDF-93FA-A433B2E593A6}"},
     };
     for (const auto& c : cases) EXPECT_EQ(GuidToString(c.Iid), c.Text);
     EXPECT_STREQ(PLUGIN_INIT_EXPORT, "983BEDA12B2347028D99FF042C551640");
