@@ -3,6 +3,7 @@
 #include "PluginAPI/Plugins/PluginForm.h"
 #include "Platform/Files/Files.h"
 #include "Platform/Ado/Access.h"
+#include "Platform/Ado/Sqlite.h"
 #include "Platform/Registry/Registry.h"
 #include "Platform/Registry/WineRegistry.h"
 
@@ -55,17 +56,22 @@ bool CheckWritableDatabase(TPluginDialog& dialog, const std::string& path)
     return false;
 }
 
-bool ExecStatement(TADOConnection& connection, const std::string& statement)
+void RunStatement(TADOConnection& connection, const std::string& statement)
 {
     TADOQuery query(&connection);
     query.ParamCheck = false;
     query.EnableBCD = false;
-    query.SQL.Clear();
     query.SQL.Add(statement);
+    query.ExecSQL();
+}
+
+bool ExecStatement(TADOConnection& connection, const std::string& statement)
+{
     try {
-        query.ExecSQL();
-    } catch (const EOleException&) {
-        return false;
+        RunStatement(connection, statement);
+    } catch (const EOleException& error) {
+        if (error.ErrorCode() == kSqliteStatementError) return false;
+        throw;
     }
     return true;
 }

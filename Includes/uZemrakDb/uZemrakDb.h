@@ -27,8 +27,12 @@ bool CheckInstallation(TPluginDialog& dialog, const std::string& relativeFile, s
 bool CheckWritableDatabase(TPluginDialog& dialog, const std::string& path);
 
 // Runs one INSERT, UPDATE, DELETE, SELECT ... INTO or DROP statement in the
-// Jet dialect: true when it ran, false when the database refused it. Other
-// errors go to the caller.
+// Jet dialect; the provider's error as EOleException.
+void RunStatement(TADOConnection& connection, const std::string& statement);
+// The same, but true when it ran and false when the database refused the
+// statement itself (a constraint, its syntax). Errors of the file (locked,
+// read-only, full, damaged) go to the caller: every later statement would
+// fail the same way.
 bool ExecStatement(TADOConnection& connection, const std::string& statement);
 
 // Note keywords, matched at the very start of a word, exact case.

@@ -1,5 +1,6 @@
 #include "Platform/Registry/WineRegistry.h"
 
+#include "Platform/OleAuto/OleAuto.h"
 #include "Platform/Registry/Registry.h"
 
 #include <cstdlib>
@@ -33,55 +34,28 @@ int HexDigit(char c)
     return -1;
 }
 
-void AppendUtf8(std::string& out, char32_t c)
-{
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
 // Wine's escapes: \\ \" \a \b \e \f \n \r \t \v, \xHHHH (UTF-16 units) and
 // octal \ooo. Reads from s[pos] up to the unescaped terminator, which pos
 // ends on; false when there is none.
 bool Unescape(std::string_view s, std::size_t& pos, char terminator, std::string& out)
 {
     out.clear();
-    char32_t high = 0; // a high surrogate waiting for its pair
-    auto unit = [&](char32_t u) {
-        if (u >= 0xD800 && u <= 0xDBFF) {
-            if (high != 0) AppendUtf8(out, 0xFFFD);
-            high = u;
-            return;
-        }
-        if (u >= 0xDC00 && u <= 0xDFFF) {
-            AppendUtf8(out, high != 0 ? 0x10000 + ((high - 0xD800) << 10) + (u - 0xDC00) : 0xFFFD);
-            high = 0;
-            return;
-        }
-        if (high != 0) AppendUtf8(out, 0xFFFD);
-        high = 0;
-        AppendUtf8(out, u);
+    // Escaped UTF-16 units wait here until a plain byte or the end, so that
+    // a surrogate pair written as two escapes makes one character.
+    std::u16string units;
+    auto unit = [&](char32_t u) { units.push_back(static_cast<char16_t>(u)); };
+    auto flush = [&] {
+        out += Utf16ToUtf8(units);
+        units.clear();
     };
     while (pos < s.size()) {
         const char c = s[pos];
         if (c == terminator) {
-            if (high != 0) AppendUtf8(out, 0xFFFD);
+            flush();
             return true;
         }
         if (c != '\\' || pos + 1 >= s.size()) {
-            if (high != 0) unit(0xFFFD);
+            flush();
             out += c; // plain bytes pass through (UTF-8 stays UTF-8)
             ++pos;
             continue;

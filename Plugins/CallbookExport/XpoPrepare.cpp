@@ -106,12 +106,8 @@ void RemoveRunFile(const std::string& Path)
 // was not emptied would carry the reference's rows as the host's.
 void Rebuild(TADOConnection& connection, const char* statement)
 {
-    TADOQuery query(&connection);
-    query.ParamCheck = false;
-    query.EnableBCD = false;
-    query.SQL.Add(statement);
     try {
-        query.ExecSQL();
+        RunStatement(connection, statement);
     } catch (const EOleException& error) {
         throw EOleException("Cannot rebuild the callbook of the export file (" + std::string(statement) +
                                 "): " + error.Message(),

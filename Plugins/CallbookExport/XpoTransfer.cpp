@@ -5,7 +5,6 @@
 #include "Includes/uCommFunc/uCommFunc.h"
 #include "Includes/uZemrakDb/uZemrakDb.h"
 #include "PluginAPI/Plugins/Helpers.h"
-#include "Platform/Ado/Sqlite.h"
 #include "Platform/FormatSettings/FormatSettings.h"
 #include "Platform/OleAuto/OleAuto.h"
 #include "Platform/Unicode/Unicode.h"
@@ -169,24 +168,6 @@ TCallbookRow ReadRow(TRowReader& read, const THostColumns& c, const TExtInfo& ex
     return row;
 }
 
-// Runs one INSERT: false when the database refused the statement; a full
-// disk, an I/O error or a damaged file raises, as every later row would
-// fail the same way.
-bool InsertRow(TADOConnection& connection, const std::string& statement)
-{
-    TADOQuery query(&connection);
-    query.ParamCheck = false;
-    query.EnableBCD = false;
-    query.SQL.Add(statement);
-    try {
-        query.ExecSQL();
-    } catch (const EOleException& error) {
-        if (error.ErrorCode() == kSqliteStatementError) return false;
-        throw;
-    }
-    return true;
-}
-
 } // namespace
 
 int TfrmXpoZemrak::TransferCallbook()
@@ -220,7 +201,7 @@ int TfrmXpoZemrak::TransferCallbook()
         const TCallbookRow row = ReadRow(read, columns, ext, withChecked);
         const std::string sql = BuildInsertStatement(row, ext, withChecked);
         if (OnStatement) OnStatement(sql);
-        if (InsertRow(adc, sql)) {
+        if (ExecStatement(adc, sql)) {
             ++saved;
             if (withChecked && row.Checked) ++checkmarks;
         } else {

@@ -2,6 +2,7 @@
 // form with one control of each kind ends in a performed action, a report or
 // a handler's exception.
 #include "Platform/Forms/Forms.h"
+#include "tests/Platform/Forms/TestForm.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -11,36 +12,15 @@ using namespace Forms;
 
 namespace {
 
-class TFuzzForm : public TForm {
+// No user: file dialogs are cancelled, nothing else is asked of a driver
+// outside its modal loop.
+class TNoUser : public IModalDriver {
 public:
-    TButtonEdit edSource{*this, "edSource"};
-    TEdit edRefDB{*this, "edRefDB"};
-    TComboBox cbMode{*this, "cbMode"};
-    TRadioGroup rgLocation{*this, "rgLocation", "Source location"};
-    TCheckGroup cgFields{*this, "cgFields", "Use fields"};
-    TCheckBox cbZip{*this, "cbZip", "make ZIP"};
-    TDateEdit dtMin{*this, "dtMin"};
-    TButtonPair bteMin{*this, "bteMin"};
-    TSpinEdit seDelta{*this, "seDelta"};
-    TMemo mProgress{*this, "mProgress"};
-    TButton btnRun{*this, "btnRun", "&Run"};
-    TDialogButtons dbtRun{*this, "dbtRun", "Run", "Close"};
-    TStatusPane psInfo{*this, "psInfo"};
-    TProgressPane psProgress{*this, "psProgress"};
-
-    TFuzzForm()
-    {
-        SetCaption("Fuzz dialog");
-        edRefDB.SetReadOnly(true);
-        cbMode.SetItems({"all", "only new", "only known"});
-        rgLocation.SetItems({"Internet resource", "Local data file"});
-        cgFields.SetItems({"Callsign", "Name", "QSL via", "Grid"});
-        cgFields.SetItemLocked("Callsign", true);
-        seDelta.SetRange(0, 9);
-        btnRun.OnClick = [this] { mProgress.Append("run\r\n"); };
-        dbtRun.Cancel().OnClick = [this] { Close(); };
-        bteMin.AltBtn().OnClick = [this] { dtMin.SetDate(IncMonth(dtMin.Date().value_or(0), -12)); };
-    }
+    void RunModal(TForm&) override {}
+    void ProcessMessages(TForm&) override {}
+    std::optional<std::string> ExecuteFileDialog(TForm&, const TFileDialog&) override { return std::nullopt; }
+    void ShowException(TForm&, const std::exception&) override {}
+    void BusyChanged(TForm&, bool) override {}
 };
 
 } // namespace
@@ -48,15 +28,17 @@ public:
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     std::string_view input(reinterpret_cast<const char*>(data), size);
-    TFuzzForm form;
+    TNoUser noUser;
+    FormsTesting::TTestForm form;
+    form.SetDriver(&noUser);
     auto ignore = [](std::string_view) {};
     auto ignoreError = [](const std::exception&) {};
     while (!input.empty()) {
         std::size_t end = input.find('\n');
-        std::string_view line = input.substr(0, end);
-        PerformAction(form, line, ignore, ignoreError);
+        PerformAction(form, input.substr(0, end), ignore, ignoreError);
         if (end == std::string_view::npos) break;
         input.remove_prefix(end + 1);
     }
+    form.SetDriver(nullptr);
     return 0;
 }
