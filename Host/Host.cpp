@@ -15,7 +15,6 @@
 namespace {
 
 constexpr std::int32_t DefaultCoreVersion = 104019;
-constexpr HRESULT E_FAIL_CODE = static_cast<HRESULT>(0x80004005);
 
 std::string ReadHostText(IPlugin* plugin, HRESULT (PLUGIN_CALL IPlugin::*getter)(BSTR*))
 {
@@ -127,20 +126,20 @@ THostQuery& THost::Query(std::uint32_t handle)
 {
     auto it = queries_.find(handle);
     if (it == queries_.end())
-        throw EOleException("Invalid query handle " + std::to_string(handle), E_FAIL_CODE, "hamhost");
+        throw EOleException("Invalid query handle " + std::to_string(handle), E_FAIL, "hamhost");
     return it->second;
 }
 
 void THost::FreeQuery(std::uint32_t handle)
 {
     if (queries_.erase(handle) == 0)
-        throw EOleException("Invalid query handle " + std::to_string(handle), E_FAIL_CODE, "hamhost");
+        throw EOleException("Invalid query handle " + std::to_string(handle), E_FAIL, "hamhost");
 }
 
 std::int32_t THost::ExecSQL(const std::string& jet)
 {
     sqlite3* db = Database();
-    if (!db) throw EOleException("Host database is not open", E_FAIL_CODE, "hamhost");
+    if (!db) throw EOleException("Host database is not open", E_FAIL, "hamhost");
     std::string sql = JetToSqlite(jet);
     sqlite3_stmt* stmt = nullptr;
     // Only the first statement of the text runs.
@@ -159,7 +158,7 @@ std::int32_t THost::ExecSQL(const std::string& jet)
         int primary = rc & 0xFF;
         if (primary == SQLITE_CORRUPT || primary == SQLITE_IOERR || primary == SQLITE_NOTADB ||
             primary == SQLITE_FULL || primary == SQLITE_CANTOPEN)
-            throw EOleException(sqlite3_errmsg(db), E_FAIL_CODE, "SQLite");
+            throw EOleException(sqlite3_errmsg(db), E_FAIL, "SQLite");
         return 0;
     }
     return sqlite3_total_changes64(db) == before ? 0 : static_cast<std::int32_t>(sqlite3_changes(db));

@@ -1,5 +1,6 @@
 #include "Host/HostDatabase.h"
 
+#include "Platform/OleAuto/OleAuto.h"
 #include "Platform/SysUtils/SysUtils.h"
 
 namespace {
@@ -48,7 +49,7 @@ void ExecScript(sqlite3* db, const std::string& sql)
     if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
         std::string message = error ? error : sqlite3_errmsg(db);
         sqlite3_free(error);
-        throw EOleException(message, static_cast<HRESULT>(0x80004005), "SQLite");
+        throw EOleException(message, E_FAIL, "SQLite");
     }
 }
 
@@ -61,7 +62,7 @@ THostDb OpenHostDatabase(const std::filesystem::path& path, bool create)
     if (rc != SQLITE_OK)
         throw EOleException("Cannot open host database '" + path.string() + "': " +
                                 (raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc)),
-                            static_cast<HRESULT>(0x80004005), "SQLite");
+                            E_FAIL, "SQLite");
     sqlite3_busy_timeout(raw, 5000);
     sqlite3_extended_result_codes(raw, 1);
     ExecScript(raw, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON;");

@@ -37,7 +37,7 @@ void RunJet(sqlite3* db, const std::string& jet)
         while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
         }
     if (rc != SQLITE_OK && rc != SQLITE_DONE)
-        throw EOleException(std::string(sqlite3_errmsg(db)) + " in: " + jet, static_cast<HRESULT>(0x80004005),
+        throw EOleException(std::string(sqlite3_errmsg(db)) + " in: " + jet, E_FAIL,
                             "SQLite");
 }
 

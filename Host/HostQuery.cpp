@@ -1,6 +1,7 @@
 #include "Host/HostQuery.h"
 
 #include "Platform/JetSql/JetSql.h"
+#include "Platform/OleAuto/OleAuto.h"
 #include "Platform/SysUtils/SysUtils.h"
 
 #include <algorithm>
@@ -8,7 +9,6 @@
 #include <cstdio>
 
 namespace {
-constexpr HRESULT E_FAIL_CODE = static_cast<HRESULT>(0x80004005);
 
 struct TStmtCloser {
     void operator()(sqlite3_stmt* s) const { sqlite3_finalize(s); }
@@ -47,7 +47,7 @@ void THostQuery::Open(sqlite3* db, const std::string& jet)
 
 void THostQuery::Requery(sqlite3* db)
 {
-    if (!active_) throw EOleException("Query is not open", E_FAIL_CODE, "hamhost");
+    if (!active_) throw EOleException("Query is not open", E_FAIL, "hamhost");
     Fetch(db);
 }
 
@@ -66,9 +66,9 @@ void THostQuery::Fetch(sqlite3* db)
 {
     sqlite3_stmt* raw = nullptr;
     if (sqlite3_prepare_v2(db, sql_.c_str(), -1, &raw, nullptr) != SQLITE_OK)
-        throw EOleException(sqlite3_errmsg(db), E_FAIL_CODE, "SQLite");
+        throw EOleException(sqlite3_errmsg(db), E_FAIL, "SQLite");
     std::unique_ptr<sqlite3_stmt, TStmtCloser> stmt(raw);
-    if (!raw) throw EOleException("Empty statement", E_FAIL_CODE, "SQLite");
+    if (!raw) throw EOleException("Empty statement", E_FAIL, "SQLite");
     // Read into fresh storage: a statement that fails part-way leaves the
     // previous result as it was.
     int n = sqlite3_column_count(raw);
@@ -103,7 +103,7 @@ void THostQuery::Fetch(sqlite3* db)
         }
         ++store.Rows;
     }
-    if (rc != SQLITE_DONE) throw EOleException(sqlite3_errmsg(db), E_FAIL_CODE, "SQLite");
+    if (rc != SQLITE_DONE) throw EOleException(sqlite3_errmsg(db), E_FAIL, "SQLite");
     columns_ = std::move(columns);
     columnIndex_ = std::move(columnIndex);
     store_ = std::move(store);
@@ -152,13 +152,13 @@ std::size_t THostQuery::ColumnIndex(const std::string& field) const
 {
     auto it = columnIndex_.find(UpperAscii(field));
     if (it == columnIndex_.end())
-        throw EOleException("Field '" + field + "' not found", E_FAIL_CODE, "hamhost");
+        throw EOleException("Field '" + field + "' not found", E_FAIL, "hamhost");
     return it->second;
 }
 
 bool THostQuery::Locate(const std::string& field, const std::string& value)
 {
-    if (!active_) throw EOleException("Query is not open", E_FAIL_CODE, "hamhost");
+    if (!active_) throw EOleException("Query is not open", E_FAIL, "hamhost");
     std::size_t col = ColumnIndex(field);
     auto [it, fresh] = locateIndex_.try_emplace(col);
     TLocateIndex& index = it->second;
@@ -185,8 +185,8 @@ bool THostQuery::Locate(const std::string& field, const std::string& value)
 
 TCell THostQuery::Field(const std::string& field) const
 {
-    if (!active_) throw EOleException("Query is not open", E_FAIL_CODE, "hamhost");
+    if (!active_) throw EOleException("Query is not open", E_FAIL, "hamhost");
     std::size_t col = ColumnIndex(field);
-    if (pos_ >= rowCount_) throw EOleException("No current record", E_FAIL_CODE, "hamhost");
+    if (pos_ >= rowCount_) throw EOleException("No current record", E_FAIL, "hamhost");
     return CellOf(Slot(pos_, col));
 }

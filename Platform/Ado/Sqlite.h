@@ -3,6 +3,7 @@
 // the file name the file.
 #pragma once
 
+#include "Platform/OleAuto/OleAuto.h"
 #include "Platform/SysUtils/SysUtils.h"
 
 #include <cstdint>
@@ -14,7 +15,7 @@ struct sqlite3;
 struct sqlite3_stmt;
 
 // Result codes carried by the exceptions of this layer.
-constexpr HRESULT kSqliteOpenError = static_cast<HRESULT>(0x80004005u);      // E_FAIL
+constexpr HRESULT kSqliteOpenError = E_FAIL;
 constexpr HRESULT kSqliteStatementError = static_cast<HRESULT>(0x80040E14u); // errors in command
 
 struct TSqliteOptions {
