@@ -95,7 +95,7 @@ TSqliteDatabase::TSqliteDatabase(const std::string& path, const TSqliteOptions& 
 TSqliteDatabase::~TSqliteDatabase() { Close(); }
 
 TSqliteDatabase::TSqliteDatabase(TSqliteDatabase&& other) noexcept
-    : db_(std::exchange(other.db_, nullptr)), path_(std::move(other.path_))
+    : db_(std::exchange(other.db_, nullptr)), path_(std::move(other.path_)), plainErrors_(other.plainErrors_)
 {
 }
 
@@ -105,6 +105,7 @@ TSqliteDatabase& TSqliteDatabase::operator=(TSqliteDatabase&& other) noexcept
         Close();
         db_ = std::exchange(other.db_, nullptr);
         path_ = std::move(other.path_);
+        plainErrors_ = other.plainErrors_;
     }
     return *this;
 }
@@ -131,6 +132,7 @@ void TSqliteDatabase::Open(const std::string& path, const TSqliteOptions& option
     }
     db_ = db;
     path_ = path;
+    plainErrors_ = options.PlainErrors;
     try {
         sqlite3_extended_result_codes(db_, 1);
         SetBusyTimeout(options.BusyTimeoutMs);
@@ -197,9 +199,40 @@ void TSqliteDatabase::QuickCheck()
     if (result != "ok") NotADatabase(path_, ("it is damaged: " + result).c_str());
 }
 
+std::string TSqliteDatabase::ErrorMessage() const
+{
+    return db_ != nullptr ? sqlite3_errmsg(db_) : "The database is not open";
+}
+
+bool TSqliteDatabase::FileFault() const noexcept
+{
+    if (db_ == nullptr) return false;
+    switch (sqlite3_errcode(db_) & 0xff) {
+    case SQLITE_CORRUPT:
+    case SQLITE_IOERR:
+    case SQLITE_NOTADB:
+    case SQLITE_FULL:
+    case SQLITE_CANTOPEN:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool TSqliteDatabase::InTransaction() const noexcept
+{
+    return db_ != nullptr && sqlite3_get_autocommit(db_) == 0;
+}
+
+void TSqliteDatabase::FailStatement(std::string message) const
+{
+    Fail(std::move(message), plainErrors_ ? E_FAIL : kSqliteStatementError);
+}
+
 void TSqliteDatabase::Raise(int rc) const
 {
     const std::string message = db_ != nullptr ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
+    if (plainErrors_) Fail(message, E_FAIL);
     switch (rc & 0xff) {
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
@@ -222,17 +255,17 @@ void TSqliteDatabase::Raise(int rc) const
 
 // --- TSqliteStatement ---
 
-TSqliteStatement::TSqliteStatement(TSqliteDatabase& db, std::string_view sql) : db_(&db)
+TSqliteStatement::TSqliteStatement(TSqliteDatabase& db, std::string_view sql, TTail tailRule) : db_(&db)
 {
     if (!db.IsOpen()) Fail("The database is not open", kSqliteStatementError);
     if (sql.find('\0') != std::string_view::npos)
-        Fail("Invalid SQL statement: the text holds a NUL character", kSqliteStatementError);
-    if (sql.size() >= static_cast<std::size_t>(INT_MAX))
-        Fail("Invalid SQL statement: the text is too long", kSqliteStatementError);
+        db.FailStatement("Invalid SQL statement: the text holds a NUL character");
+    if (sql.size() >= static_cast<std::size_t>(INT_MAX)) db.FailStatement("Invalid SQL statement: the text is too long");
     const char* tail = nullptr;
     const int rc = sqlite3_prepare_v2(db.Handle(), sql.data(), static_cast<int>(sql.size()), &stmt_, &tail);
     if (rc != SQLITE_OK) db.Raise(rc);
-    if (stmt_ == nullptr) Fail("Invalid SQL statement: the text is empty", kSqliteStatementError);
+    if (stmt_ == nullptr) db.FailStatement("Invalid SQL statement: the text is empty");
+    if (tailRule == TTail::Ignore) return;
     const char* end = sql.data() + sql.size();
     for (const char* p = tail; p != nullptr && p < end; ++p) {
         const char c = *p;

@@ -32,6 +32,9 @@ struct TSqliteOptions {
     bool Untrusted = false;
     // Further "PRAGMA ..." statements run after opening.
     std::vector<std::string> Pragmas;
+    // Every error of a statement carries SQLite's own message and E_FAIL, as
+    // the host reports them to plug-ins.
+    bool PlainErrors = false;
 };
 
 // Refuses anything that is not a SQLite database file before SQLite reads it:
@@ -63,22 +66,37 @@ public:
     void SetBusyTimeout(int ms);
     // PRAGMA quick_check; throws when the file is damaged.
     void QuickCheck();
+    // SQLite's message for the last error on this connection.
+    std::string ErrorMessage() const;
+    // Whether the last error was a fault of the file (damaged, not a
+    // database, unreadable, full) rather than of a statement.
+    bool FileFault() const noexcept;
+    // Begins, commits and rolls back a transaction.
+    void BeginTransaction() { Exec("BEGIN"); }
+    void Commit() { Exec("COMMIT"); }
+    void Rollback() { Exec("ROLLBACK"); }
+    bool InTransaction() const noexcept;
 
     // Throws the EOleException for result code rc with the connection's
     // current message.
     [[noreturn]] void Raise(int rc) const;
 
 private:
+    friend class TSqliteStatement;
+    [[noreturn]] void FailStatement(std::string message) const;
     sqlite3* db_ = nullptr;
     std::string path_;
+    bool plainErrors_ = false;
 };
 
 class TSqliteStatement {
 public:
+    enum class TTail { Refuse, Ignore };
     TSqliteStatement() = default;
     // Prepares exactly one statement; text after it other than blanks and
-    // semicolons is refused, as is an empty text.
-    TSqliteStatement(TSqliteDatabase& db, std::string_view sql);
+    // semicolons is refused (or, with TTail::Ignore, left unrun), as is an
+    // empty text.
+    TSqliteStatement(TSqliteDatabase& db, std::string_view sql, TTail tail = TTail::Refuse);
     ~TSqliteStatement();
     TSqliteStatement(TSqliteStatement&& other) noexcept;
     TSqliteStatement& operator=(TSqliteStatement&& other) noexcept;
