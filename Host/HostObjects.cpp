@@ -212,18 +212,10 @@ HRESULT TCoreObject::TableExists(const char16_t* table, BOOL32* exists)
     host_.Trace("IHostServer.TableExists " + Text(table));
     return HostCall([&] {
         Need(exists);
-        sqlite3_stmt* stmt = nullptr;
-        sqlite3* db = host_.Database();
-        if (sqlite3_prepare_v2(db,
-                               "SELECT 1 FROM sqlite_master WHERE type IN ('table','view') "
-                               "AND name = ?1 COLLATE NOCASE",
-                               -1, &stmt, nullptr) != SQLITE_OK)
-            throw EOleException(sqlite3_errmsg(db), E_FAIL, "SQLite");
-        std::string name = Text(table);
-        sqlite3_bind_text(stmt, 1, name.c_str(), -1, SQLITE_TRANSIENT);
-        int rc = sqlite3_step(stmt);
-        sqlite3_finalize(stmt);
-        *exists = rc == SQLITE_ROW ? TRUE32 : 0;
+        TSqliteStatement statement(host_.Connection(), "SELECT 1 FROM sqlite_master WHERE type IN ('table','view') "
+                                                       "AND name = ?1 COLLATE NOCASE");
+        statement.BindText(1, Text(table));
+        *exists = statement.Step() ? TRUE32 : 0;
     });
 }
 
@@ -232,18 +224,11 @@ HRESULT TCoreObject::FieldExists(const char16_t* table, const char16_t* field, B
     host_.Trace("IHostServer.FieldExists " + Text(table) + " " + Text(field));
     return HostCall([&] {
         Need(exists);
-        sqlite3_stmt* stmt = nullptr;
-        sqlite3* db = host_.Database();
-        if (sqlite3_prepare_v2(db,
-                               "SELECT 1 FROM pragma_table_info(?1) WHERE name = ?2 COLLATE NOCASE",
-                               -1, &stmt, nullptr) != SQLITE_OK)
-            throw EOleException(sqlite3_errmsg(db), E_FAIL, "SQLite");
-        std::string t = Text(table), f = Text(field);
-        sqlite3_bind_text(stmt, 1, t.c_str(), -1, SQLITE_TRANSIENT);
-        sqlite3_bind_text(stmt, 2, f.c_str(), -1, SQLITE_TRANSIENT);
-        int rc = sqlite3_step(stmt);
-        sqlite3_finalize(stmt);
-        *exists = rc == SQLITE_ROW ? TRUE32 : 0;
+        TSqliteStatement statement(host_.Connection(),
+                                   "SELECT 1 FROM pragma_table_info(?1) WHERE name = ?2 COLLATE NOCASE");
+        statement.BindText(1, Text(table));
+        statement.BindText(2, Text(field));
+        *exists = statement.Step() ? TRUE32 : 0;
     });
 }
 
@@ -259,7 +244,7 @@ HRESULT TCoreObject::CreateQuery(QueryHandle* handle)
 HRESULT TCoreObject::OpenQuery(QueryHandle handle, const char16_t* sql)
 {
     host_.Trace("IHostServer.OpenQuery");
-    return HostCall([&] { host_.Query(handle).Open(host_.Database(), Text(sql)); });
+    return HostCall([&] { host_.Query(handle).Open(host_.Connection(), Text(sql)); });
 }
 
 HRESULT TCoreObject::GetRecordCount(QueryHandle handle, std::int32_t* count)
@@ -387,7 +372,7 @@ HRESULT TCoreObject::GetDateTime(QueryHandle handle, const char16_t* field, WORD
 HRESULT TCoreObject::Requery(QueryHandle handle)
 {
     host_.Trace("IHostServer.Requery");
-    return HostCall([&] { host_.Query(handle).Requery(host_.Database()); });
+    return HostCall([&] { host_.Query(handle).Requery(host_.Connection()); });
 }
 
 HRESULT TCoreObject::CloseQuery(QueryHandle handle)

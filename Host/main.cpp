@@ -36,29 +36,21 @@ fs::path ProgramFolder()
 int Sql(const fs::path& profile, const std::string& statement)
 {
     THostDb db = OpenHostDatabase(profile / "host.db", false);
-    std::string sql = JetToSqlite(statement);
-    sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v2(db.get(), sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK || !stmt) {
-        std::cerr << "hamhost: " << sqlite3_errmsg(db.get()) << "\n";
-        return 1;
-    }
-    int n = sqlite3_column_count(stmt);
-    for (int i = 0; i < n; ++i) std::cout << (i ? "\t" : "") << sqlite3_column_name(stmt, i);
-    if (n) std::cout << "\n";
-    int rc;
-    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-        for (int i = 0; i < n; ++i) {
-            auto* text = sqlite3_column_text(stmt, i);
-            std::cout << (i ? "\t" : "") << (text ? reinterpret_cast<const char*>(text) : "");
+    try {
+        // Only the first statement of the text runs.
+        TSqliteStatement stmt(db, JetToSqlite(statement), TSqliteStatement::TTail::Ignore);
+        const int n = stmt.ColumnCount();
+        for (int i = 0; i < n; ++i) std::cout << (i ? "\t" : "") << stmt.ColumnName(i);
+        if (n) std::cout << "\n";
+        while (stmt.Step()) {
+            for (int i = 0; i < n; ++i) std::cout << (i ? "\t" : "") << stmt.ColumnText(i);
+            std::cout << "\n";
         }
-        std::cout << "\n";
-    }
-    sqlite3_finalize(stmt);
-    if (rc != SQLITE_DONE) {
-        std::cerr << "hamhost: " << sqlite3_errmsg(db.get()) << "\n";
+        if (!n) std::cerr << db.Changes() << " row(s) changed\n";
+    } catch (const EOleException& e) {
+        std::cerr << "hamhost: " << e.Message() << "\n";
         return 1;
     }
-    if (!n) std::cerr << sqlite3_changes(db.get()) << " row(s) changed\n";
     return 0;
 }
 
