@@ -136,13 +136,12 @@ std::string BuildUpdateStatement(std::string_view Callsign, const TListFields& F
 
 void TfrmStoZemrakcb::CheckWritable()
 {
-    TSqliteDatabase& db = adc.Database();
     try {
-        db.Exec("BEGIN IMMEDIATE");
+        adc.BeginWriteTrans();
     } catch (const EOleException& e) {
         throw EOleException(e.Message() + ". Nothing was written.", e.ErrorCode(), e.Source());
     }
-    db.Exec("ROLLBACK");
+    adc.RollbackTrans();
 }
 
 bool TfrmStoZemrakcb::StoreStatement(const std::string& Statement, bool IsUpdate)
@@ -156,7 +155,7 @@ bool TfrmStoZemrakcb::StoreStatement(const std::string& Statement, bool IsUpdate
     try {
         rows = query.ExecSQL();
     } catch (const EOleException& e) {
-        if (e.ErrorCode() == kSqliteStatementError) return false;
+        if (e.ErrorCode() == DB_E_ERRORSINCOMMAND) return false;
         throw;
     }
     // An update that found no row wrote nothing.
