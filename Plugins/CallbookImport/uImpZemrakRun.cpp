@@ -2,7 +2,7 @@
 #include "Plugins/CallbookImport/uImpZemrak.h"
 
 #include "Includes/uCommDXCC/uCommDXCC.h"
-#include "Includes/uCommDXCC/uHostQuery.h"
+#include "PluginAPI/Plugins/ServerQuery.h"
 #include "PluginAPI/Plugins/Helpers.h"
 #include "Platform/FormatSettings/FormatSettings.h"
 #include "Platform/Unicode/Unicode.h"
