@@ -199,11 +199,6 @@ void TSqliteDatabase::QuickCheck()
     if (result != "ok") NotADatabase(path_, ("it is damaged: " + result).c_str());
 }
 
-std::string TSqliteDatabase::ErrorMessage() const
-{
-    return db_ != nullptr ? sqlite3_errmsg(db_) : "The database is not open";
-}
-
 bool TSqliteDatabase::FileFault() const noexcept
 {
     if (db_ == nullptr) return false;

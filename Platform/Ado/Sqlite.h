@@ -66,8 +66,6 @@ public:
     void SetBusyTimeout(int ms);
     // PRAGMA quick_check; throws when the file is damaged.
     void QuickCheck();
-    // SQLite's message for the last error on this connection.
-    std::string ErrorMessage() const;
     // Whether the last error was a fault of the file (damaged, not a
     // database, unreadable, full) rather than of a statement.
     bool FileFault() const noexcept;
