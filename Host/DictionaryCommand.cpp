@@ -60,12 +60,12 @@ void PrintCounts(const TDictionaryRows& rows, std::ostream& out)
 void InitDictionary(const fs::path& profile, const fs::path& dataFolder, std::ostream& out)
 {
     THostDb db = OpenHostDatabase(profile / "host.db", false);
-    if (!DictionaryTablesEmpty(db.get())) return;
+    if (!DictionaryTablesEmpty(db)) return;
     const fs::path cty = dataFolder / "cty.dat";
     if (!fs::exists(cty))
         throw EFOpenError("Country data not found: " + cty.string() + " (it is installed beside hamhost in data/)");
     const TDictionaryRows rows = LoadCountryData(cty, EntityCodesBeside(cty));
-    ReplaceDictionaryTables(db.get(), rows);
+    ReplaceDictionaryTables(db, rows);
     PrintCounts(rows, out);
 }
 
@@ -87,8 +87,8 @@ int DictionaryCommand(const fs::path& profile, const fs::path& dataFolder, const
         }
         const TDictionaryRows rows = LoadCountryData(source, EntityCodesBeside(shipped));
         for (const auto& warning : rows.Warnings) err << "hamhost: warning: " << warning << "\n";
-        const TDictionaryRows before = ReadDictionaryTables(db.get());
-        ReplaceDictionaryTables(db.get(), rows);
+        const TDictionaryRows before = ReadDictionaryTables(db);
+        ReplaceDictionaryTables(db, rows);
         const TDictionaryChanges changes = CompareDictionaries(before, rows);
         PrintCounts(rows, out);
         out << "Entities added: " << changes.Added.size() << ", removed: " << changes.Removed.size()

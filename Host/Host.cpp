@@ -16,7 +16,6 @@
 namespace {
 
 constexpr std::int32_t DefaultCoreVersion = 104019;
-constexpr HRESULT E_FAIL_CODE = static_cast<HRESULT>(0x80004005);
 
 std::string ReadHostText(IPlugin* plugin, HRESULT (PLUGIN_CALL IPlugin::*getter)(BSTR*))
 {
@@ -62,7 +61,7 @@ void THost::InitProfile(const fs::path& profile)
     fs::create_directories(profile / "download");
     {
         THostDb db = OpenHostDatabase(profile / "host.db", true);
-        CreateHostSchema(db.get());
+        CreateHostSchema(db);
     }
     TIniFile ini((profile / "host.ini").string());
     auto setDefault = [&](const char* key, const std::string& value) {
@@ -126,8 +125,6 @@ void THost::Trace(const std::string& call)
     if (options_.Trace) options_.Trace(call);
 }
 
-sqlite3* THost::Database() { return db_.get(); }
-
 std::uint32_t THost::CreateQuery()
 {
     std::uint32_t h = nextQuery_++;
@@ -139,42 +136,38 @@ THostQuery& THost::Query(std::uint32_t handle)
 {
     auto it = queries_.find(handle);
     if (it == queries_.end())
-        throw EOleException("Invalid query handle " + std::to_string(handle), E_FAIL_CODE, "hamhost");
+        throw EOleException("Invalid query handle " + std::to_string(handle), E_FAIL, "hamhost");
     return it->second;
 }
 
 void THost::FreeQuery(std::uint32_t handle)
 {
     if (queries_.erase(handle) == 0)
-        throw EOleException("Invalid query handle " + std::to_string(handle), E_FAIL_CODE, "hamhost");
+        throw EOleException("Invalid query handle " + std::to_string(handle), E_FAIL, "hamhost");
 }
 
 std::int32_t THost::ExecSQL(const std::string& jet)
 {
-    sqlite3* db = Database();
-    if (!db) throw EOleException("Host database is not open", E_FAIL_CODE, "hamhost");
-    std::string sql = JetToSqlite(jet);
-    sqlite3_stmt* stmt = nullptr;
-    // Only the first statement of the text runs.
-    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK || !stmt) {
-        sqlite3_finalize(stmt);
+    if (!db_.IsOpen()) throw EOleException("Host database is not open", E_FAIL, "hamhost");
+    std::optional<TSqliteStatement> statement;
+    try {
+        // Only the first statement of the text runs.
+        statement.emplace(db_, JetToSqlite(jet), TSqliteStatement::TTail::Ignore);
+    } catch (const EOleException&) {
         return 0;
     }
     // changes() keeps the count of the last INSERT, UPDATE or DELETE, so it
     // is only looked at when this statement changed rows.
-    const auto before = sqlite3_total_changes64(db);
-    int rc;
-    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-    }
-    sqlite3_finalize(stmt);
-    if (rc != SQLITE_DONE) {
-        int primary = rc & 0xFF;
-        if (primary == SQLITE_CORRUPT || primary == SQLITE_IOERR || primary == SQLITE_NOTADB ||
-            primary == SQLITE_FULL || primary == SQLITE_CANTOPEN)
-            throw EOleException(sqlite3_errmsg(db), E_FAIL_CODE, "SQLite");
+    const auto before = db_.TotalChanges();
+    try {
+        while (statement->Step()) {
+        }
+    } catch (const EOleException&) {
+        // A refused statement changes nothing; a fault of the file is an error.
+        if (db_.FileFault()) throw;
         return 0;
     }
-    return sqlite3_total_changes64(db) == before ? 0 : static_cast<std::int32_t>(sqlite3_changes(db));
+    return db_.TotalChanges() == before ? 0 : static_cast<std::int32_t>(db_.Changes());
 }
 
 void THost::AddMenuItem(TMenuItemObject* item, TLoadedPlugin* owner)

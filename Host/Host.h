@@ -124,7 +124,9 @@ public:
     void WriteLog(const std::string& text);
     void Message(const std::string& caption, const std::string& text);
     void Trace(const std::string& call);
-    sqlite3* Database();
+    // The host database; its raw handle for code that inspects it directly.
+    TSqliteDatabase& Connection() { return db_; }
+    sqlite3* Database() { return db_.Handle(); }
     fs::path LogPath() const { return options_.Profile / "host.log"; }
     fs::path SettingsPath() const { return options_.Profile / "host.ini"; }
     fs::path DatabasePath() const { return options_.Profile / "host.db"; }

@@ -1,5 +1,6 @@
 #include "Host/HostDatabase.h"
 
+#include "Platform/OleAuto/OleAuto.h"
 #include "Platform/SysUtils/SysUtils.h"
 
 namespace {
@@ -42,32 +43,21 @@ CREATE INDEX IF NOT EXISTS LOGS_DUPLICATE ON LOGS(LOGNAME, OMCALL, QSOBAND, QSOM
 
 } // namespace
 
-void ExecScript(sqlite3* db, const std::string& sql)
-{
-    char* error = nullptr;
-    if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
-        std::string message = error ? error : sqlite3_errmsg(db);
-        sqlite3_free(error);
-        throw EOleException(message, static_cast<HRESULT>(0x80004005), "SQLite");
-    }
-}
+void ExecScript(TSqliteDatabase& db, const std::string& sql) { db.Exec(sql); }
 
 THostDb OpenHostDatabase(const std::filesystem::path& path, bool create)
 {
-    sqlite3* raw = nullptr;
-    int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
-    int rc = sqlite3_open_v2(path.c_str(), &raw, flags, nullptr);
-    THostDb db(raw);
-    if (rc != SQLITE_OK)
-        throw EOleException("Cannot open host database '" + path.string() + "': " +
-                                (raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc)),
-                            static_cast<HRESULT>(0x80004005), "SQLite");
-    sqlite3_busy_timeout(raw, 5000);
-    sqlite3_extended_result_codes(raw, 1);
-    ExecScript(raw, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON;");
-    // Probe that the file really is a database before anyone relies on it.
-    ExecScript(raw, "SELECT count(*) FROM sqlite_master;");
-    return db;
+    TSqliteOptions options;
+    options.Create = create;
+    options.Wal = true;
+    options.Pragmas = {"PRAGMA foreign_keys=ON"};
+    options.PlainErrors = true;
+    try {
+        return THostDb(path.string(), options);
+    } catch (const EOleException& e) {
+        throw EOleException("Cannot open host database '" + path.string() + "': " + e.Message(), E_FAIL,
+                            "SQLite");
+    }
 }
 
-void CreateHostSchema(sqlite3* db) { ExecScript(db, Schema); }
+void CreateHostSchema(TSqliteDatabase& db) { ExecScript(db, Schema); }

@@ -22,33 +22,27 @@ constexpr const char* Operator = "DL0DEMO";
 constexpr const char* OtherOperator = "OK0DEMO";
 constexpr const char* HostLogTable = "DEMO";
 
-struct TStmtCloser {
-    void operator()(sqlite3_stmt* s) const { sqlite3_finalize(s); }
-};
-
 // One Jet-dialect statement on the host database; a refusal is an error
 // naming the statement.
-void RunJet(sqlite3* db, const std::string& jet)
+void RunJet(TSqliteDatabase& db, const std::string& jet)
 {
-    const std::string sql = JetToSqlite(jet);
-    sqlite3_stmt* raw = nullptr;
-    int rc = sqlite3_prepare_v2(db, sql.c_str(), -1, &raw, nullptr);
-    std::unique_ptr<sqlite3_stmt, TStmtCloser> stmt(raw);
-    if (rc == SQLITE_OK && raw)
-        while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
+    try {
+        TSqliteStatement statement(db, JetToSqlite(jet), TSqliteStatement::TTail::Ignore);
+        while (statement.Step()) {
         }
-    if (rc != SQLITE_OK && rc != SQLITE_DONE)
-        throw EOleException(std::string(sqlite3_errmsg(db)) + " in: " + jet, static_cast<HRESULT>(0x80004005),
-                            "SQLite");
+    } catch (const EOleException& e) {
+        throw EOleException(e.Message() + " in: " + jet, E_FAIL, "SQLite");
+    }
 }
 
-std::int64_t Count(sqlite3* db, const char* table)
+std::int64_t Count(TSqliteDatabase& db, const char* table)
 {
-    sqlite3_stmt* raw = nullptr;
-    const std::string sql = std::string("SELECT count(*) FROM ") + table;
-    sqlite3_prepare_v2(db, sql.c_str(), -1, &raw, nullptr);
-    std::unique_ptr<sqlite3_stmt, TStmtCloser> stmt(raw);
-    return raw && sqlite3_step(raw) == SQLITE_ROW ? sqlite3_column_int64(raw, 0) : 0;
+    try {
+        TSqliteStatement statement(db, std::string("SELECT count(*) FROM ") + table);
+        return statement.Step() ? statement.ColumnInt64(0) : 0;
+    } catch (const EOleException&) {
+        return 0;
+    }
 }
 
 void RunJetFile(TSqliteDatabase& db, const std::vector<std::string>& statements)
@@ -86,12 +80,12 @@ void CreateDemoProfile(const fs::path& profile, const fs::path& dataFolder)
 
     THostDb host = OpenHostDatabase(profile / "host.db", false);
     for (const char* table : {"CALLBOOK", "LOGS"})
-        if (Count(host.get(), table) > 0)
+        if (Count(host, table) > 0)
             throw EInOutError("The profile " + profile.string() + " holds " + table +
                               " rows already; the demo needs a new profile");
 
     const TDictionaryRows rows = LoadCountryData(ctyFile, EntityCodesBeside(ctyFile));
-    const bool fillDictionary = DictionaryTablesEmpty(host.get());
+    const bool fillDictionary = DictionaryTablesEmpty(host);
     const auto dictionary = TCallsignDictionary::FromRows(rows);
     TDataGenerator gen(dictionary, DemoSeed);
 
@@ -165,13 +159,16 @@ void CreateDemoProfile(const fs::path& profile, const fs::path& dataFolder)
             RunJetFile(db, statements);
         }
 
-        RunJet(host.get(), "BEGIN");
+        RunJet(host, "BEGIN");
         try {
-            if (fillDictionary) InsertDictionaryRows(host.get(), rows);
-            for (const auto& jet : hostStatements) RunJet(host.get(), jet);
-            RunJet(host.get(), "COMMIT");
+            if (fillDictionary) InsertDictionaryRows(host, rows);
+            for (const auto& jet : hostStatements) RunJet(host, jet);
+            RunJet(host, "COMMIT");
         } catch (...) {
-            sqlite3_exec(host.get(), "ROLLBACK", nullptr, nullptr, nullptr);
+            try {
+                host.Rollback();
+            } catch (const EOleException&) {
+            }
             throw;
         }
     } catch (...) {
@@ -179,7 +176,7 @@ void CreateDemoProfile(const fs::path& profile, const fs::path& dataFolder)
         fs::remove_all(install, ec);
         throw;
     }
-    host.reset();
+    host.Close();
 
     // The registry record of the installation (with its trailing separator).
     WriteRegistryString((profile / "hkcu.reg").string(), "HKEY_CURRENT_USER\\Software\\Zemrak_Log3", "InstallPath",

@@ -3,22 +3,21 @@
 #pragma once
 
 #include "Host/Dictionary/DictionaryRows.h"
-
-#include <sqlite3.h>
+#include "Platform/Ado/Sqlite.h"
 
 #include <string>
 #include <vector>
 
 // Inserts the rows (IDs from 1) inside the caller's transaction.
-void InsertDictionaryRows(sqlite3* db, const TDictionaryRows& rows);
+void InsertDictionaryRows(TSqliteDatabase& db, const TDictionaryRows& rows);
 // Replaces the three tables' rows in one transaction; on any failure the
 // old rows stay.
-void ReplaceDictionaryTables(sqlite3* db, const TDictionaryRows& rows);
+void ReplaceDictionaryTables(TSqliteDatabase& db, const TDictionaryRows& rows);
 // The rows as stored (literals of expressions of the dictionary's own
 // shapes; any other expression as one literal).
-TDictionaryRows ReadDictionaryTables(sqlite3* db);
+TDictionaryRows ReadDictionaryTables(TSqliteDatabase& db);
 // Whether the three tables are empty.
-bool DictionaryTablesEmpty(sqlite3* db);
+bool DictionaryTablesEmpty(TSqliteDatabase& db);
 
 // Entities (by main prefix) added, removed, or whose prefixes, exact calls
 // or their data changed, from before to after.

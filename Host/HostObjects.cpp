@@ -5,7 +5,6 @@
 
 namespace {
 
-constexpr HRESULT E_FAIL_CODE = static_cast<HRESULT>(0x80004005);
 
 std::string Text(const char16_t* s) { return BstrToUtf8(s); }
 
@@ -37,12 +36,12 @@ std::string IidName(const GUID& iid)
 
 HRESULT HostFailure(const std::exception_ptr& e) noexcept
 {
-    HRESULT code = E_FAIL_CODE;
+    HRESULT code = E_FAIL;
     std::string message = "Unknown failure";
     try {
         std::rethrow_exception(e);
     } catch (const EOleSysError& ex) {
-        code = ex.ErrorCode() < 0 ? ex.ErrorCode() : E_FAIL_CODE;
+        code = ex.ErrorCode() < 0 ? ex.ErrorCode() : E_FAIL;
         message = ex.Message();
     } catch (const std::exception& ex) {
         message = ex.what();
@@ -216,18 +215,10 @@ HRESULT TCoreObject::TableExists(const char16_t* table, BOOL32* exists)
     host_.Trace("IHostServer.TableExists " + Text(table));
     return HostCall([&] {
         Need(exists);
-        sqlite3_stmt* stmt = nullptr;
-        sqlite3* db = host_.Database();
-        if (sqlite3_prepare_v2(db,
-                               "SELECT 1 FROM sqlite_master WHERE type IN ('table','view') "
-                               "AND name = ?1 COLLATE NOCASE",
-                               -1, &stmt, nullptr) != SQLITE_OK)
-            throw EOleException(sqlite3_errmsg(db), E_FAIL_CODE, "SQLite");
-        std::string name = Text(table);
-        sqlite3_bind_text(stmt, 1, name.c_str(), -1, SQLITE_TRANSIENT);
-        int rc = sqlite3_step(stmt);
-        sqlite3_finalize(stmt);
-        *exists = rc == SQLITE_ROW ? TRUE32 : 0;
+        TSqliteStatement statement(host_.Connection(), "SELECT 1 FROM sqlite_master WHERE type IN ('table','view') "
+                                                       "AND name = ?1 COLLATE NOCASE");
+        statement.BindText(1, Text(table));
+        *exists = statement.Step() ? TRUE32 : 0;
     });
 }
 
@@ -236,18 +227,11 @@ HRESULT TCoreObject::FieldExists(const char16_t* table, const char16_t* field, B
     host_.Trace("IHostServer.FieldExists " + Text(table) + " " + Text(field));
     return HostCall([&] {
         Need(exists);
-        sqlite3_stmt* stmt = nullptr;
-        sqlite3* db = host_.Database();
-        if (sqlite3_prepare_v2(db,
-                               "SELECT 1 FROM pragma_table_info(?1) WHERE name = ?2 COLLATE NOCASE",
-                               -1, &stmt, nullptr) != SQLITE_OK)
-            throw EOleException(sqlite3_errmsg(db), E_FAIL_CODE, "SQLite");
-        std::string t = Text(table), f = Text(field);
-        sqlite3_bind_text(stmt, 1, t.c_str(), -1, SQLITE_TRANSIENT);
-        sqlite3_bind_text(stmt, 2, f.c_str(), -1, SQLITE_TRANSIENT);
-        int rc = sqlite3_step(stmt);
-        sqlite3_finalize(stmt);
-        *exists = rc == SQLITE_ROW ? TRUE32 : 0;
+        TSqliteStatement statement(host_.Connection(),
+                                   "SELECT 1 FROM pragma_table_info(?1) WHERE name = ?2 COLLATE NOCASE");
+        statement.BindText(1, Text(table));
+        statement.BindText(2, Text(field));
+        *exists = statement.Step() ? TRUE32 : 0;
     });
 }
 
@@ -263,7 +247,7 @@ HRESULT TCoreObject::CreateQuery(QueryHandle* handle)
 HRESULT TCoreObject::OpenQuery(QueryHandle handle, const char16_t* sql)
 {
     host_.Trace("IHostServer.OpenQuery");
-    return HostCall([&] { host_.Query(handle).Open(host_.Database(), Text(sql)); });
+    return HostCall([&] { host_.Query(handle).Open(host_.Connection(), Text(sql)); });
 }
 
 HRESULT TCoreObject::GetRecordCount(QueryHandle handle, std::int32_t* count)
@@ -271,7 +255,7 @@ HRESULT TCoreObject::GetRecordCount(QueryHandle handle, std::int32_t* count)
     return HostCall([&] {
         Need(count);
         auto& q = host_.Query(handle);
-        if (!q.Active()) throw EOleException("Query is not open", E_FAIL_CODE, "hamhost");
+        if (!q.Active()) throw EOleException("Query is not open", E_FAIL, "hamhost");
         *count = q.RecordCount();
     });
 }
@@ -336,7 +320,7 @@ HRESULT TCoreObject::GetInteger(QueryHandle handle, const char16_t* field, std::
             } catch (const std::exception&) {
                 throw EOleException("'" + c.Text + "' is not a valid integer value for field '" +
                                         Text(field) + "'",
-                                    E_FAIL_CODE, "hamhost");
+                                    E_FAIL, "hamhost");
             }
         }
         *hasValue = TRUE32;
@@ -376,7 +360,7 @@ HRESULT TCoreObject::GetDateTime(QueryHandle handle, const char16_t* field, WORD
             if (!v)
                 throw EOleException("'" + c.Text + "' is not a valid date and time for field '" +
                                         Text(field) + "'",
-                                    E_FAIL_CODE, "hamhost");
+                                    E_FAIL, "hamhost");
             p = DecodeDateTime(*v);
         } else {
             p = DecodeDateTime(c.Kind == TCell::TKind::Real ? c.Real : static_cast<double>(c.Int));
@@ -391,7 +375,7 @@ HRESULT TCoreObject::GetDateTime(QueryHandle handle, const char16_t* field, WORD
 HRESULT TCoreObject::Requery(QueryHandle handle)
 {
     host_.Trace("IHostServer.Requery");
-    return HostCall([&] { host_.Query(handle).Requery(host_.Database()); });
+    return HostCall([&] { host_.Query(handle).Requery(host_.Connection()); });
 }
 
 HRESULT TCoreObject::CloseQuery(QueryHandle handle)

@@ -159,37 +159,26 @@ bool OnlySpaceAndComments(const char* text)
 int Sql(const THostOptions& options, const std::vector<std::string>& args)
 {
     if (args.size() != 1) throw EUsage("sql takes one statement (quote it)", true);
-    THostDb db = OpenHostDatabase(options.Profile / "host.db", false);
     const std::string sql = JetToSqlite(args[0]);
-    sqlite3_stmt* stmt = nullptr;
-    const char* tail = nullptr;
-    if (sqlite3_prepare_v2(db.get(), sql.c_str(), -1, &stmt, &tail) != SQLITE_OK) {
-        std::cerr << "hamhost: " << sqlite3_errmsg(db.get()) << "\n";
-        return ExitFailure;
-    }
-    std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> guard(stmt, sqlite3_finalize);
-    if (!stmt) throw EUsage("the statement is empty");
-    if (tail && !OnlySpaceAndComments(tail)) {
-        std::string rest = tail;
-        rest.erase(0, rest.find_first_not_of(" \t\r\n"));
-        throw EUsage("one statement at a time: text after the first statement: \"" + rest + "\"");
-    }
-    const int n = sqlite3_column_count(stmt);
-    for (int i = 0; i < n; ++i) std::cout << (i ? "\t" : "") << sqlite3_column_name(stmt, i);
-    if (n) std::cout << "\n";
-    int rc;
-    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-        for (int i = 0; i < n; ++i) {
-            auto* text = sqlite3_column_text(stmt, i);
-            std::cout << (i ? "\t" : "") << (text ? reinterpret_cast<const char*>(text) : "");
+    if (OnlySpaceAndComments(sql.c_str())) throw EUsage("the statement is empty");
+    THostDb db = OpenHostDatabase(options.Profile / "host.db", false);
+    try {
+        TSqliteStatement stmt(db, sql, TSqliteStatement::TTail::Ignore);
+        if (const std::string rest(stmt.Tail()); !OnlySpaceAndComments(rest.c_str()))
+            throw EUsage("one statement at a time: text after the first statement: \"" +
+                         rest.substr(rest.find_first_not_of(" \t\r\n;")) + "\"");
+        const int n = stmt.ColumnCount();
+        for (int i = 0; i < n; ++i) std::cout << (i ? "\t" : "") << stmt.ColumnName(i);
+        if (n) std::cout << "\n";
+        while (stmt.Step()) {
+            for (int i = 0; i < n; ++i) std::cout << (i ? "\t" : "") << stmt.ColumnText(i);
+            std::cout << "\n";
         }
-        std::cout << "\n";
-    }
-    if (rc != SQLITE_DONE) {
-        std::cerr << "hamhost: " << sqlite3_errmsg(db.get()) << "\n";
+        if (!n) std::cerr << db.Changes() << " row(s) changed\n";
+    } catch (const EOleException& e) {
+        std::cerr << "hamhost: " << e.Message() << "\n";
         return ExitFailure;
     }
-    if (!n) std::cerr << sqlite3_changes(db.get()) << " row(s) changed\n";
     return ExitOk;
 }
 

@@ -1,34 +1,31 @@
 #include "Host/gui/CallbookModel.h"
 
-#include <sqlite3.h>
-
 namespace {
 
 constexpr int PageSize = 256;
 
-// Runs one statement to its end, row by row.
-template <class Row> bool Each(sqlite3* db, const QString& sql, qint64 bound, Row&& row) {
-    sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &stmt, nullptr) != SQLITE_OK ||
-        !stmt) {
-        sqlite3_finalize(stmt);
+// Runs one statement to its end, row by row; false when it is refused or
+// fails part-way.
+template <class Row> bool Each(TSqliteDatabase& db, const QString& sql, qint64 bound, Row&& row) {
+    try {
+        TSqliteStatement stmt(db, sql.toStdString(), TSqliteStatement::TTail::Ignore);
+        if (stmt.ParameterCount() > 0) stmt.BindInt64(1, bound);
+        while (stmt.Step())
+            row(stmt);
+        return true;
+    } catch (const EOleException&) {
         return false;
     }
-    if (sqlite3_bind_parameter_count(stmt) > 0) sqlite3_bind_int64(stmt, 1, bound);
-    while (sqlite3_step(stmt) == SQLITE_ROW)
-        row(stmt);
-    sqlite3_finalize(stmt);
-    return true;
 }
 
-QString Text(sqlite3_stmt* stmt, int column) {
-    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
-    return text ? QString::fromUtf8(text) : QString();
+QString Text(const TSqliteStatement& stmt, int column) {
+    const std::string_view text = stmt.ColumnText(column);
+    return QString::fromUtf8(text.data(), qsizetype(text.size()));
 }
 
 } // namespace
 
-TCallbookModel::TCallbookModel(sqlite3* db, QObject* parent)
+TCallbookModel::TCallbookModel(TSqliteDatabase& db, QObject* parent)
     : QAbstractTableModel(parent), db_(db) {
     Reload();
 }
@@ -40,9 +37,9 @@ void TCallbookModel::Reload() {
     lastRowId_ = 0;
     total_ = 0;
     Each(db_, QStringLiteral("SELECT name FROM pragma_table_info('CALLBOOK') ORDER BY cid"), 0,
-         [this](sqlite3_stmt* stmt) { columns_ << Text(stmt, 0); });
+         [this](TSqliteStatement& stmt) { columns_ << Text(stmt, 0); });
     Each(db_, QStringLiteral("SELECT COUNT(*) FROM CALLBOOK"), 0,
-         [this](sqlite3_stmt* stmt) { total_ = sqlite3_column_int64(stmt, 0); });
+         [this](TSqliteStatement& stmt) { total_ = stmt.ColumnInt64(0); });
     endResetModel();
 }
 
@@ -80,8 +77,8 @@ void TCallbookModel::fetchMore(const QModelIndex& parent) {
     Each(db_,
          QStringLiteral("SELECT rowid, * FROM CALLBOOK WHERE rowid > ?1 ORDER BY rowid LIMIT %1")
              .arg(PageSize),
-         lastRowId_, [&](sqlite3_stmt* stmt) {
-             last = sqlite3_column_int64(stmt, 0);
+         lastRowId_, [&](TSqliteStatement& stmt) {
+             last = stmt.ColumnInt64(0);
              QStringList row;
              for (int c = 0; c < width; ++c)
                  row << Text(stmt, c + 1);

@@ -3,15 +3,15 @@
 // plug-ins write.
 #pragma once
 
+#include "Platform/Ado/Sqlite.h"
+
 #include <QAbstractTableModel>
 #include <QStringList>
 #include <QVector>
 
-struct sqlite3;
-
 class TCallbookModel : public QAbstractTableModel {
 public:
-    explicit TCallbookModel(sqlite3* db, QObject* parent = nullptr);
+    explicit TCallbookModel(TSqliteDatabase& db, QObject* parent = nullptr);
 
     // Reads the columns and the row count again and starts from the top.
     void Reload();
@@ -26,7 +26,7 @@ public:
     void fetchMore(const QModelIndex& parent) override;
 
 private:
-    sqlite3* db_;
+    TSqliteDatabase& db_;
     QStringList columns_;
     QVector<QStringList> rows_;
     qint64 lastRowId_ = 0;

@@ -104,7 +104,7 @@ std::uint32_t TMainWindow::Handle() {
 
 void TMainWindow::Attach(THost& host) {
     host_ = &host;
-    callbook_ = new TCallbookModel(host.Database(), this);
+    callbook_ = new TCallbookModel(host.Connection(), this);
     table_->setModel(callbook_);
     ReloadCallbook();
 

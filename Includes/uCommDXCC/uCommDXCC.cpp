@@ -1,6 +1,6 @@
 #include "Includes/uCommDXCC/uCommDXCC.h"
 
-#include "Includes/uCommDXCC/uHostQuery.h"
+#include "PluginAPI/Plugins/ServerQuery.h"
 #include "Platform/FormatSettings/FormatSettings.h"
 #include "Platform/Unicode/Unicode.h"
 
@@ -32,22 +32,10 @@ const TColumns& Columns()
 template <class Fill>
 void LoadRows(IHostServer* server, std::string_view table, TDateTime today, std::size_t& reserve, Fill fill)
 {
-    TServerQuery query(server);
-    struct TCloser {
-        TServerQuery& query;
-        bool opened = false;
-        ~TCloser()
-        {
-            if (!opened) return;
-            try {
-                query.Close();
-            } catch (...) {
-                // The original failure, if any, is the one the caller sees.
-            }
-        }
-    } closer{query};
+    // On a failure the destructor closes an opened handle, unchecked: the
+    // original failure is the one the caller sees.
+    TServerQuery query(server, TServerQuery::TCloseOnRelease::WhenOpen);
     query.Open(DictionaryStatement(table, today));
-    closer.opened = true;
     const std::int32_t count = query.RecordCount();
     reserve = count > 0 ? static_cast<std::size_t>(count) : 0;
     fill(nullptr); // sizes the list
@@ -56,7 +44,6 @@ void LoadRows(IHostServer* server, std::string_view table, TDateTime today, std:
         fill(&query);
         query.Next();
     }
-    closer.opened = false;
     query.Close();
     query.Free();
 }

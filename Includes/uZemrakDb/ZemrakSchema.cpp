@@ -1,6 +1,6 @@
 #include "Includes/uZemrakDb/ZemrakSchema.h"
 
-#include "Platform/Ado/Sqlite.h"
+#include "Platform/Ado/Ado.h"
 #include "Platform/SysUtils/SysUtils.h"
 
 #include <filesystem>
@@ -27,13 +27,16 @@ bool IsPlainIdentifier(std::string_view name)
 void CreateFile(const std::string& path, const std::string& script)
 {
     if (std::filesystem::exists(path))
-        throw EOleException("Cannot create database '" + path + "': the file exists", kSqliteOpenError,
+        throw EOleException("Cannot create database '" + path + "': the file exists", E_FAIL,
                             "SQLite");
     try {
         TSqliteOptions options;
         options.Create = true;
-        TSqliteDatabase db(path, options);
-        db.Exec("BEGIN;" + script + "COMMIT;");
+        TADOConnection db;
+        db.Open(path, options);
+        db.BeginTrans();
+        db.ExecuteScript(script);
+        db.CommitTrans();
     } catch (...) {
         std::error_code ec;
         std::filesystem::remove(path, ec);
@@ -96,7 +99,7 @@ void CreateLogDatabaseFile(const std::string& path) { CreateFile(path, AconfigTa
 void CreateQsoTable(const std::string& logDatabasePath, std::string_view table)
 {
     const std::string script = QsoTableScript(table);
-    TSqliteOptions options;
-    TSqliteDatabase db(logDatabasePath, options);
-    db.Exec(script);
+    TADOConnection db;
+    db.Open(logDatabasePath, TSqliteOptions{});
+    db.ExecuteScript(script);
 }

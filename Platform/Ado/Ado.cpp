@@ -4,16 +4,12 @@
 #include "Platform/Files/Files.h"
 #include "Platform/JetSql/JetSql.h"
 
-#include <sqlite3.h>
 
 #include <algorithm>
-#include <bit>
 #include <charconv>
 #include <climits>
 #include <cmath>
-#include <deque>
 #include <sys/stat.h>
-#include <unordered_map>
 
 namespace {
 
@@ -26,21 +22,6 @@ bool EqualNoCase(std::string_view a, std::string_view b)
         if (UpperAscii(a[i]) != UpperAscii(b[i])) return false;
     return true;
 }
-
-struct TNoCaseHash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view s) const noexcept
-    {
-        std::size_t h = 1469598103934665603ull;
-        for (char c : s) h = (h ^ static_cast<unsigned char>(UpperAscii(c))) * 1099511628211ull;
-        return h;
-    }
-};
-
-struct TNoCaseEqual {
-    using is_transparent = void;
-    bool operator()(std::string_view a, std::string_view b) const noexcept { return EqualNoCase(a, b); }
-};
 
 std::string_view Trim(std::string_view s)
 {
@@ -63,20 +44,6 @@ bool ParseDouble(std::string_view s, double& value)
     if (!s.empty() && s.front() == '+') s.remove_prefix(1);
     const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), value);
     return !s.empty() && ec == std::errc() && end == s.data() + s.size() && std::isfinite(value);
-}
-
-std::string FloatText(double value)
-{
-    char buf[64];
-    const auto result = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, 15);
-    return std::string(buf, result.ptr);
-}
-
-std::string IntText(std::int64_t value)
-{
-    char buf[24];
-    const auto result = std::to_chars(buf, buf + sizeof buf, value);
-    return std::string(buf, result.ptr);
 }
 
 [[noreturn]] void ClosedDataset()
@@ -287,6 +254,30 @@ std::int64_t TADOConnection::Execute(std::string_view jet)
     return ExecuteJetStatement(db, jet);
 }
 
+void TADOConnection::ExecuteScript(std::string_view sql) { Database().Exec(sql); }
+
+void TADOConnection::BeginTrans() { Database().BeginTransaction(); }
+
+void TADOConnection::BeginWriteTrans() { Database().Exec("BEGIN IMMEDIATE"); }
+
+void TADOConnection::CommitTrans() { Database().Commit(); }
+
+void TADOConnection::RollbackTrans() { Database().Rollback(); }
+
+std::string TADOConnection::ObjectType(std::string_view name)
+{
+    TSqliteStatement kind(Database(), "SELECT type FROM sqlite_schema WHERE name = ?1 COLLATE NOCASE");
+    kind.BindText(1, name);
+    return kind.Step() ? std::string(kind.ColumnText(0)) : std::string();
+}
+
+bool TADOConnection::HasComputedColumns(std::string_view table)
+{
+    TSqliteStatement columns(Database(), "SELECT count(*) FROM pragma_table_xinfo(?1) WHERE hidden <> 0");
+    columns.BindText(1, table);
+    return columns.Step() && columns.ColumnInt64(0) != 0;
+}
+
 void TADOConnection::Attach(TADOQuery* query) { queries_.push_back(query); }
 
 void TADOConnection::Detach(TADOQuery* query) noexcept
@@ -296,27 +287,13 @@ void TADOConnection::Detach(TADOQuery* query) noexcept
 
 // --- TADOQuery storage ---
 
-struct TADOQuery::TCell {
-    std::uint64_t Payload = 0; // int64 bits, double bits or offset of the text
-    std::uint32_t Length = 0;
-    std::uint8_t Type = SQLITE_NULL;
-};
-
-struct TADOQuery::TIndex {
-    std::unordered_map<std::string_view, int> Rows;
-    std::deque<std::string> Owned; // text of non-text cells
-};
-
 struct TADOQuery::TData {
     std::vector<TField> Fields;
-    std::unordered_map<std::string, int, TNoCaseHash, TNoCaseEqual> ByName;
-    std::vector<TCell> Cells; // row after row
-    std::string Text;
+    TResultSet Result;
     int Rows = 0;
     int Row = 0;
     bool Eof = true;
     bool Bof = true;
-    std::vector<std::unique_ptr<TIndex>> Indexes;
 };
 
 TADOQuery::TADOQuery(TADOConnection* connection) { SetConnection(connection); }
@@ -350,43 +327,11 @@ void TADOQuery::Open()
                             "SQLite");
 
     auto data = std::make_unique<TData>();
+    data->Result.Fetch(statement, INT_MAX);
     data->Fields.reserve(static_cast<std::size_t>(columns));
-    for (int i = 0; i < columns; ++i) {
-        std::string name = statement.ColumnName(i);
-        data->ByName.emplace(name, i); // the first of equal names wins
-        data->Fields.push_back(TField(this, i, std::move(name)));
-    }
-    data->Indexes.resize(2 * static_cast<std::size_t>(columns)); // exact, then case-insensitive
-
-    while (statement.Step()) {
-        if (data->Rows == INT_MAX) throw EOleException("The result has too many rows", kSqliteStatementError);
-        for (int i = 0; i < columns; ++i) {
-            TCell cell;
-            cell.Type = static_cast<std::uint8_t>(statement.ColumnType(i));
-            switch (cell.Type) {
-            case SQLITE_INTEGER:
-                cell.Payload = static_cast<std::uint64_t>(statement.ColumnInt64(i));
-                break;
-            case SQLITE_FLOAT:
-                cell.Payload = std::bit_cast<std::uint64_t>(statement.ColumnDouble(i));
-                break;
-            case SQLITE_TEXT:
-            case SQLITE_BLOB: {
-                const std::string_view text = statement.ColumnText(i);
-                cell.Type = SQLITE_TEXT;
-                cell.Payload = data->Text.size();
-                cell.Length = static_cast<std::uint32_t>(text.size());
-                data->Text.append(text);
-                break;
-            }
-            default:
-                cell.Type = SQLITE_NULL;
-                break;
-            }
-            data->Cells.push_back(cell);
-        }
-        ++data->Rows;
-    }
+    for (int i = 0; i < columns; ++i)
+        data->Fields.push_back(TField(this, i, data->Result.ColumnName(static_cast<std::size_t>(i))));
+    data->Rows = static_cast<int>(data->Result.RowCount());
     data->Row = 0;
     data->Bof = true;
     data->Eof = data->Rows == 0;
@@ -482,15 +427,15 @@ TField& TADOQuery::Fields(int index)
 {
     CheckActive();
     if (index < 0 || index >= static_cast<int>(data_->Fields.size()))
-        throw EDatabaseError("Field index " + IntText(index) + " out of range");
+        throw EDatabaseError("Field index " + TResultSet::IntegerText(index) + " out of range");
     return data_->Fields[static_cast<std::size_t>(index)];
 }
 
 TField* TADOQuery::FindField(std::string_view name)
 {
     CheckActive();
-    const auto it = data_->ByName.find(name);
-    return it == data_->ByName.end() ? nullptr : &data_->Fields[static_cast<std::size_t>(it->second)];
+    const auto column = data_->Result.FindColumn(name);
+    return column ? &data_->Fields[*column] : nullptr;
 }
 
 TField& TADOQuery::FieldByName(std::string_view name)
@@ -500,65 +445,19 @@ TField& TADOQuery::FieldByName(std::string_view name)
     return *field;
 }
 
-std::string_view TADOQuery::CellText(const TCell& cell) const
-{
-    return std::string_view(data_->Text).substr(cell.Payload, cell.Length);
-}
-
-const TADOQuery::TCell* TADOQuery::CurrentCell(int column) const
+TValueView TADOQuery::CurrentCell(int column) const
 {
     CheckActive();
-    if (data_->Rows == 0) return nullptr;
-    const std::size_t columns = data_->Fields.size();
-    return &data_->Cells[static_cast<std::size_t>(data_->Row) * columns + static_cast<std::size_t>(column)];
+    if (data_->Rows == 0) return {};
+    return data_->Result.Cell(static_cast<std::size_t>(data_->Row), static_cast<std::size_t>(column));
 }
-
-namespace {
-
-std::string AsciiLower(std::string_view text)
-{
-    std::string out(text);
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return out;
-}
-
-} // namespace
 
 bool TADOQuery::Locate(std::string_view field, std::string_view value, TLocateOptions options)
 {
     const int column = FieldByName(field).index_;
-    const std::size_t columns = data_->Fields.size();
-    const bool fold = options.CaseInsensitive;
-    auto& slot = data_->Indexes[static_cast<std::size_t>(column) + (fold ? columns : 0)];
-    if (!slot) {
-        auto index = std::make_unique<TIndex>();
-        index->Rows.reserve(static_cast<std::size_t>(data_->Rows));
-        for (int row = 0; row < data_->Rows; ++row) {
-            const TCell& cell =
-                data_->Cells[static_cast<std::size_t>(row) * columns + static_cast<std::size_t>(column)];
-            std::string_view key;
-            if (cell.Type == SQLITE_NULL) continue;
-            if (cell.Type == SQLITE_TEXT) {
-                key = CellText(cell);
-            } else {
-                index->Owned.push_back(cell.Type == SQLITE_INTEGER
-                                           ? IntText(static_cast<std::int64_t>(cell.Payload))
-                                           : FloatText(std::bit_cast<double>(cell.Payload)));
-                key = index->Owned.back();
-            }
-            if (fold) {
-                index->Owned.push_back(AsciiLower(key));
-                key = index->Owned.back();
-            }
-            index->Rows.emplace(key, row); // the first row wins
-        }
-        slot = std::move(index);
-    }
-    const std::string folded = fold ? AsciiLower(value) : std::string();
-    const auto it = slot->Rows.find(fold ? std::string_view(folded) : value);
-    if (it == slot->Rows.end()) return false;
-    data_->Row = it->second;
+    const auto row = data_->Result.Locate(static_cast<std::size_t>(column), value, options.CaseInsensitive);
+    if (!row) return false;
+    data_->Row = static_cast<int>(*row);
     data_->Eof = false;
     data_->Bof = false;
     return true;
@@ -568,21 +467,20 @@ bool TADOQuery::Locate(std::string_view field, std::string_view value, TLocateOp
 
 bool TField::IsNull() const
 {
-    const auto* cell = query_->CurrentCell(index_);
-    return cell == nullptr || cell->Type == SQLITE_NULL;
+    const TValueView cell = query_->CurrentCell(index_);
+    return cell.Kind == TValueKind::Null;
 }
 
 std::string TField::AsString() const
 {
-    const auto* cell = query_->CurrentCell(index_);
-    if (cell == nullptr) return {};
-    switch (cell->Type) {
-    case SQLITE_INTEGER:
-        return IntText(static_cast<std::int64_t>(cell->Payload));
-    case SQLITE_FLOAT:
-        return FloatText(std::bit_cast<double>(cell->Payload));
-    case SQLITE_TEXT:
-        return std::string(query_->CellText(*cell));
+    const TValueView cell = query_->CurrentCell(index_);
+    switch (cell.Kind) {
+    case TValueKind::Integer:
+        return TResultSet::IntegerText(cell.Int);
+    case TValueKind::Real:
+        return TResultSet::RealText(cell.Real);
+    case TValueKind::Text:
+        return std::string(cell.Text);
     default:
         return {};
     }
@@ -590,20 +488,19 @@ std::string TField::AsString() const
 
 std::int64_t TField::AsLargeInt() const
 {
-    const auto* cell = query_->CurrentCell(index_);
-    if (cell == nullptr) return 0;
-    switch (cell->Type) {
-    case SQLITE_INTEGER:
-        return static_cast<std::int64_t>(cell->Payload);
-    case SQLITE_FLOAT: {
-        const double v = std::bit_cast<double>(cell->Payload);
+    const TValueView cell = query_->CurrentCell(index_);
+    switch (cell.Kind) {
+    case TValueKind::Integer:
+        return cell.Int;
+    case TValueKind::Real: {
+        const double v = cell.Real;
         if (!std::isfinite(v) || v >= 9.2e18 || v <= -9.2e18)
-            throw EConvertError("'" + FloatText(v) + "' is not a valid integer value");
+            throw EConvertError("'" + TResultSet::RealText(v) + "' is not a valid integer value");
         return std::llround(v);
     }
-    case SQLITE_TEXT: {
+    case TValueKind::Text: {
         std::int64_t v = 0;
-        const std::string_view text = query_->CellText(*cell);
+        const std::string_view text = cell.Text;
         if (!ParseInt64(text, v)) throw EConvertError("'" + std::string(text) + "' is not a valid integer value");
         return v;
     }
@@ -616,22 +513,21 @@ int TField::AsInteger() const
 {
     const std::int64_t v = AsLargeInt();
     if (v < INT_MIN || v > INT_MAX)
-        throw EConvertError("'" + IntText(v) + "' is out of range for an integer field");
+        throw EConvertError("'" + TResultSet::IntegerText(v) + "' is out of range for an integer field");
     return static_cast<int>(v);
 }
 
 double TField::AsFloat() const
 {
-    const auto* cell = query_->CurrentCell(index_);
-    if (cell == nullptr) return 0;
-    switch (cell->Type) {
-    case SQLITE_INTEGER:
-        return static_cast<double>(static_cast<std::int64_t>(cell->Payload));
-    case SQLITE_FLOAT:
-        return std::bit_cast<double>(cell->Payload);
-    case SQLITE_TEXT: {
+    const TValueView cell = query_->CurrentCell(index_);
+    switch (cell.Kind) {
+    case TValueKind::Integer:
+        return static_cast<double>(cell.Int);
+    case TValueKind::Real:
+        return cell.Real;
+    case TValueKind::Text: {
         double v = 0;
-        const std::string_view text = query_->CellText(*cell);
+        const std::string_view text = cell.Text;
         if (!ParseDouble(text, v)) throw EConvertError("'" + std::string(text) + "' is not a valid floating point value");
         return v;
     }
@@ -642,15 +538,14 @@ double TField::AsFloat() const
 
 bool TField::AsBoolean() const
 {
-    const auto* cell = query_->CurrentCell(index_);
-    if (cell == nullptr) return false;
-    switch (cell->Type) {
-    case SQLITE_INTEGER:
-        return cell->Payload != 0;
-    case SQLITE_FLOAT:
-        return std::bit_cast<double>(cell->Payload) != 0.0;
-    case SQLITE_TEXT: {
-        const std::string_view text = Trim(query_->CellText(*cell));
+    const TValueView cell = query_->CurrentCell(index_);
+    switch (cell.Kind) {
+    case TValueKind::Integer:
+        return cell.Int != 0;
+    case TValueKind::Real:
+        return cell.Real != 0.0;
+    case TValueKind::Text: {
+        const std::string_view text = Trim(cell.Text);
         if (EqualNoCase(text, "TRUE") || EqualNoCase(text, "YES")) return true;
         if (EqualNoCase(text, "FALSE") || EqualNoCase(text, "NO")) return false;
         double v = 0;
@@ -664,15 +559,14 @@ bool TField::AsBoolean() const
 
 TDateTime TField::AsDateTime() const
 {
-    const auto* cell = query_->CurrentCell(index_);
-    if (cell == nullptr) return 0;
-    switch (cell->Type) {
-    case SQLITE_INTEGER:
-        return static_cast<double>(static_cast<std::int64_t>(cell->Payload));
-    case SQLITE_FLOAT:
-        return std::bit_cast<double>(cell->Payload);
-    case SQLITE_TEXT: {
-        const std::string_view text = query_->CellText(*cell);
+    const TValueView cell = query_->CurrentCell(index_);
+    switch (cell.Kind) {
+    case TValueKind::Integer:
+        return static_cast<double>(cell.Int);
+    case TValueKind::Real:
+        return cell.Real;
+    case TValueKind::Text: {
+        const std::string_view text = cell.Text;
         if (auto value = CanonicalToDateTime(Trim(text))) return *value;
         throw EConvertError("'" + std::string(text) + "' is not a valid date and time");
     }

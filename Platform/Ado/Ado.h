@@ -4,6 +4,7 @@
 // a query (closed query, unknown field) is EDatabaseError.
 #pragma once
 
+#include "Platform/Ado/ResultSet.h"
 #include "Platform/Ado/Sqlite.h"
 #include "Platform/DateTime/DateTime.h"
 #include "Platform/SysUtils/SysUtils.h"
@@ -13,6 +14,9 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+// The result code of a statement the database refused (errors in command).
+inline constexpr HRESULT DB_E_ERRORSINCOMMAND = kSqliteStatementError;
 
 class EDatabaseError : public Exception {
 public:
@@ -88,6 +92,21 @@ public:
     // connection (one statement per record stays cheap); Close switches it
     // back, so the file is whole on its own afterwards.
     std::int64_t Execute(std::string_view jet);
+    // Runs a script of statements in the database's own dialect, as it is
+    // (schema scripts).
+    void ExecuteScript(std::string_view sql);
+    // Transactions. BeginWriteTrans takes the write lock at once, so it fails
+    // now when another program is writing.
+    void BeginTrans();
+    void BeginWriteTrans();
+    void CommitTrans();
+    void RollbackTrans();
+    bool InTransaction() const noexcept { return db_.InTransaction(); }
+    // "table", "view", "index" or "trigger" for a schema object of that name
+    // (regardless of case); empty when there is none.
+    std::string ObjectType(std::string_view name);
+    // Whether table has columns computed on reading (generated columns).
+    bool HasComputedColumns(std::string_view table);
     // The open database; EDatabaseError when closed.
     TSqliteDatabase& Database();
 
@@ -199,12 +218,10 @@ public:
 private:
     friend class TField;
     friend class TADOConnection;
-    struct TCell;
-    struct TIndex;
     struct TData;
     void CheckActive() const;
-    const TCell* CurrentCell(int column) const;
-    std::string_view CellText(const TCell& cell) const;
+    // The current row's cell; NULL when there is no row.
+    TValueView CurrentCell(int column) const;
 
     TADOConnection* connection_ = nullptr;
     bool active_ = false;

@@ -95,7 +95,7 @@ TSqliteDatabase::TSqliteDatabase(const std::string& path, const TSqliteOptions& 
 TSqliteDatabase::~TSqliteDatabase() { Close(); }
 
 TSqliteDatabase::TSqliteDatabase(TSqliteDatabase&& other) noexcept
-    : db_(std::exchange(other.db_, nullptr)), path_(std::move(other.path_))
+    : db_(std::exchange(other.db_, nullptr)), path_(std::move(other.path_)), plainErrors_(other.plainErrors_)
 {
 }
 
@@ -105,6 +105,7 @@ TSqliteDatabase& TSqliteDatabase::operator=(TSqliteDatabase&& other) noexcept
         Close();
         db_ = std::exchange(other.db_, nullptr);
         path_ = std::move(other.path_);
+        plainErrors_ = other.plainErrors_;
     }
     return *this;
 }
@@ -131,6 +132,7 @@ void TSqliteDatabase::Open(const std::string& path, const TSqliteOptions& option
     }
     db_ = db;
     path_ = path;
+    plainErrors_ = options.PlainErrors;
     try {
         sqlite3_extended_result_codes(db_, 1);
         SetBusyTimeout(options.BusyTimeoutMs);
@@ -197,9 +199,35 @@ void TSqliteDatabase::QuickCheck()
     if (result != "ok") NotADatabase(path_, ("it is damaged: " + result).c_str());
 }
 
+bool TSqliteDatabase::FileFault() const noexcept
+{
+    if (db_ == nullptr) return false;
+    switch (sqlite3_errcode(db_) & 0xff) {
+    case SQLITE_CORRUPT:
+    case SQLITE_IOERR:
+    case SQLITE_NOTADB:
+    case SQLITE_FULL:
+    case SQLITE_CANTOPEN:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool TSqliteDatabase::InTransaction() const noexcept
+{
+    return db_ != nullptr && sqlite3_get_autocommit(db_) == 0;
+}
+
+void TSqliteDatabase::FailStatement(std::string message) const
+{
+    Fail(std::move(message), plainErrors_ ? E_FAIL : kSqliteStatementError);
+}
+
 void TSqliteDatabase::Raise(int rc) const
 {
     const std::string message = db_ != nullptr ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
+    if (plainErrors_) Fail(message, E_FAIL);
     switch (rc & 0xff) {
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
@@ -222,18 +250,21 @@ void TSqliteDatabase::Raise(int rc) const
 
 // --- TSqliteStatement ---
 
-TSqliteStatement::TSqliteStatement(TSqliteDatabase& db, std::string_view sql) : db_(&db)
+TSqliteStatement::TSqliteStatement(TSqliteDatabase& db, std::string_view sql, TTail tailRule) : db_(&db)
 {
     if (!db.IsOpen()) Fail("The database is not open", kSqliteStatementError);
     if (sql.find('\0') != std::string_view::npos)
-        Fail("Invalid SQL statement: the text holds a NUL character", kSqliteStatementError);
-    if (sql.size() >= static_cast<std::size_t>(INT_MAX))
-        Fail("Invalid SQL statement: the text is too long", kSqliteStatementError);
+        db.FailStatement("Invalid SQL statement: the text holds a NUL character");
+    if (sql.size() >= static_cast<std::size_t>(INT_MAX)) db.FailStatement("Invalid SQL statement: the text is too long");
     const char* tail = nullptr;
     const int rc = sqlite3_prepare_v2(db.Handle(), sql.data(), static_cast<int>(sql.size()), &stmt_, &tail);
     if (rc != SQLITE_OK) db.Raise(rc);
-    if (stmt_ == nullptr) Fail("Invalid SQL statement: the text is empty", kSqliteStatementError);
+    if (stmt_ == nullptr) db.FailStatement("Invalid SQL statement: the text is empty");
     const char* end = sql.data() + sql.size();
+    if (tailRule == TTail::Ignore) {
+        if (tail != nullptr && tail < end) tail_.assign(tail, end);
+        return;
+    }
     for (const char* p = tail; p != nullptr && p < end; ++p) {
         const char c = *p;
         if (c != ';' && c != ' ' && c != '\t' && c != '\r' && c != '\n' && c != '\f' && c != '\v') {
@@ -247,7 +278,7 @@ TSqliteStatement::TSqliteStatement(TSqliteDatabase& db, std::string_view sql) : 
 TSqliteStatement::~TSqliteStatement() { sqlite3_finalize(stmt_); }
 
 TSqliteStatement::TSqliteStatement(TSqliteStatement&& other) noexcept
-    : db_(other.db_), stmt_(std::exchange(other.stmt_, nullptr))
+    : db_(other.db_), stmt_(std::exchange(other.stmt_, nullptr)), tail_(std::move(other.tail_))
 {
 }
 
@@ -257,6 +288,7 @@ TSqliteStatement& TSqliteStatement::operator=(TSqliteStatement&& other) noexcept
         sqlite3_finalize(stmt_);
         db_ = other.db_;
         stmt_ = std::exchange(other.stmt_, nullptr);
+        tail_ = std::move(other.tail_);
     }
     return *this;
 }

@@ -3,6 +3,7 @@
 // the file name the file.
 #pragma once
 
+#include "Platform/OleAuto/OleAuto.h"
 #include "Platform/SysUtils/SysUtils.h"
 
 #include <cstdint>
@@ -14,7 +15,7 @@ struct sqlite3;
 struct sqlite3_stmt;
 
 // Result codes carried by the exceptions of this layer.
-constexpr HRESULT kSqliteOpenError = static_cast<HRESULT>(0x80004005u);      // E_FAIL
+constexpr HRESULT kSqliteOpenError = E_FAIL;
 constexpr HRESULT kSqliteStatementError = static_cast<HRESULT>(0x80040E14u); // errors in command
 
 struct TSqliteOptions {
@@ -31,6 +32,9 @@ struct TSqliteOptions {
     bool Untrusted = false;
     // Further "PRAGMA ..." statements run after opening.
     std::vector<std::string> Pragmas;
+    // Every error of a statement carries SQLite's own message and E_FAIL, as
+    // the host reports them to plug-ins.
+    bool PlainErrors = false;
 };
 
 // Refuses anything that is not a SQLite database file before SQLite reads it:
@@ -62,22 +66,35 @@ public:
     void SetBusyTimeout(int ms);
     // PRAGMA quick_check; throws when the file is damaged.
     void QuickCheck();
+    // Whether the last error was a fault of the file (damaged, not a
+    // database, unreadable, full) rather than of a statement.
+    bool FileFault() const noexcept;
+    // Begins, commits and rolls back a transaction.
+    void BeginTransaction() { Exec("BEGIN"); }
+    void Commit() { Exec("COMMIT"); }
+    void Rollback() { Exec("ROLLBACK"); }
+    bool InTransaction() const noexcept;
 
     // Throws the EOleException for result code rc with the connection's
     // current message.
     [[noreturn]] void Raise(int rc) const;
 
 private:
+    friend class TSqliteStatement;
+    [[noreturn]] void FailStatement(std::string message) const;
     sqlite3* db_ = nullptr;
     std::string path_;
+    bool plainErrors_ = false;
 };
 
 class TSqliteStatement {
 public:
+    enum class TTail { Refuse, Ignore };
     TSqliteStatement() = default;
     // Prepares exactly one statement; text after it other than blanks and
-    // semicolons is refused, as is an empty text.
-    TSqliteStatement(TSqliteDatabase& db, std::string_view sql);
+    // semicolons is refused (or, with TTail::Ignore, left unrun), as is an
+    // empty text.
+    TSqliteStatement(TSqliteDatabase& db, std::string_view sql, TTail tail = TTail::Refuse);
     ~TSqliteStatement();
     TSqliteStatement(TSqliteStatement&& other) noexcept;
     TSqliteStatement& operator=(TSqliteStatement&& other) noexcept;
@@ -85,6 +102,8 @@ public:
     TSqliteStatement& operator=(const TSqliteStatement&) = delete;
 
     bool IsPrepared() const noexcept { return stmt_ != nullptr; }
+    // With TTail::Ignore: the text after the statement, left unrun.
+    std::string_view Tail() const noexcept { return tail_; }
     sqlite3_stmt* Handle() const noexcept { return stmt_; }
 
     // True when a row is ready, false when the statement has finished.
@@ -112,4 +131,5 @@ private:
     void Check(int rc) const;
     TSqliteDatabase* db_ = nullptr;
     sqlite3_stmt* stmt_ = nullptr;
+    std::string tail_;
 };

@@ -5,10 +5,10 @@
 #include "Includes/uCommFunc/uCommFunc.h"
 #include "Includes/uZemrakDb/uZemrakDb.h"
 #include "PluginAPI/Plugins/Helpers.h"
+#include "PluginAPI/Plugins/ServerQuery.h"
 #include "Platform/FormatSettings/FormatSettings.h"
 #include "Platform/OleAuto/OleAuto.h"
 #include "Platform/Unicode/Unicode.h"
-#include "Plugins/CallbookExport/HostQueryGuard.h"
 #include "Plugins/CallbookExport/uXpoZemrak.h"
 
 const std::array<TExtInfoDef, eiCount> ExtInfoItems{{
@@ -176,7 +176,7 @@ int TfrmXpoZemrak::TransferCallbook()
     const THostColumns columns;
     int saved = 0, errors = 0, checkmarks = 0;
 
-    THostQueryGuard query(Server.Get());
+    TServerQuery query(Server.Get(), TServerQuery::TCloseOnRelease::Always);
     const QueryHandle h = query.Handle();
     CheckHostResult(Server->OpenQuery(h, WideString(BuildSelectStatement(OmitLOTW(), OmitEQSL())).c_bstr()));
     std::int32_t selected = 0;

@@ -3,11 +3,11 @@
 
 #include "Includes/uZemrakDb/uZemrakDb.h"
 #include "PluginAPI/Plugins/Helpers.h"
+#include "PluginAPI/Plugins/ServerQuery.h"
 #include "Platform/Files/Files.h"
 #include "Platform/FormatSettings/FormatSettings.h"
 #include "Platform/OleAuto/OleAuto.h"
 #include "Platform/Unicode/Unicode.h"
-#include "Plugins/CallbookExport/HostQueryGuard.h"
 
 namespace {
 
@@ -198,7 +198,7 @@ void TfrmXpoZemrak::bteDefEQSLAltBtnClick() { YearEarlier(dtOmitEQSL); }
 
 std::string TfrmXpoZemrak::FindEarliestDate(const std::string& Column)
 {
-    THostQueryGuard query(Server.Get());
+    TServerQuery query(Server.Get(), TServerQuery::TCloseOnRelease::Always);
     const QueryHandle h = query.Handle();
 
     const std::string condition = " WHERE " + Column + " IS NOT NULL";

@@ -2,7 +2,7 @@
 #include "Plugins/CallbookImport/uImpZemrak.h"
 
 #include "Includes/uCommDXCC/uCommDXCC.h"
-#include "Includes/uCommDXCC/uHostQuery.h"
+#include "PluginAPI/Plugins/ServerQuery.h"
 #include "PluginAPI/Plugins/Helpers.h"
 #include "Platform/FormatSettings/FormatSettings.h"
 #include "Platform/Unicode/Unicode.h"
@@ -274,13 +274,10 @@ void TfrmImpZemrak::CheckUpdateDatabase()
 {
     // The merge reads a table; a view or anything else in its place could
     // compute without end.
-    TSqliteStatement kind(adcUpd.Database(),
-                          "SELECT type FROM sqlite_schema WHERE name = 'CALLBOOK' COLLATE NOCASE");
-    if (!kind.Step() || kind.ColumnText(0) != "table")
+    if (adcUpd.ObjectType("CALLBOOK") != "table")
         throw EDatabaseError("The update package holds no CALLBOOK table: " + adcUpd.DataSource());
     // Nor columns computed on reading.
-    TSqliteStatement columns(adcUpd.Database(), "SELECT count(*) FROM pragma_table_xinfo('CALLBOOK') WHERE hidden <> 0");
-    if (columns.Step() && columns.ColumnInt64(0) != 0)
+    if (adcUpd.HasComputedColumns("CALLBOOK"))
         throw EDatabaseError("The CALLBOOK table of the update package has computed columns: " +
                              adcUpd.DataSource());
 }

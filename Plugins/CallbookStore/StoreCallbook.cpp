@@ -7,9 +7,11 @@
 #include "Platform/OleAuto/OleAuto.h"
 #include "Platform/Unicode/Unicode.h"
 #include "PluginAPI/Plugins/Helpers.h"
+#include "PluginAPI/Plugins/ServerQuery.h"
 
 #include <array>
 #include <exception>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -136,13 +138,12 @@ std::string BuildUpdateStatement(std::string_view Callsign, const TListFields& F
 
 void TfrmStoZemrakcb::CheckWritable()
 {
-    TSqliteDatabase& db = adc.Database();
     try {
-        db.Exec("BEGIN IMMEDIATE");
+        adc.BeginWriteTrans();
     } catch (const EOleException& e) {
         throw EOleException(e.Message() + ". Nothing was written.", e.ErrorCode(), e.Source());
     }
-    db.Exec("ROLLBACK");
+    adc.RollbackTrans();
 }
 
 bool TfrmStoZemrakcb::StoreStatement(const std::string& Statement, bool IsUpdate)
@@ -156,7 +157,7 @@ bool TfrmStoZemrakcb::StoreStatement(const std::string& Statement, bool IsUpdate
     try {
         rows = query.ExecSQL();
     } catch (const EOleException& e) {
-        if (e.ErrorCode() == kSqliteStatementError) return false;
+        if (e.ErrorCode() == DB_E_ERRORSINCOMMAND) return false;
         throw;
     }
     // An update that found no row wrote nothing.
@@ -178,8 +179,9 @@ bool TfrmStoZemrakcb::StoreCallbook()
     }
     MsgProgress(0, "* Use Callbook as source, Zemrak Log as target", true);
 
+    // Closed and freed by the clean-up, checked: their failures are reported.
+    std::optional<TServerQuery> query;
     QueryHandle handle = 0;
-    bool haveHandle = false;
     TADOQuery target(&adc);
     target.ParamCheck = false;
     target.EnableBCD = false;
@@ -187,16 +189,15 @@ bool TfrmStoZemrakcb::StoreCallbook()
     const auto cleanUp = [&](TCleanup& cleanup) {
         cleanup.Run([&] { target.Close(); });
         cleanup.Run([&] { MsgProgress(1, SummaryLine(processed, ins, upd, err), true); });
-        if (haveHandle) {
-            cleanup.Run([&] { CheckHostResult(Server->CloseQuery(handle)); });
-            cleanup.Run([&] { CheckHostResult(Server->FreeQuery(handle)); });
+        if (query) {
+            cleanup.Run([&] { query->Close(); });
+            cleanup.Run([&] { query->Free(); });
         }
         cleanup.Run([&] { CloseDatabase(adc); });
     };
 
     try {
-        CheckHostResult(Server->CreateQuery(&handle));
-        haveHandle = true;
+        handle = query.emplace(Server.Get()).Handle();
         CheckHostResult(
             Server->OpenQuery(handle, WideString("SELECT * FROM CALLBOOK ORDER BY OMCALL").c_bstr()));
         std::int32_t sourceCount = 0;

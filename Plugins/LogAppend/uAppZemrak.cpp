@@ -2,6 +2,7 @@
 
 #include "Includes/uZemrakDb/uZemrakDb.h"
 #include "PluginAPI/Plugins/Helpers.h"
+#include "PluginAPI/Plugins/ServerQuery.h"
 #include "Platform/Unicode/Unicode.h"
 
 #include <algorithm>
@@ -262,22 +263,19 @@ void TfrmAppZemrak::AppendLog()
     ShowProgress(0);
 
     if (!Trim(LogTable).empty()) {
-        QueryHandle handle = 0;
-        CheckHostResult(Server->CreateQuery(&handle));
-        try {
+        // On a failure the destructor frees the handle, unchecked: the run's
+        // own error is the one to report.
+        TServerQuery query(Server.Get());
+        {
             TADOQuery source(&adc);
             source.ParamCheck = false;
             source.EnableBCD = false;
             source.SQL.Add(BuildSourceQuery(LogTable, dtMinDate, dtMaxDate, LogExpire));
             source.Open();
             counters.All = source.RecordCount();
-            TransferRows(handle, source, counters);
-        } catch (...) {
-            // The run's own error is the one to report.
-            Server->FreeQuery(handle);
-            throw;
+            TransferRows(query.Handle(), source, counters);
         }
-        CheckHostResult(Server->FreeQuery(handle));
+        query.Free();
     }
     const std::string summary = RunSummary(counters);
 

@@ -55,7 +55,7 @@ TRunFigures RunExport(const fs::path& profile, const fs::path& work)
         // What the host alone needs to hand over the selection.
         TStopwatch watch;
         THostQuery query;
-        query.Open(host.Database(), "SELECT * FROM CALLBOOK ORDER BY OMCALL");
+        query.Open(host.Connection(), "SELECT * FROM CALLBOOK ORDER BY OMCALL");
         figures.HostQuerySeconds = watch.Seconds();
         figures.HostRows = query.RecordCount();
     }

@@ -14,9 +14,9 @@
 void FillHostDatabase(const std::filesystem::path& file, const std::vector<std::string>& jet)
 {
     THostDb db = OpenHostDatabase(file, false);
-    ExecScript(db.get(), "BEGIN");
-    for (const auto& statement : jet) ExecScript(db.get(), JetToSqlite(statement));
-    ExecScript(db.get(), "COMMIT");
+    ExecScript(db, "BEGIN");
+    for (const auto& statement : jet) ExecScript(db, JetToSqlite(statement));
+    ExecScript(db, "COMMIT");
 }
 
 void FillLoggerDatabase(const std::filesystem::path& file, const std::vector<std::string>& jet)

@@ -3,6 +3,8 @@
 #include "Host/HostDatabase.h"
 #include "Platform/JetSql/JetSql.h"
 
+#include <sqlite3.h>
+
 TFloorResult MeasureFloor(const std::filesystem::path& database, const std::vector<std::string>& jetStatements)
 {
     std::vector<std::string> sql;
@@ -15,7 +17,7 @@ TFloorResult MeasureFloor(const std::filesystem::path& database, const std::vect
     TStopwatch watch;
     for (const auto& text : sql) {
         sqlite3_stmt* stmt = nullptr;
-        if (sqlite3_prepare_v2(db.get(), text.c_str(), -1, &stmt, nullptr) != SQLITE_OK || !stmt) {
+        if (sqlite3_prepare_v2(db.Handle(), text.c_str(), -1, &stmt, nullptr) != SQLITE_OK || !stmt) {
             sqlite3_finalize(stmt);
             ++result.Refused;
             continue;
@@ -27,7 +29,7 @@ TFloorResult MeasureFloor(const std::filesystem::path& database, const std::vect
         if (rc != SQLITE_DONE)
             ++result.Refused;
         else if (!reads)
-            result.Rows += static_cast<std::size_t>(sqlite3_changes(db.get()));
+            result.Rows += static_cast<std::size_t>(sqlite3_changes(db.Handle()));
     }
     result.Seconds = watch.Seconds();
     return result;

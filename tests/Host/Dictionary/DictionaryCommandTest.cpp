@@ -14,14 +14,9 @@ bool Contains(const std::string& text, const std::string& piece) { return text.f
 std::string Query(const fs::path& profile, const std::string& sql)
 {
     THostDb db = OpenHostDatabase(profile / "host.db", false);
-    sqlite3_stmt* stmt = nullptr;
-    EXPECT_EQ(sqlite3_prepare_v2(db.get(), sql.c_str(), -1, &stmt, nullptr), SQLITE_OK) << sql;
+    TSqliteStatement stmt(db, sql);
     std::string value = "no row";
-    if (sqlite3_step(stmt) == SQLITE_ROW) {
-        const unsigned char* text = sqlite3_column_text(stmt, 0);
-        value = text ? reinterpret_cast<const char*>(text) : "NULL";
-    }
-    sqlite3_finalize(stmt);
+    if (stmt.Step()) value = stmt.ColumnIsNull(0) ? "NULL" : std::string(stmt.ColumnText(0));
     return value;
 }
 

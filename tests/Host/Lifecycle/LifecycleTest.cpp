@@ -168,7 +168,7 @@ TEST_F(Lifecycle, ProbeStopsAtTheFirstMissingColumn)
 {
     {
         THostDb db = OpenHostDatabase(profile_ / "host.db", false);
-        ExecScript(db.get(), "ALTER TABLE CALLBOOK DROP COLUMN SK;");
+        ExecScript(db, "ALTER TABLE CALLBOOK DROP COLUMN SK;");
     }
     THost host(Options());
     host.Load(Library("CallbookImport.ext"));

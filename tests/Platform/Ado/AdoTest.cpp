@@ -406,6 +406,76 @@ TEST_F(AdoFiles, LockedDatabaseNamesTheFile)
     EXPECT_EQ(connection.Execute("INSERT INTO CALLBOOK(CALL) VALUES('Q1FF')"), 1);
 }
 
+TEST_F(AdoFiles, ALargeResultSpansTextBlocksWhole)
+{
+    TADOConnection connection;
+    Connect(connection);
+    // Texts fill several blocks; one is larger than a block on its own.
+    connection.ExecuteScript("CREATE TABLE BIG(K TEXT, V TEXT);"
+                             "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 3000) "
+                             "INSERT INTO BIG SELECT 'K' || i, printf('%d', i) || substr(hex(zeroblob(600)), 1, 1000 + i % 7) FROM n;"
+                             "INSERT INTO BIG VALUES('HUGE', substr(hex(zeroblob(1200000)), 1, 2300000));");
+    TADOQuery query(&connection);
+    query.SQL.Add("SELECT K, V FROM BIG");
+    query.Open();
+    ASSERT_EQ(query.RecordCount(), 3001);
+    for (int i : {1, 1234, 2999, 3000}) {
+        ASSERT_TRUE(query.Locate("K", "K" + std::to_string(i)));
+        const std::string v = query.FieldByName("V").AsString();
+        EXPECT_EQ(v.size(), std::to_string(i).size() + 1000 + i % 7) << i;
+        EXPECT_EQ(v.rfind(std::to_string(i), 0), 0u) << i;
+    }
+    ASSERT_TRUE(query.Locate("K", "HUGE"));
+    EXPECT_EQ(query.FieldByName("V").AsString(), std::string(2300000, '0'));
+    query.Next();
+    EXPECT_TRUE(query.Eof());
+}
+
+TEST_F(AdoFiles, TransactionsKeepOrDropTheirRows)
+{
+    TADOConnection connection;
+    Connect(connection);
+    const auto count = [&] {
+        TADOQuery query(&connection);
+        query.SQL.Add("SELECT count(*) AS N FROM CALLBOOK");
+        query.Open();
+        return query.FieldByName("N").AsInteger();
+    };
+    connection.BeginTrans();
+    EXPECT_TRUE(connection.InTransaction());
+    connection.Execute("INSERT INTO CALLBOOK(CALL) VALUES('Q1DD')");
+    connection.RollbackTrans();
+    EXPECT_FALSE(connection.InTransaction());
+    EXPECT_EQ(count(), 4);
+    connection.BeginTrans();
+    connection.Execute("INSERT INTO CALLBOOK(CALL) VALUES('Q1DD')");
+    connection.CommitTrans();
+    EXPECT_EQ(count(), 5);
+
+    // The write lock is taken at once, so another writer is refused now.
+    TADOConnection other;
+    other.BusyTimeoutMs = 20;
+    Connect(other);
+    connection.BeginWriteTrans();
+    ExpectMessage<EOleException>([&] { other.BeginWriteTrans(); }, {"database is locked"});
+    connection.RollbackTrans();
+    other.BeginWriteTrans();
+    other.RollbackTrans();
+}
+
+TEST_F(AdoFiles, SchemaChecksTellTablesViewsAndComputedColumns)
+{
+    TADOConnection connection;
+    Connect(connection);
+    connection.ExecuteScript("CREATE VIEW V AS SELECT CALL FROM CALLBOOK;"
+                             "CREATE TABLE G(A INTEGER, B INTEGER AS (A * 2));");
+    EXPECT_EQ(connection.ObjectType("callbook"), "table");
+    EXPECT_EQ(connection.ObjectType("V"), "view");
+    EXPECT_EQ(connection.ObjectType("NONE"), "");
+    EXPECT_FALSE(connection.HasComputedColumns("CALLBOOK"));
+    EXPECT_TRUE(connection.HasComputedColumns("G"));
+}
+
 TEST_F(AdoFiles, CompactWritesAWholeCopy)
 {
     {

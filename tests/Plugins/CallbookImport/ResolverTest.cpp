@@ -52,9 +52,9 @@ protected:
     void LoadShipped()
     {
         const fs::path cty = ShippedDataDir() / "cty.dat";
-        ASSERT_EQ(sqlite3_exec(host_->Database(), "BEGIN", nullptr, nullptr, nullptr), SQLITE_OK);
-        InsertDictionaryRows(host_->Database(), LoadCountryData(cty, EntityCodesBeside(cty)));
-        ASSERT_EQ(sqlite3_exec(host_->Database(), "COMMIT", nullptr, nullptr, nullptr), SQLITE_OK);
+        host_->Connection().BeginTransaction();
+        InsertDictionaryRows(host_->Connection(), LoadCountryData(cty, EntityCodesBeside(cty)));
+        host_->Connection().Commit();
         Load();
     }
     void Load()

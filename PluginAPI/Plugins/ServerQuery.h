@@ -1,5 +1,8 @@
-// A query handle of the host database (IHostServer) as an object: created
-// on construction, freed on destruction, every host result checked.
+// A query handle of the host database (IHostServer) as an object: created on
+// construction and freed on every way out. Close and Free are checked, for
+// the runs that must report a failure of either; what the destructor does
+// instead is unchecked, and the closing it does is chosen per use, as each
+// plug-in's order of calls on the host is part of its behaviour.
 #pragma once
 
 #include "PluginAPI/PluginAPI.h"
@@ -12,9 +15,12 @@
 
 class TServerQuery {
 public:
+    // Whether the destructor calls CloseQuery before FreeQuery (when Free has
+    // not run): never, always, or when an Open succeeded and no Close followed.
+    enum class TCloseOnRelease { Never, Always, WhenOpen };
+
     // CreateQuery on server (which must outlive the query).
-    explicit TServerQuery(IHostServer* server);
-    // Frees the handle when Free has not; failures are ignored here.
+    explicit TServerQuery(IHostServer* server, TCloseOnRelease closeOnRelease = TCloseOnRelease::Never);
     ~TServerQuery();
     TServerQuery(const TServerQuery&) = delete;
     TServerQuery& operator=(const TServerQuery&) = delete;
@@ -42,5 +48,7 @@ public:
 private:
     IHostServer* server_;
     QueryHandle handle_ = 0;
+    TCloseOnRelease closeOnRelease_;
+    bool open_ = false;
     bool freed_ = false;
 };

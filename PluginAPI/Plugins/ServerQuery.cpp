@@ -1,20 +1,25 @@
-#include "Includes/uCommDXCC/uHostQuery.h"
+#include "PluginAPI/Plugins/ServerQuery.h"
 
 #include "PluginAPI/Plugins/Helpers.h"
 
-TServerQuery::TServerQuery(IHostServer* server) : server_(server)
+TServerQuery::TServerQuery(IHostServer* server, TCloseOnRelease closeOnRelease)
+    : server_(server), closeOnRelease_(closeOnRelease)
 {
     CheckHostResult(server_->CreateQuery(&handle_));
 }
 
 TServerQuery::~TServerQuery()
 {
-    if (!freed_) server_->FreeQuery(handle_);
+    if (freed_) return;
+    if (closeOnRelease_ == TCloseOnRelease::Always || (closeOnRelease_ == TCloseOnRelease::WhenOpen && open_))
+        server_->CloseQuery(handle_);
+    server_->FreeQuery(handle_);
 }
 
 void TServerQuery::Open(std::string_view sql)
 {
     CheckHostResult(server_->OpenQuery(handle_, WideString(sql).c_bstr()));
+    open_ = true;
 }
 
 std::int32_t TServerQuery::RecordCount()
@@ -81,7 +86,11 @@ std::optional<TDateTime> TServerQuery::GetDateTime(const WideString& field)
 
 void TServerQuery::Requery() { CheckHostResult(server_->Requery(handle_)); }
 
-void TServerQuery::Close() { CheckHostResult(server_->CloseQuery(handle_)); }
+void TServerQuery::Close()
+{
+    open_ = false;
+    CheckHostResult(server_->CloseQuery(handle_));
+}
 
 void TServerQuery::Free()
 {
