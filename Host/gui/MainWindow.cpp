@@ -8,6 +8,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDesktopServices>
 #include <QFile>
 #include <QHeaderView>
 #include <QMenuBar>
@@ -87,6 +88,9 @@ TMainWindow::TMainWindow(const std::filesystem::path& profile) : profile_(profil
 
     auto* file = menuBar()->addMenu(QStringLiteral("&File"));
     file->addAction(QStringLiteral("&Reload callbook"), this, [this] { ReloadCallbook(); });
+    openErrors_ = file->addAction(QStringLiteral("Open &error file of the last run"), this,
+                                  [this] { OpenErrorFiles(); });
+    openErrors_->setEnabled(false);
     file->addSeparator();
     file->addAction(QStringLiteral("E&xit"), this, [this] { close(); });
     statusBar()->showMessage(QStringLiteral("Profile: ") +
@@ -128,14 +132,25 @@ int TMainWindow::RunCommand(const QString& caption) {
     if (!host_) return -1;
     try {
         const int result = host_->Run(caption.toStdString());
-        for (const fs::path& file : host_->LastRunErrorFiles())
-            log_->appendPlainText(QStringLiteral("Errors of this run: ") +
-                                  QUrl::fromLocalFile(QString::fromStdString(file.string())).toString());
+        // Where the run's refused records went: in the log pane, and openable
+        // from the File menu.
+        errorFiles_ = host_->LastRunErrorFiles();
+        openErrors_->setEnabled(!errorFiles_.empty());
+        for (const fs::path& file : errorFiles_) {
+            const QString url = QUrl::fromLocalFile(QString::fromStdString(file.string())).toString();
+            log_->appendPlainText(QStringLiteral("Errors of this run: ") + url);
+            if (Script.Active) Print(QStringLiteral("Error file: ") + url);
+        }
         return result;
     } catch (const std::exception& error) {
         Message("hamhost", error.what());
         return -1;
     }
+}
+
+void TMainWindow::OpenErrorFiles() {
+    for (const fs::path& file : errorFiles_)
+        QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(file.string())));
 }
 
 void TMainWindow::ReloadCallbook() {

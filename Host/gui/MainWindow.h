@@ -6,6 +6,8 @@
 #include <QLabel>
 #include <QMainWindow>
 #include <QPlainTextEdit>
+
+#include <vector>
 #include <QString>
 #include <QTableView>
 
@@ -56,6 +58,7 @@ public:
 private:
     void ReloadCallbook();
     void LoadLogTail();
+    void OpenErrorFiles();
 
     std::filesystem::path profile_;
     THost* host_ = nullptr;
@@ -63,6 +66,9 @@ private:
     QTableView* table_ = nullptr;
     QLabel* callbookTitle_ = nullptr;
     QPlainTextEdit* log_ = nullptr;
+    // Opens the error files the last run wrote; enabled when there are some.
+    QAction* openErrors_ = nullptr;
+    std::vector<std::filesystem::path> errorFiles_;
     int modalDepth_ = 0;
     int refreshes_ = 0;
     int progressPeak_ = -1;

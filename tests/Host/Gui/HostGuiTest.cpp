@@ -207,6 +207,22 @@ TEST_F(GuiHost, UnknownCommandAndMissingProfileAreClearErrors) {
     EXPECT_TRUE(Contains(unknown.Err, "No menu command \"No such command\"")) << unknown.Err;
 }
 
+// A run that refuses a record says where its error file is, and the File
+// menu can open it.
+TEST_F(GuiHost, ARunWithRefusedRecordsNamesItsErrorFile) {
+    TTempDir dir("gui-errors");
+    const fs::path profile = dir / "demo";
+    ASSERT_EQ(RunHamhost(profile, {"init", "--demo"}).ExitCode, 0);
+    // A station with nothing but its callsign has nothing to store.
+    ASSERT_EQ(RunHamhost(profile, {"sql", "INSERT INTO CALLBOOK(OMCALL) VALUES('Q9ZZZ')"}).ExitCode, 0);
+    const TRunResult run = RunGui(profile, {"run", "Store Callbook to Zemrak log", "--actions",
+                                            HAM_SOURCE_DIR "/demo/CallbookStore.actions"});
+    EXPECT_EQ(run.ExitCode, 0) << run.Err;
+    const fs::path errors = profile / "download" / "CallbookStore.err";
+    EXPECT_TRUE(Contains(ReadFileText(errors), "Q9ZZZ"));
+    EXPECT_TRUE(Contains(run.Out, "Error file: file://" + errors.string() + "\n")) << run.Out;
+}
+
 TEST_F(GuiHost, ImportThroughTheGraphicalDialogFillsTheCallbookTable) {
     TTempDir dir("gui-import");
     // A package written by the export of the demo profile ...
