@@ -49,8 +49,10 @@ bool CheckInstallation(TPluginDialog& dialog, const std::string& relativeFile, s
 bool CheckWritableDatabase(TPluginDialog& dialog, const std::string& path)
 {
     if (!IsAccessFile(path)) return true;
-    std::string text = AccessFileText;
-    text.replace(text.find("%s"), 2, path);
+    // The path goes where the text has its place holder.
+    const std::string_view pattern = AccessFileText;
+    const std::size_t at = pattern.find("%s");
+    const std::string text = std::string(pattern.substr(0, at)) + path + std::string(pattern.substr(at + 2));
     dialog.MessageBox(text, FatalCaption, ErrorKind);
     dialog.Close();
     return false;

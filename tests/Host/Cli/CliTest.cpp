@@ -95,7 +95,9 @@ TEST(Cli, SqlPrintsHeaderAndRows)
 TEST(Cli, PluginsExportOnlyTheirTwoFunctions)
 {
     for (const char* name : {"CallbookImport.ext", "CallbookExport.ext", "LogAppend.ext", "CallbookStore.ext"}) {
-        auto nm = RunProgram("/usr/bin/nm", {"-D", "--defined-only", (PluginFolder() / name).string()});
+        // Local entries of the dynamic table (the sanitizers add some) bind
+        // nothing; only external ones are exported.
+        auto nm = RunProgram("/usr/bin/nm", {"-D", "--defined-only", "--extern-only", (PluginFolder() / name).string()});
         ASSERT_EQ(nm.ExitCode, 0) << nm.Err;
         std::vector<std::string> symbols;
         for (const auto& line : SplitLines(nm.Out)) symbols.push_back(line.substr(line.rfind(' ') + 1));
