@@ -2,6 +2,7 @@
 
 #include "Platform/ProgramPaths/ProgramPaths.h"
 #include "Platform/SysUtils/SysUtils.h"
+#include "Platform/SysUtils/AsciiCase.h"
 
 #include <algorithm>
 #include <cmath>
@@ -483,7 +484,7 @@ TStation TDataGenerator::Station()
         s.Aka = NewCall(area);
     }
     std::string lower;
-    for (char c : s.Call) lower += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c == '/' ? '.' : c;
+    for (char c : s.Call) lower += c == '/' ? '.' : AsciiLower(c);
     if (random_.Percent(8)) s.Skype = lower + "_radio";
     if (random_.Percent(15)) s.Email = lower + "@" + (random_.Percent(50) ? "gmail.com" : "qsl.net");
     if (random_.Percent(10)) s.Born = std::to_string(random_.Between(1935, 2005));
@@ -538,8 +539,7 @@ TQso TDataGenerator::Qso(const TStation& worked, TDateTime start)
     q.Call = worked.Call;
     if (random_.Percent(3)) {
         // Typed in lower case in the logger.
-        for (char& c : q.Call)
-            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        q.Call = AsciiLower(q.Call);
     }
     q.Start = start;
     const TModeChoice& mode = PickWeighted(random_, ModeChoices());
@@ -717,9 +717,7 @@ std::string HostCallbookInsert(const TStation& s)
 std::string HostLogInsert(const TQso& q, std::string_view logName, std::string_view operatorCall)
 {
     TValues v;
-    std::string call = q.Call;
-    for (char& c : call)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    const std::string call = AsciiUpper(q.Call);
     v.Text("LOGNAME", logName);
     v.Text("OMCALL", call);
     v.Date("QSODATE", q.Start, true);

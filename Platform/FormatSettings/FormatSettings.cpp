@@ -1,6 +1,7 @@
 #include "Platform/FormatSettings/FormatSettings.h"
 
 #include "Platform/SysUtils/SysUtils.h"
+#include "Platform/SysUtils/AsciiCase.h"
 
 #include <charconv>
 #include <cmath>
@@ -16,7 +17,6 @@ namespace {
 bool IsAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
 
 std::string TrimBlanks(std::string_view s)
 {
@@ -29,9 +29,7 @@ std::string TrimBlanks(std::string_view s)
 bool StartsWithNoCase(std::string_view s, std::size_t pos, std::string_view what)
 {
     if (what.empty() || pos + what.size() > s.size()) return false;
-    for (std::size_t i = 0; i < what.size(); ++i)
-        if (Upper(s[pos + i]) != Upper(what[i])) return false;
-    return true;
+    return SameTextAscii(s.substr(pos, what.size()), what);
 }
 
 std::string Padded(int value, int width)
@@ -113,7 +111,7 @@ std::vector<PatternItem> Tokenize(std::string_view f, std::string_view dateSep,
     char lastField = 0;
     for (std::size_t i = 0; i < f.size();) {
         const char c = f[i];
-        const char u = Upper(c);
+        const char u = AsciiUpper(c);
         if (c == '\'' || c == '"') {
             std::size_t close = f.find(c, i + 1);
             if (close == std::string_view::npos) close = f.size();
@@ -133,7 +131,7 @@ std::vector<PatternItem> Tokenize(std::string_view f, std::string_view dateSep,
             i += n;
         } else if (u == 'D' || u == 'M' || u == 'Y' || u == 'H' || u == 'N' || u == 'S' || u == 'Z') {
             std::size_t n = 0;
-            while (i + n < f.size() && Upper(f[i + n]) == u) ++n;
+            while (i + n < f.size() && AsciiUpper(f[i + n]) == u) ++n;
             char field = (u == 'M' && lastField == 'H') ? 'N' : u;
             items.push_back({field, std::string(f.substr(i, n)), {}});
             lastField = field;
@@ -384,13 +382,13 @@ void AppendDateTime(std::string& out, std::string_view f, TDateTime value, const
     std::size_t i = 0;
     auto count = [&](char letter) {
         std::size_t n = 0;
-        while (i + n < f.size() && Upper(f[i + n]) == letter) ++n;
+        while (i + n < f.size() && AsciiUpper(f[i + n]) == letter) ++n;
         i += n;
         return static_cast<int>(n);
     };
     while (i < f.size()) {
         const char c = f[i];
-        char token = Upper(c);
+        char token = AsciiUpper(c);
         if (IsAsciiLetter(c)) {
             if (token == 'M' && lastToken == 'H') token = 'N';
             lastToken = token;
@@ -410,7 +408,7 @@ void AppendDateTime(std::string& out, std::string_view f, TDateTime value, const
             break;
         }
         case 'N': {
-            int n = count(Upper(c)); // "m" after an hour, or "n"
+            int n = count(AsciiUpper(c)); // "m" after an hour, or "n"
             out += n == 1 ? std::to_string(p.Minute) : Padded(p.Minute, 2);
             break;
         }
