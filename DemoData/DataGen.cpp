@@ -3,6 +3,7 @@
 #include "Platform/ProgramPaths/ProgramPaths.h"
 #include "Platform/SysUtils/SysUtils.h"
 #include "Platform/SysUtils/AsciiCase.h"
+#include "Platform/JetSql/JetSql.h"
 
 #include <algorithm>
 #include <cmath>
@@ -245,15 +246,15 @@ struct TValues {
         Columns += column;
         Values += value;
     }
-    void Text(std::string_view column, std::string_view text) { Add(column, JetQuote(text)); }
+    void Text(std::string_view column, std::string_view text) { Add(column, QuotedStr(text)); }
     // NULL for an empty text.
     void TextOrNull(std::string_view column, std::string_view text)
     {
-        Add(column, text.empty() ? "NULL" : JetQuote(text));
+        Add(column, text.empty() ? "NULL" : QuotedStr(text));
     }
     void Optional(std::string_view column, const std::optional<std::string>& text)
     {
-        Add(column, text ? JetQuote(*text) : "NULL");
+        Add(column, text ? QuotedStr(*text) : "NULL");
     }
     void Bool(std::string_view column, bool value) { Add(column, value ? "TRUE" : "FALSE"); }
     void Date(std::string_view column, const std::optional<TDateTime>& value, bool withTime)
@@ -666,16 +667,6 @@ std::vector<TQso> TDataGenerator::Log(const std::vector<TStation>& worked, std::
 }
 
 // ---- statements ---------------------------------------------------------------------
-
-std::string JetQuote(std::string_view text)
-{
-    std::string out = "'";
-    for (char c : text) {
-        if (c == '\'') out += '\'';
-        out += c;
-    }
-    return out + "'";
-}
 
 std::string CutChars(std::string_view text, std::size_t count)
 {

@@ -379,3 +379,16 @@ private:
 TJetTranslation TranslateJet(std::string_view jet) { return TTranslator(jet).Run(); }
 
 std::string JetToSqlite(std::string_view jet) { return TranslateJet(jet).Sql; }
+
+std::string QuotedStr(std::string_view text)
+{
+    std::string quoted;
+    quoted.reserve(text.size() + 2);
+    quoted += '\'';
+    for (char c : text) {
+        if (c == '\'') quoted += '\'';
+        quoted += c;
+    }
+    quoted += '\'';
+    return quoted;
+}
