@@ -4,6 +4,7 @@
 #include "Platform/SysUtils/SysUtils.h"
 #include "Platform/SysUtils/AsciiCase.h"
 #include "Platform/JetSql/JetSql.h"
+#include "Platform/Unicode/Unicode.h"
 
 #include <algorithm>
 #include <cmath>
@@ -668,18 +669,6 @@ std::vector<TQso> TDataGenerator::Log(const std::vector<TStation>& worked, std::
 
 // ---- statements ---------------------------------------------------------------------
 
-std::string CutChars(std::string_view text, std::size_t count)
-{
-    std::size_t chars = 0, i = 0;
-    for (; i < text.size(); ++i) {
-        if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) {
-            if (chars == count) break;
-            ++chars;
-        }
-    }
-    return std::string(text.substr(0, i));
-}
-
 std::string HostCallbookInsert(const TStation& s)
 {
     TValues v;
@@ -749,20 +738,20 @@ std::string HostLogInsert(const TQso& q, std::string_view logName, std::string_v
     v.Text("CALLSIGN", operatorCall);
     v.TextOrNull("WPX", q.Wpx.value_or(""));
     v.TextOrNull("DXCC", q.Dxcc.value_or(""));
-    v.TextOrNull("QSLINFO", CutChars(q.AddInfo.value_or(""), 255));
+    v.TextOrNull("QSLINFO", LeftCodePoints(q.AddInfo.value_or(""), 255));
     return v.Insert("LOGS");
 }
 
 std::string LoggerCallbookInsert(const TStation& s)
 {
     TValues v;
-    v.Text("CALL", CutChars(s.Call, 20));
-    v.TextOrNull("[NAME]", CutChars(s.Name, 15));
-    v.TextOrNull("QTH", CutChars(s.Qth, 30));
-    v.TextOrNull("GRID", CutChars(s.Grid, 6));
-    v.TextOrNull("STATE", CutChars(s.State, 10));
-    v.TextOrNull("MANAGER", CutChars(s.Manager, 12));
-    v.TextOrNull("[NOTE]", CutChars(s.LoggerNote(), 255));
+    v.Text("CALL", LeftCodePoints(s.Call, 20));
+    v.TextOrNull("[NAME]", LeftCodePoints(s.Name, 15));
+    v.TextOrNull("QTH", LeftCodePoints(s.Qth, 30));
+    v.TextOrNull("GRID", LeftCodePoints(s.Grid, 6));
+    v.TextOrNull("STATE", LeftCodePoints(s.State, 10));
+    v.TextOrNull("MANAGER", LeftCodePoints(s.Manager, 12));
+    v.TextOrNull("[NOTE]", LeftCodePoints(s.LoggerNote(), 255));
     v.Bool("CHECKED", s.Checked);
     return v.Insert("CALLBOOK");
 }
