@@ -2,6 +2,9 @@
 
 #include "Platform/ProgramPaths/ProgramPaths.h"
 #include "Platform/SysUtils/SysUtils.h"
+#include "Platform/SysUtils/AsciiCase.h"
+#include "Platform/JetSql/JetSql.h"
+#include "Platform/Unicode/Unicode.h"
 
 #include <algorithm>
 #include <cmath>
@@ -244,15 +247,15 @@ struct TValues {
         Columns += column;
         Values += value;
     }
-    void Text(std::string_view column, std::string_view text) { Add(column, JetQuote(text)); }
+    void Text(std::string_view column, std::string_view text) { Add(column, QuotedStr(text)); }
     // NULL for an empty text.
     void TextOrNull(std::string_view column, std::string_view text)
     {
-        Add(column, text.empty() ? "NULL" : JetQuote(text));
+        Add(column, text.empty() ? "NULL" : QuotedStr(text));
     }
     void Optional(std::string_view column, const std::optional<std::string>& text)
     {
-        Add(column, text ? JetQuote(*text) : "NULL");
+        Add(column, text ? QuotedStr(*text) : "NULL");
     }
     void Bool(std::string_view column, bool value) { Add(column, value ? "TRUE" : "FALSE"); }
     void Date(std::string_view column, const std::optional<TDateTime>& value, bool withTime)
@@ -483,7 +486,7 @@ TStation TDataGenerator::Station()
         s.Aka = NewCall(area);
     }
     std::string lower;
-    for (char c : s.Call) lower += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c == '/' ? '.' : c;
+    for (char c : s.Call) lower += c == '/' ? '.' : AsciiLower(c);
     if (random_.Percent(8)) s.Skype = lower + "_radio";
     if (random_.Percent(15)) s.Email = lower + "@" + (random_.Percent(50) ? "gmail.com" : "qsl.net");
     if (random_.Percent(10)) s.Born = std::to_string(random_.Between(1935, 2005));
@@ -538,8 +541,7 @@ TQso TDataGenerator::Qso(const TStation& worked, TDateTime start)
     q.Call = worked.Call;
     if (random_.Percent(3)) {
         // Typed in lower case in the logger.
-        for (char& c : q.Call)
-            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        q.Call = AsciiLower(q.Call);
     }
     q.Start = start;
     const TModeChoice& mode = PickWeighted(random_, ModeChoices());
@@ -667,28 +669,6 @@ std::vector<TQso> TDataGenerator::Log(const std::vector<TStation>& worked, std::
 
 // ---- statements ---------------------------------------------------------------------
 
-std::string JetQuote(std::string_view text)
-{
-    std::string out = "'";
-    for (char c : text) {
-        if (c == '\'') out += '\'';
-        out += c;
-    }
-    return out + "'";
-}
-
-std::string CutChars(std::string_view text, std::size_t count)
-{
-    std::size_t chars = 0, i = 0;
-    for (; i < text.size(); ++i) {
-        if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) {
-            if (chars == count) break;
-            ++chars;
-        }
-    }
-    return std::string(text.substr(0, i));
-}
-
 std::string HostCallbookInsert(const TStation& s)
 {
     TValues v;
@@ -717,9 +697,7 @@ std::string HostCallbookInsert(const TStation& s)
 std::string HostLogInsert(const TQso& q, std::string_view logName, std::string_view operatorCall)
 {
     TValues v;
-    std::string call = q.Call;
-    for (char& c : call)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    const std::string call = AsciiUpper(q.Call);
     v.Text("LOGNAME", logName);
     v.Text("OMCALL", call);
     v.Date("QSODATE", q.Start, true);
@@ -760,20 +738,20 @@ std::string HostLogInsert(const TQso& q, std::string_view logName, std::string_v
     v.Text("CALLSIGN", operatorCall);
     v.TextOrNull("WPX", q.Wpx.value_or(""));
     v.TextOrNull("DXCC", q.Dxcc.value_or(""));
-    v.TextOrNull("QSLINFO", CutChars(q.AddInfo.value_or(""), 255));
+    v.TextOrNull("QSLINFO", LeftCodePoints(q.AddInfo.value_or(""), 255));
     return v.Insert("LOGS");
 }
 
 std::string LoggerCallbookInsert(const TStation& s)
 {
     TValues v;
-    v.Text("CALL", CutChars(s.Call, 20));
-    v.TextOrNull("[NAME]", CutChars(s.Name, 15));
-    v.TextOrNull("QTH", CutChars(s.Qth, 30));
-    v.TextOrNull("GRID", CutChars(s.Grid, 6));
-    v.TextOrNull("STATE", CutChars(s.State, 10));
-    v.TextOrNull("MANAGER", CutChars(s.Manager, 12));
-    v.TextOrNull("[NOTE]", CutChars(s.LoggerNote(), 255));
+    v.Text("CALL", LeftCodePoints(s.Call, 20));
+    v.TextOrNull("[NAME]", LeftCodePoints(s.Name, 15));
+    v.TextOrNull("QTH", LeftCodePoints(s.Qth, 30));
+    v.TextOrNull("GRID", LeftCodePoints(s.Grid, 6));
+    v.TextOrNull("STATE", LeftCodePoints(s.State, 10));
+    v.TextOrNull("MANAGER", LeftCodePoints(s.Manager, 12));
+    v.TextOrNull("[NOTE]", LeftCodePoints(s.LoggerNote(), 255));
     v.Bool("CHECKED", s.Checked);
     return v.Insert("CALLBOOK");
 }

@@ -149,7 +149,3 @@ std::string HostLogInsert(const TQso& qso, std::string_view logName, std::string
 std::string LoggerCallbookInsert(const TStation& station);
 // One row of a logger QSO table.
 std::string LoggerQsoInsert(std::string_view table, const TQso& qso);
-// A Jet text literal.
-std::string JetQuote(std::string_view text);
-// The first count code points of a UTF-8 text.
-std::string CutChars(std::string_view text, std::size_t count);

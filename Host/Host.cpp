@@ -5,6 +5,7 @@
 #include "Platform/IniFile/IniFile.h"
 #include "Platform/JetSql/JetSql.h"
 #include "Platform/SysUtils/SysUtils.h"
+#include "Platform/SysUtils/AsciiCase.h"
 
 #include <dlfcn.h>
 
@@ -44,7 +45,7 @@ THost::THost(THostOptions options) : options_(std::move(options))
     db_ = OpenHostDatabase(DatabasePath(), false);
     TIniFile ini(SettingsPath().string());
     for (const auto& key : ini.ReadSection("Host"))
-        hostSection_[UpperAscii(key)] = ini.ReadString("Host", key, "");
+        hostSection_[AsciiUpper(key)] = ini.ReadString("Host", key, "");
 }
 
 THost::~THost()
@@ -93,7 +94,7 @@ std::int32_t THost::CoreVersion() const
 
 std::string THost::Parameter(const std::string& name, const TLoadedPlugin* plugin) const
 {
-    std::string key = UpperAscii(name);
+    std::string key = AsciiUpper(name);
     if (key == "APPINI") return SettingsPath().string();
     if (key == "DOWNLOAD") return (options_.Profile / "download").string();
     if (key == "PLUGIN.NAME") return plugin ? plugin->File.filename().string() : std::string();
@@ -291,9 +292,9 @@ void THost::ConsoleSessionEnded(int refusedActions, int errorsShown)
 
 const TMenuCommand* THost::FindCommand(const std::string& name) const
 {
-    const std::string key = UpperAscii(name);
+    const std::string key = AsciiUpper(name);
     for (const auto& c : menu_)
-        if (UpperAscii(c.Item->Caption) == key || (c.Owner && UpperAscii(c.Owner->Name) == key)) return &c;
+        if (AsciiUpper(c.Item->Caption) == key || (c.Owner && AsciiUpper(c.Owner->Name) == key)) return &c;
     return nullptr;
 }
 

@@ -149,8 +149,8 @@ void CreateDemoProfile(const fs::path& profile, const fs::path& dataFolder)
             for (std::size_t i = 0; i < logs.size(); ++i) {
                 const auto& log = logs[i];
                 statements.push_back("INSERT INTO ACONFIG(LOGNAME,CALLSIGN,LOGFILENAME,QTH) VALUES(" +
-                                     JetQuote(log.Name) + "," + JetQuote(log.Call) + "," + JetQuote(log.Table) +
-                                     "," + (log.Qth ? JetQuote(log.Qth) : std::string("NULL")) + ")");
+                                     QuotedStr(log.Name) + "," + QuotedStr(log.Call) + "," + QuotedStr(log.Table) +
+                                     "," + (log.Qth ? QuotedStr(log.Qth) : std::string("NULL")) + ")");
                 for (const auto& q : logQsos[i]) statements.push_back(LoggerQsoInsert(log.Table, q));
             }
             // A log without QSOs yet.

@@ -2,6 +2,7 @@
 
 #include "Platform/DateTime/DateTime.h"
 #include "Platform/SysUtils/SysUtils.h"
+#include "Platform/SysUtils/AsciiCase.h"
 
 namespace {
 
@@ -339,7 +340,7 @@ HRESULT TCoreObject::GetBoolean(QueryHandle handle, const char16_t* field, BOOL3
         if (c.Kind == TCell::TKind::Integer) *value = c.Int != 0 ? TRUE32 : 0;
         if (c.Kind == TCell::TKind::Real) *value = c.Real != 0 ? TRUE32 : 0;
         if (c.Kind == TCell::TKind::Text) {
-            std::string t = UpperAscii(c.Text);
+            std::string t = AsciiUpper(c.Text);
             *value = (t == "TRUE" || t == "1" || t == "-1" || t == "YES") ? TRUE32 : 0;
         }
     });

@@ -4,14 +4,6 @@
 #include "Platform/OleAuto/OleAuto.h"
 #include "Platform/SysUtils/SysUtils.h"
 
-
-std::string UpperAscii(std::string text)
-{
-    for (char& c : text)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return text;
-}
-
 std::string TCell::AsText() const
 {
     switch (Kind) {

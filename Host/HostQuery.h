@@ -48,6 +48,3 @@ private:
     TResultSet result_;
     std::size_t pos_ = 0;
 };
-
-// Upper-case ASCII copy (column names match without regard to case).
-std::string UpperAscii(std::string text);

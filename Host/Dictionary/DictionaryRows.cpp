@@ -1,6 +1,7 @@
 #include "Host/Dictionary/DictionaryRows.h"
 
 #include "Platform/SysUtils/SysUtils.h"
+#include "Platform/JetSql/JetSql.h"
 
 #include <algorithm>
 #include <fstream>
@@ -30,16 +31,6 @@ std::string ReadText(const fs::path& file)
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
-}
-
-std::string Quote(std::string_view text)
-{
-    std::string out = "'";
-    for (char c : text) {
-        out += c;
-        if (c == '\'') out += '\'';
-    }
-    return out + "'";
 }
 
 // What a prefix or exact call gives, before it becomes a row.
@@ -212,20 +203,20 @@ std::vector<std::string> DictionaryInsertStatements(const TDictionaryRows& rows)
     int id = 0;
     for (const auto& r : rows.Countries)
         out.push_back("INSERT INTO COUNTRY(ID,PREFIXLIST,ARRLPREFIX,CONTINENT,DXCC,ITUZONE,CQZONE) VALUES(" +
-                      std::to_string(++id) + "," + Quote(r.Expression()) + "," + Quote(r.ArrlPrefix) + "," +
-                      Quote(r.Continent) + ",'" + std::to_string(r.Dxcc) + "','" + std::to_string(r.ItuZone) +
+                      std::to_string(++id) + "," + QuotedStr(r.Expression()) + "," + QuotedStr(r.ArrlPrefix) + "," +
+                      QuotedStr(r.Continent) + ",'" + std::to_string(r.Dxcc) + "','" + std::to_string(r.ItuZone) +
                       "','" + std::to_string(r.CqZone) + "')");
     id = 0;
     for (const auto& r : rows.Provinces)
         out.push_back("INSERT INTO PROVINCE(ID,PREFIXLIST,ARRLPREFIX,PREFIX,CONTINENT,DXCC,ITUZONE,CQZONE) VALUES(" +
-                      std::to_string(++id) + "," + Quote(r.Expression()) + "," + Quote(r.ArrlPrefix) + "," +
-                      Quote(r.Prefix) + "," + Quote(r.Continent) + "," + std::to_string(r.Dxcc) + ",'" +
+                      std::to_string(++id) + "," + QuotedStr(r.Expression()) + "," + QuotedStr(r.ArrlPrefix) + "," +
+                      QuotedStr(r.Prefix) + "," + QuotedStr(r.Continent) + "," + std::to_string(r.Dxcc) + ",'" +
                       std::to_string(r.ItuZone) + "','" + std::to_string(r.CqZone) + "')");
     id = 0;
     for (const auto& r : rows.UniqueCalls)
         out.push_back("INSERT INTO UNIQUECALL(ID,CALLSIGN,ARRLPREFIX,PREFIX,CONTINENT,DXCC,ITUZONE,CQZONE) VALUES(" +
-                      std::to_string(++id) + "," + Quote(r.Expression()) + "," + Quote(r.ArrlPrefix) + "," +
-                      Quote(r.Prefix) + "," + Quote(r.Continent) + "," + std::to_string(r.Dxcc) + "," +
+                      std::to_string(++id) + "," + QuotedStr(r.Expression()) + "," + QuotedStr(r.ArrlPrefix) + "," +
+                      QuotedStr(r.Prefix) + "," + QuotedStr(r.Continent) + "," + std::to_string(r.Dxcc) + "," +
                       std::to_string(r.ItuZone) + "," + std::to_string(r.CqZone) + ")");
     return out;
 }

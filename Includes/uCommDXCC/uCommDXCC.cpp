@@ -3,6 +3,7 @@
 #include "PluginAPI/Plugins/ServerQuery.h"
 #include "Platform/FormatSettings/FormatSettings.h"
 #include "Platform/Unicode/Unicode.h"
+#include "Platform/SysUtils/AsciiCase.h"
 
 #include <algorithm>
 #include <iterator>
@@ -243,8 +244,7 @@ bool TCountryDictionary::ResolveCallsign(std::string_view callsign, TCallsignCou
     while (!callsign.empty() && IsBlank(callsign.front())) callsign.remove_prefix(1);
     while (!callsign.empty() && IsBlank(callsign.back())) callsign.remove_suffix(1);
     call_.assign(callsign);
-    for (char& c : call_)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    for (char& c : call_) c = AsciiUpper(c);
 
     // The exact call first: it knows better than any rule.
     if (!uniqueCalls_.empty()) {

@@ -3,6 +3,7 @@
 #include "Platform/Ado/Access.h"
 #include "Platform/Files/Files.h"
 #include "Platform/JetSql/JetSql.h"
+#include "Platform/SysUtils/AsciiCase.h"
 
 
 #include <algorithm>
@@ -12,16 +13,6 @@
 #include <sys/stat.h>
 
 namespace {
-
-char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-
-bool EqualNoCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (UpperAscii(a[i]) != UpperAscii(b[i])) return false;
-    return true;
-}
 
 std::string_view Trim(std::string_view s)
 {
@@ -91,7 +82,7 @@ std::string ConnectionStringDataSource(std::string_view connectionString)
             value = std::string(Trim(connectionString.substr(
                 v, next == std::string_view::npos ? std::string_view::npos : next - v)));
         }
-        if (EqualNoCase(key, "Data Source")) return value;
+        if (SameTextAscii(key, "Data Source")) return value;
         if (next == std::string_view::npos) break;
         pos = next + 1;
     }
@@ -220,9 +211,9 @@ void TADOConnection::TuneForWrites() noexcept
             TSqliteStatement pragma(db_, "PRAGMA journal_mode");
             if (pragma.Step()) mode = pragma.ColumnText(0);
         }
-        if (!EqualNoCase(mode, "wal")) {
+        if (!SameTextAscii(mode, "wal")) {
             TSqliteStatement pragma(db_, "PRAGMA journal_mode=WAL");
-            if (pragma.Step() && EqualNoCase(pragma.ColumnText(0), "wal")) walSwitched_ = true;
+            if (pragma.Step() && SameTextAscii(pragma.ColumnText(0), "wal")) walSwitched_ = true;
             else return;
         }
         db_.Exec("PRAGMA synchronous=NORMAL");
@@ -546,8 +537,8 @@ bool TField::AsBoolean() const
         return cell.Real != 0.0;
     case TValueKind::Text: {
         const std::string_view text = Trim(cell.Text);
-        if (EqualNoCase(text, "TRUE") || EqualNoCase(text, "YES")) return true;
-        if (EqualNoCase(text, "FALSE") || EqualNoCase(text, "NO")) return false;
+        if (SameTextAscii(text, "TRUE") || SameTextAscii(text, "YES")) return true;
+        if (SameTextAscii(text, "FALSE") || SameTextAscii(text, "NO")) return false;
         double v = 0;
         if (ParseDouble(text, v)) return v != 0.0;
         throw EConvertError("'" + std::string(text) + "' is not a valid boolean value");

@@ -1,4 +1,5 @@
 #include "Platform/Ado/ResultSet.h"
+#include "Platform/SysUtils/AsciiCase.h"
 
 #include <sqlite3.h>
 
@@ -6,25 +7,16 @@
 #include <bit>
 #include <charconv>
 
-namespace {
-
-char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-
-} // namespace
-
 std::size_t TResultSet::TNoCaseHash::operator()(std::string_view s) const noexcept
 {
     std::size_t h = 1469598103934665603ull;
-    for (char c : s) h = (h ^ static_cast<unsigned char>(UpperAscii(c))) * 1099511628211ull;
+    for (char c : s) h = (h ^ static_cast<unsigned char>(AsciiUpper(c))) * 1099511628211ull;
     return h;
 }
 
 bool TResultSet::TNoCaseEqual::operator()(std::string_view a, std::string_view b) const noexcept
 {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (UpperAscii(a[i]) != UpperAscii(b[i])) return false;
-    return true;
+    return SameTextAscii(a, b);
 }
 
 std::string TResultSet::IntegerText(std::int64_t value)
@@ -122,17 +114,6 @@ TValueView TResultSet::Cell(std::size_t row, std::size_t column) const
     return value;
 }
 
-namespace {
-
-std::string AsciiLower(std::string_view text)
-{
-    std::string out(text);
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return out;
-}
-
-} // namespace
 
 std::optional<std::size_t> TResultSet::Locate(std::size_t column, std::string_view value, bool caseInsensitive)
 {

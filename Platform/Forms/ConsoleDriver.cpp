@@ -10,6 +10,7 @@
 #include "Platform/Forms/ConsoleTarget.h"
 #include "Platform/Forms/FileDialogs.h"
 #include "Platform/Forms/Panes.h"
+#include "Platform/SysUtils/AsciiCase.h"
 
 namespace Forms {
 
@@ -176,7 +177,7 @@ void Click(TForm& form, std::string_view target, const TActionReport& report) {
     // NAME.PART: a button that belongs to a control.
     if (const std::size_t dot = target.rfind('.'); dot != std::string_view::npos) {
         if (TControl* control = form.FindControl(target.substr(0, dot))) {
-            const std::string part = LowerText(target.substr(dot + 1));
+            const std::string part = AsciiLower(target.substr(dot + 1));
             for (const TConsoleButton& button : ConsoleTarget(*control).Buttons)
                 for (std::string_view name : button.Parts)
                     if (name == part) return button.Click();
@@ -194,7 +195,7 @@ void Click(TForm& form, std::string_view target, const TActionReport& report) {
     for (int pass = 0; pass < 2 && !chosen; ++pass)
         for (const TConsoleButton& button : buttons) {
             const std::string caption = StripAccelerator(button.Caption);
-            const bool match = pass == 0 ? caption == target : SameText(caption, target);
+            const bool match = pass == 0 ? caption == target : SameTextAscii(caption, target);
             if (!match || button.Caption.empty()) continue;
             if (!chosen || (!chosen->Usable && button.Usable)) chosen = &button;
         }
@@ -208,7 +209,7 @@ void PerformAction(TForm& form, std::string_view line, const TActionReport& repo
                    const TActionError& showException) {
     std::string_view rest = TrimLeft(line);
     if (rest.empty() || rest.front() == '#') return;
-    const std::string verb = LowerText(TakeWord(rest));
+    const std::string verb = AsciiLower(TakeWord(rest));
     try {
         if (verb == "close") {
             form.Close();

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "Platform/Forms/Form.h"
+#include "Platform/SysUtils/AsciiCase.h"
 
 namespace Forms {
 
@@ -91,21 +92,6 @@ std::string TControl::Quoted() const {
     return "'" + name_ + "'";
 }
 
-namespace {
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
-} // namespace
-
-bool SameText(std::string_view a, std::string_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return LowerAscii(x) == LowerAscii(y); });
-}
-
-std::string LowerText(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) c = LowerAscii(c);
-    return out;
-}
-
 std::string StripAccelerator(std::string_view caption) {
     std::string out;
     out.reserve(caption.size());
@@ -123,7 +109,7 @@ int FindCaption(const std::vector<std::string>& captions, std::string_view wante
     for (std::size_t i = 0; i < captions.size(); ++i)
         if (captions[i] == wanted || StripAccelerator(captions[i]) == wanted) return int(i);
     for (std::size_t i = 0; i < captions.size(); ++i)
-        if (SameText(StripAccelerator(captions[i]), wanted)) return int(i);
+        if (SameTextAscii(StripAccelerator(captions[i]), wanted)) return int(i);
     return -1;
 }
 

@@ -133,10 +133,6 @@ private:
     std::vector<std::pair<int, TObserver>> observers_;
 };
 
-// ASCII case-insensitive equality (names, captions typed by a user).
-bool SameText(std::string_view a, std::string_view b);
-// A-Z lowered, every other byte as it is.
-std::string LowerText(std::string_view text);
 // Caption with '&' accelerator marks removed ("&&" stays one '&').
 std::string StripAccelerator(std::string_view caption);
 // Finds a caption: exact first (accelerators ignored), then ASCII

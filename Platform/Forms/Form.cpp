@@ -1,6 +1,7 @@
 #include "Platform/Forms/Form.h"
 
 #include "Platform/Forms/ConsoleDriver.h"
+#include "Platform/SysUtils/AsciiCase.h"
 
 namespace Forms {
 
@@ -37,7 +38,7 @@ TControl* TForm::FindControl(std::string_view name) const {
     for (TControl* control : controls_)
         if (control->Name() == name) return control;
     for (TControl* control : controls_)
-        if (SameText(control->Name(), name)) return control;
+        if (SameTextAscii(control->Name(), name)) return control;
     return nullptr;
 }
 

@@ -1,6 +1,7 @@
 #include "Platform/IniFile/IniFile.h"
 
 #include "Platform/SysUtils/SysUtils.h"
+#include "Platform/SysUtils/AsciiCase.h"
 
 #include <unicode/uchar.h>
 #include <unicode/utf8.h>
@@ -31,16 +32,7 @@ std::string_view TrimBlanks(std::string_view s)
 // must match exactly.
 bool SameName(std::string_view a, std::string_view b)
 {
-    if (a.size() == b.size()) {
-        bool equal = true;
-        for (std::size_t i = 0; i < a.size() && equal; ++i) {
-            char x = a[i], y = b[i];
-            if (x >= 'A' && x <= 'Z') x = static_cast<char>(x + 32);
-            if (y >= 'A' && y <= 'Z') y = static_cast<char>(y + 32);
-            equal = x == y;
-        }
-        if (equal) return true;
-    }
+    if (SameTextAscii(a, b)) return true;
     const auto* s = reinterpret_cast<const std::uint8_t*>(a.data());
     const auto* t = reinterpret_cast<const std::uint8_t*>(b.data());
     const auto n = static_cast<std::int32_t>(a.size()), m = static_cast<std::int32_t>(b.size());

@@ -1,6 +1,7 @@
 #include "Platform/JetSql/JetSql.h"
 
 #include "Platform/DateTime/DateTime.h"
+#include "Platform/SysUtils/AsciiCase.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -24,13 +25,7 @@ bool IsSpace(unsigned char c) { return c == ' ' || c == '\t' || c == '\r' || c =
 // Case-insensitive comparison with an upper-case ASCII keyword.
 bool IsKeyword(std::string_view token, std::string_view upper)
 {
-    if (token.size() != upper.size()) return false;
-    for (std::size_t i = 0; i < token.size(); ++i) {
-        char c = token[i];
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-        if (c != upper[i]) return false;
-    }
-    return true;
+    return SameTextAscii(token, upper);
 }
 
 // Reads 1..maxDigits decimal digits at pos.
@@ -384,3 +379,16 @@ private:
 TJetTranslation TranslateJet(std::string_view jet) { return TTranslator(jet).Run(); }
 
 std::string JetToSqlite(std::string_view jet) { return TranslateJet(jet).Sql; }
+
+std::string QuotedStr(std::string_view text)
+{
+    std::string quoted;
+    quoted.reserve(text.size() + 2);
+    quoted += '\'';
+    for (char c : text) {
+        if (c == '\'') quoted += '\'';
+        quoted += c;
+    }
+    quoted += '\'';
+    return quoted;
+}

@@ -20,3 +20,6 @@ struct TJetTranslation {
 
 TJetTranslation TranslateJet(std::string_view jet);
 std::string JetToSqlite(std::string_view jet);
+
+// A text as an SQL literal: enclosed in single quotes, single quotes inside doubled.
+std::string QuotedStr(std::string_view text);

@@ -3,6 +3,7 @@
 
 #include "Platform/Files/Files.h"
 #include "Platform/Registry/WineRegistry.h"
+#include "Platform/SysUtils/AsciiCase.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -16,23 +17,6 @@
 
 namespace {
 
-char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-
-bool EqualNoCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (UpperAscii(a[i]) != UpperAscii(b[i])) return false;
-    return true;
-}
-
-std::string UpperCopy(std::string_view s)
-{
-    std::string r(s);
-    for (char& c : r) c = UpperAscii(c);
-    return r;
-}
-
 // Key path with empty segments dropped and the root abbreviations spelled out.
 std::string NormaliseKey(std::string_view key)
 {
@@ -45,10 +29,10 @@ std::string NormaliseKey(std::string_view key)
         std::string_view part = key.substr(pos, end - pos);
         if (!part.empty()) {
             if (first) {
-                if (EqualNoCase(part, "HKCU")) part = "HKEY_CURRENT_USER";
-                else if (EqualNoCase(part, "HKLM")) part = "HKEY_LOCAL_MACHINE";
-                else if (EqualNoCase(part, "HKCR")) part = "HKEY_CLASSES_ROOT";
-                else if (EqualNoCase(part, "HKU")) part = "HKEY_USERS";
+                if (SameTextAscii(part, "HKCU")) part = "HKEY_CURRENT_USER";
+                else if (SameTextAscii(part, "HKLM")) part = "HKEY_LOCAL_MACHINE";
+                else if (SameTextAscii(part, "HKCR")) part = "HKEY_CLASSES_ROOT";
+                else if (SameTextAscii(part, "HKU")) part = "HKEY_USERS";
             }
             if (!result.empty()) result += '\\';
             result += part;
@@ -62,7 +46,7 @@ std::string NormaliseKey(std::string_view key)
 // Every key lies below a root such as HKEY_CURRENT_USER.
 bool HasRoot(std::string_view normalisedKey)
 {
-    return normalisedKey.size() > 5 && EqualNoCase(normalisedKey.substr(0, 5), "HKEY_") &&
+    return normalisedKey.size() > 5 && SameTextAscii(normalisedKey.substr(0, 5), "HKEY_") &&
            normalisedKey.substr(0, normalisedKey.find('\\')).size() > 5;
 }
 
@@ -216,7 +200,7 @@ bool ReadValueData(std::string_view data, TRegistryValue& value, bool& deleted)
     }
     const std::size_t colon = data.find(':');
     if (colon == std::string_view::npos) return false;
-    const std::string type = UpperCopy(TrimBlanks(data.substr(0, colon)));
+    const std::string type = AsciiUpper(TrimBlanks(data.substr(0, colon)));
     const std::string_view rest = data.substr(colon + 1);
     if (type == "DWORD") {
         const std::string_view digits = TrimBlanks(rest);
@@ -325,7 +309,7 @@ std::string RegistryFilePath()
 const TRegistryValue* TRegistryKey::FindValue(std::string_view name) const
 {
     for (const TRegistryValue& value : Values)
-        if (EqualNoCase(value.Name, name)) return &value;
+        if (SameTextAscii(value.Name, name)) return &value;
     return nullptr;
 }
 
@@ -396,7 +380,7 @@ TRegistryData TRegistryData::Parse(std::string_view text)
         if (!ReadValueData(line.substr(p + 1), value, deleted)) continue;
         TRegistryKey& key = data.AddKey(currentKey);
         for (auto it = key.Values.begin(); it != key.Values.end(); ++it) {
-            if (EqualNoCase(it->Name, value.Name)) {
+            if (SameTextAscii(it->Name, value.Name)) {
                 key.Values.erase(it);
                 break;
             }
@@ -418,7 +402,7 @@ TRegistryData TRegistryData::LoadFromFile(const std::string& path)
 
 const TRegistryKey* TRegistryData::FindKey(std::string_view fullKey) const
 {
-    const auto it = index_.find(UpperCopy(NormaliseKey(fullKey)));
+    const auto it = index_.find(AsciiUpper(NormaliseKey(fullKey)));
     return it == index_.end() ? nullptr : &keys_[it->second];
 }
 
@@ -429,14 +413,14 @@ TRegistryKey& TRegistryData::AddKey(std::string_view fullKey)
     std::size_t slash = name.find('\\');
     while (slash != std::string::npos) {
         const std::string parent = name.substr(0, slash);
-        const std::string upper = UpperCopy(parent);
+        const std::string upper = AsciiUpper(parent);
         if (index_.find(upper) == index_.end()) {
             index_.emplace(upper, keys_.size());
             keys_.push_back(TRegistryKey{parent, {}});
         }
         slash = name.find('\\', slash + 1);
     }
-    const std::string upper = UpperCopy(name);
+    const std::string upper = AsciiUpper(name);
     const auto it = index_.find(upper);
     if (it != index_.end()) return keys_[it->second];
     index_.emplace(upper, keys_.size());
@@ -446,19 +430,19 @@ TRegistryKey& TRegistryData::AddKey(std::string_view fullKey)
 
 void TRegistryData::DeleteKey(std::string_view fullKey)
 {
-    const std::string upper = UpperCopy(NormaliseKey(fullKey));
+    const std::string upper = AsciiUpper(NormaliseKey(fullKey));
     if (upper.empty()) return;
     std::vector<TRegistryKey> kept;
     kept.reserve(keys_.size());
     for (TRegistryKey& key : keys_) {
-        const std::string name = UpperCopy(key.Name);
+        const std::string name = AsciiUpper(key.Name);
         const bool inside = name == upper || (name.size() > upper.size() && name.compare(0, upper.size(), upper) == 0 &&
                                               name[upper.size()] == '\\');
         if (!inside) kept.push_back(std::move(key));
     }
     keys_ = std::move(kept);
     index_.clear();
-    for (std::size_t i = 0; i < keys_.size(); ++i) index_.emplace(UpperCopy(keys_[i].Name), i);
+    for (std::size_t i = 0; i < keys_.size(); ++i) index_.emplace(AsciiUpper(keys_[i].Name), i);
 }
 
 void TRegistryData::SetValue(std::string_view fullKey, TRegistryValue value)
@@ -466,7 +450,7 @@ void TRegistryData::SetValue(std::string_view fullKey, TRegistryValue value)
     if (!HasRoot(NormaliseKey(fullKey))) throw ERegistryException("Invalid registry key '" + std::string(fullKey) + "'");
     TRegistryKey& key = AddKey(fullKey);
     for (TRegistryValue& existing : key.Values) {
-        if (EqualNoCase(existing.Name, value.Name)) {
+        if (SameTextAscii(existing.Name, value.Name)) {
             existing = std::move(value);
             return;
         }
@@ -498,10 +482,10 @@ std::string TRegistryData::ToText() const
     for (const TRegistryKey& key : keys_) {
         // A key without values is implied by any key below it.
         if (key.Values.empty()) {
-            const std::string prefix = UpperCopy(key.Name) + "\\";
+            const std::string prefix = AsciiUpper(key.Name) + "\\";
             bool implied = false;
             for (const TRegistryKey& other : keys_)
-                if (UpperCopy(other.Name).compare(0, prefix.size(), prefix) == 0) implied = true;
+                if (AsciiUpper(other.Name).compare(0, prefix.size(), prefix) == 0) implied = true;
             if (implied) continue;
         }
         out += "\n[" + key.Name + "]\n";

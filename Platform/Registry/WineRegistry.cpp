@@ -2,6 +2,7 @@
 
 #include "Platform/OleAuto/OleAuto.h"
 #include "Platform/Registry/Registry.h"
+#include "Platform/SysUtils/AsciiCase.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -15,16 +16,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::string_view kWineHeader = "WINE REGISTRY Version 2";
-
-char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool EqualNoCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
-    return true;
-}
 
 int HexDigit(char c)
 {
@@ -239,7 +230,7 @@ std::string ResolvePathNoCase(const std::string& base, std::string_view relative
             }
             searching = false;
             for (fs::directory_iterator it(current, ec), last; !ec && it != last; it.increment(ec)) {
-                if (EqualNoCase(it->path().filename().string(), part)) {
+                if (SameTextAscii(it->path().filename().string(), part)) {
                     current = it->path();
                     searching = true;
                     break;
@@ -257,7 +248,7 @@ std::string ResolvePathNoCase(const std::string& base, std::string_view relative
 std::string WinePathToUnix(const std::string& prefix, std::string_view windowsPath)
 {
     if (!IsWindowsDrivePath(windowsPath)) return std::string(windowsPath);
-    const char letter = LowerAscii(windowsPath[0]);
+    const char letter = AsciiLower(windowsPath[0]);
     fs::path root = fs::path(prefix) / "drive_c";
     if (letter != 'c' || !IsFolder(root)) root = fs::path(prefix) / "dosdevices" / (std::string(1, letter) + ":");
     std::string path = ResolvePathNoCase(root.string(), windowsPath.substr(3));

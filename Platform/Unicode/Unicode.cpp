@@ -1,4 +1,5 @@
 #include "Platform/Unicode/Unicode.h"
+#include "Platform/SysUtils/AsciiCase.h"
 
 #include <unicode/uchar.h>
 #include <unicode/utf8.h>
@@ -97,9 +98,5 @@ std::string Trim(std::string_view text)
 
 std::string UpperCase(std::string_view text)
 {
-    std::string result(text);
-    for (char& ch : result)
-        if (ch >= 'a' && ch <= 'z')
-            ch = static_cast<char>(ch - 'a' + 'A');
-    return result;
+    return AsciiUpper(text);
 }

@@ -2,21 +2,9 @@
 
 #include "Includes/uZemrakDb/uZemrakDb.h"
 #include "Platform/Unicode/Unicode.h"
+#include "Platform/JetSql/JetSql.h"
 
 #include <vector>
-
-std::string QuotedStr(std::string_view text)
-{
-    std::string quoted;
-    quoted.reserve(text.size() + 2);
-    quoted += '\'';
-    for (char c : text) {
-        if (c == '\'') quoted += '\'';
-        quoted += c;
-    }
-    quoted += '\'';
-    return quoted;
-}
 
 namespace {
 

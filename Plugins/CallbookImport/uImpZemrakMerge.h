@@ -42,9 +42,6 @@ struct TUpdateRecord {
 // Gives a callsign its country data; false when it does not resolve.
 using TResolveCallsign = std::function<bool(std::string_view callsign, TCallsignCountry& country)>;
 
-// A text as an SQL literal in single quotes, embedded ones doubled.
-std::string QuotedStr(std::string_view text);
-
 // The pairs of one update record, in the merge's order: name, QTH, state,
 // grid, QSL manager, checkmark, country data, note keywords, the rest of the
 // note. A QSL manager text that is neither a callsign nor a route word comes

@@ -2,6 +2,7 @@
 
 #include "Includes/uCommFunc/uCommFunc.h"
 #include "Platform/Unicode/Unicode.h"
+#include "Platform/JetSql/JetSql.h"
 
 #include <charconv>
 #include <cmath>
@@ -157,19 +158,6 @@ std::string SqlMoment(TDateTime value)
     return FormatDateTime("yyyy-mm-dd hh:nn", value, InvariantFormatSettings());
 }
 
-std::string SqlQuoted(std::string_view text)
-{
-    std::string out;
-    out.reserve(text.size() + 2);
-    out += '\'';
-    for (char c : text) {
-        if (c == '\'') out += '\'';
-        out += c;
-    }
-    out += '\'';
-    return out;
-}
-
 std::string BuildSourceQuery(std::string_view Table, const Forms::TDateEdit& FirstDate,
                              const Forms::TDateEdit& LastDate, TDateTime LogExpire)
 {
@@ -195,8 +183,8 @@ TQsoWindow DuplicateWindow(TDateTime Start, int DeltaMinutes)
 std::string DuplicateProbeStatement(std::string_view HostLogName, std::string_view Callsign,
                                     std::string_view Band, std::string_view Mode, const TQsoWindow& Window)
 {
-    return "SELECT ID,QSODATE FROM LOGS WHERE LOGNAME=" + SqlQuoted(HostLogName) + " AND OMCALL=" + SqlQuoted(Callsign) +
-           " AND QSOBAND=" + SqlQuoted(Band) + " AND QSOMODE=" + SqlQuoted(Mode) + " AND #" +
+    return "SELECT ID,QSODATE FROM LOGS WHERE LOGNAME=" + QuotedStr(HostLogName) + " AND OMCALL=" + QuotedStr(Callsign) +
+           " AND QSOBAND=" + QuotedStr(Band) + " AND QSOMODE=" + QuotedStr(Mode) + " AND #" +
            SqlMoment(Window.From) + "#<=QSODATE AND QSODATE<=#" + SqlMoment(Window.To) + "#";
 }
 
@@ -224,11 +212,11 @@ const std::array<const char*, lcColumnCount> LogColumnNames{
     "QSLSENT",    "QSLRECV",  "QSLSTAT",  "LOTWRCVDDATE", "QSLSENTDATE", "QSLRECVDATE", "CALLSIGN",
     "WPX",        "DXCC",     "QSLINFO",  "LOGNAME",  "QSOTIME"};
 
-std::string QuotedOrNull(const TNullableText& text) { return text ? SqlQuoted(*text) : "NULL"; }
+std::string QuotedOrNull(const TNullableText& text) { return text ? QuotedStr(*text) : "NULL"; }
 
 std::string QuotedUnlessEmpty(const TNullableText& text)
 {
-    return text && !text->empty() ? SqlQuoted(*text) : "NULL";
+    return text && !text->empty() ? QuotedStr(*text) : "NULL";
 }
 
 std::string QslManagerValue(const TNullableText& text, std::string_view Callsign,
@@ -237,7 +225,7 @@ std::string QslManagerValue(const TNullableText& text, std::string_view Callsign
     if (!text) return "NULL";
     const std::string manager = Trim(*text);
     if (manager.empty()) return "NULL";
-    if (LooksLikeCallsign(manager)) return SqlQuoted(manager);
+    if (LooksLikeCallsign(manager)) return QuotedStr(manager);
     Corrections.push_back(std::string(Callsign) + "\t? \"" + manager + "\" instead of QSL Manager");
     return "NULL";
 }
@@ -311,21 +299,21 @@ TQsoValues BuildQsoValues(const TSourceFields& f, const TQsoKey& key, std::strin
 {
     TQsoValues v;
     try {
-        v[lcOMCALL] = SqlQuoted(key.Callsign);
+        v[lcOMCALL] = QuotedStr(key.Callsign);
         v[lcQSODATE] = "#" + SqlMoment(key.Start) + "#";
-        v[lcQSOBAND] = SqlQuoted(key.Band);
-        v[lcQSOMODE] = SqlQuoted(key.Mode);
-        v[lcQSORSTRCVD] = SqlQuoted(f.QSOReportRecived->AsString());
-        v[lcQSORSTSEND] = SqlQuoted(f.QSOReportSent->AsString());
+        v[lcQSOBAND] = QuotedStr(key.Band);
+        v[lcQSOMODE] = QuotedStr(key.Mode);
+        v[lcQSORSTRCVD] = QuotedStr(f.QSOReportRecived->AsString());
+        v[lcQSORSTSEND] = QuotedStr(f.QSOReportSent->AsString());
         v[lcOMNAME] = QuotedOrNull(NullableText(*f.OMName));
         v[lcOMQTH] = QuotedOrNull(NullableText(*f.OMQTH));
-        v[lcCONTINENT] = SqlQuoted(f.Continent->AsString());
+        v[lcCONTINENT] = QuotedStr(f.Continent->AsString());
         v[lcDXCCPFX] = QuotedUnlessEmpty(NullableText(*f.DXCCPrefix));
         v[lcMAINPFX] = QuotedUnlessEmpty(NullableText(*f.MainPrefix));
         // Statement text never depends on the user's locale: "." marks decimals.
-        v[lcQSOFREQ] = SqlQuoted(FloatToStr(static_cast<double>(key.Frequency), InvariantFormatSettings()));
-        v[lcITUZONE] = SqlQuoted(f.ITUZone->AsString());
-        v[lcCQZONE] = SqlQuoted(f.CQZone->AsString());
+        v[lcQSOFREQ] = QuotedStr(FloatToStr(static_cast<double>(key.Frequency), InvariantFormatSettings()));
+        v[lcITUZONE] = QuotedStr(f.ITUZone->AsString());
+        v[lcCQZONE] = QuotedStr(f.CQZone->AsString());
         v[lcGRIDSQUARE] = QuotedUnlessEmpty(NullableText(*f.Grid));
         v[lcQSLMANAGER] = QslManagerValue(NullableText(*f.QSLManager), key.Callsign, Corrections);
         v[lcIOTA] = QuotedUnlessEmpty(NullableText(*f.IOTA));
@@ -339,12 +327,12 @@ TQsoValues BuildQsoValues(const TSourceFields& f, const TQsoKey& key, std::strin
         v[lcLOTWRCVDDATE] = MomentOrNull(NullableDate(*f.LoTWRecDate));
         v[lcQSLSENTDATE] = MomentOrNull(NullableDate(*f.QSLSentDate));
         v[lcQSLRECVDATE] = MomentOrNull(NullableDate(*f.QSLRecDate));
-        v[lcCALLSIGN] = SqlQuoted(LogOperator);
+        v[lcCALLSIGN] = QuotedStr(LogOperator);
         v[lcWPX] = QuotedUnlessEmpty(NullableText(*f.WPX));
         v[lcDXCC] = QuotedUnlessEmpty(NullableText(*f.DXCC));
         v[lcQSLINFO] = AddInfoValue(NullableText(*f.QSOAddInfo), key.Callsign, Corrections);
-        v[lcLOGNAME] = SqlQuoted(HostLogName);
-        v[lcQSOTIME] = SqlQuoted(f.QSOTime->AsString());
+        v[lcLOGNAME] = QuotedStr(HostLogName);
+        v[lcQSOTIME] = QuotedStr(f.QSOTime->AsString());
     } catch (const EConvertError& error) {
         RaiseRowError(key.Callsign, error);
     }

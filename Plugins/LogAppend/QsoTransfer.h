@@ -56,8 +56,6 @@ std::string NormalizeMode(std::string_view Mode);
 // Literals of statement text: they never depend on the user's locale.
 std::string SqlDate(TDateTime value);   // yyyy-mm-dd
 std::string SqlMoment(TDateTime value); // yyyy-mm-dd hh:nn, seconds cut off
-// Enclosed in single quotes, single quotes inside doubled.
-std::string SqlQuoted(std::string_view text);
 
 // The source rows of a log table: both date edits narrow the range (each
 // bound includes its day), the expiry day always caps it.

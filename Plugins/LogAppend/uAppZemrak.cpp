@@ -4,6 +4,7 @@
 #include "PluginAPI/Plugins/Helpers.h"
 #include "PluginAPI/Plugins/ServerQuery.h"
 #include "Platform/Unicode/Unicode.h"
+#include "Platform/JetSql/JetSql.h"
 
 #include <algorithm>
 #include <cmath>
@@ -80,7 +81,7 @@ void TfrmAppZemrak::ListLogs()
     TADOQuery query(&adc);
     query.ParamCheck = false;
     query.EnableBCD = false;
-    query.SQL.Add("SELECT LOGNAME FROM ACONFIG WHERE CALLSIGN=" + SqlQuoted(LogOperator) + " ORDER BY LOGNAME");
+    query.SQL.Add("SELECT LOGNAME FROM ACONFIG WHERE CALLSIGN=" + QuotedStr(LogOperator) + " ORDER BY LOGNAME");
     query.Open();
     cbLog.ClearItems();
     for (query.First(); !query.Eof(); query.Next()) cbLog.AddItem(query.FieldByName("LOGNAME").AsString());
@@ -98,7 +99,7 @@ void TfrmAppZemrak::cbLogChange()
         TADOQuery query(&adc);
         query.ParamCheck = false;
         query.EnableBCD = false;
-        query.SQL.Add("SELECT LOGFILENAME,QTH FROM ACONFIG WHERE LOGNAME=" + SqlQuoted(cbLog.Text()));
+        query.SQL.Add("SELECT LOGFILENAME,QTH FROM ACONFIG WHERE LOGNAME=" + QuotedStr(cbLog.Text()));
         query.Open();
         if (!query.Eof()) {
             table = query.FieldByName("LOGFILENAME").AsString();

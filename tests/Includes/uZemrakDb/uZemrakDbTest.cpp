@@ -9,6 +9,7 @@
 #include "Platform/Registry/Registry.h"
 #include "DemoData/DataGen.h"
 #include "tests/Support/TestSupport.h"
+#include "Platform/Unicode/Unicode.h"
 
 #include <gtest/gtest.h>
 
@@ -301,7 +302,7 @@ TEST(ZemrakNote, KeywordTokensReadBack)
     int checked = 0;
     for (const auto& s : gen.Stations(300)) {
         const std::string note = s.LoggerNote();
-        EXPECT_EQ(CutChars(note, 255), note);
+        EXPECT_EQ(LeftCodePoints(note, 255), note);
         for (const auto& item : items(note)) {
             if (item.rfind("Aka:", 0) == 0) {
                 EXPECT_EQ(item, "Aka:" + s.Aka);

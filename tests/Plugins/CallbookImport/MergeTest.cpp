@@ -1,6 +1,7 @@
 // What one update record becomes: the column/value pairs, the existing-value
 // check and the statement texts.
 #include "Plugins/CallbookImport/uImpZemrakMerge.h"
+#include "Platform/JetSql/JetSql.h"
 
 #include <gtest/gtest.h>
 

@@ -3,6 +3,7 @@
 #include "Plugins/LogAppend/QsoTransfer.h"
 #include "tests/Plugins/LogAppend/LoggerFiles.h"
 #include "tests/Support/TestSupport.h"
+#include "Platform/JetSql/JetSql.h"
 
 #include <gtest/gtest.h>
 
@@ -89,8 +90,8 @@ TEST(AppendLiterals, StatementTextIsFixedWhateverTheLocale)
 {
     EXPECT_EQ(SqlMoment(At(2024, 3, 5, 9, 7) + EncodeTime(0, 0, 59)), "2024-03-05 09:07");
     EXPECT_EQ(SqlDate(At(2024, 3, 5, 23, 59)), "2024-03-05");
-    EXPECT_EQ(SqlQuoted("O'Neil"), "'O''Neil'");
-    EXPECT_EQ(SqlQuoted(""), "''");
+    EXPECT_EQ(QuotedStr("O'Neil"), "'O''Neil'");
+    EXPECT_EQ(QuotedStr(""), "''");
 }
 
 TEST(AppendSourceQuery, DateEditsNarrowTheExpiryCap)
