@@ -3,12 +3,14 @@
 #pragma once
 
 #include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
 namespace fs = std::filesystem;
 
-// A fresh folder under the test temporary directory, removed afterwards.
+// A fresh folder under the test temporary directory, removed afterwards; its
+// name starts with name.
 class TTempDir {
 public:
     explicit TTempDir(const std::string& name);
@@ -17,6 +19,10 @@ public:
     TTempDir& operator=(const TTempDir&) = delete;
     const fs::path& Path() const { return path_; }
     fs::path operator/(const std::string& name) const { return path_ / name; }
+    // A file in the folder as the string the platform calls take.
+    std::string File(const std::string& name) const { return (path_ / name).string(); }
+    // The names of the folder's entries (leftovers show up here).
+    std::set<std::string> Names() const;
 
 private:
     fs::path path_;
