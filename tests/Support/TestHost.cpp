@@ -11,7 +11,6 @@ TTestHost::TTestHost(const std::string& name, const std::string& profileFolder)
 
 ICore* TTestHost::Start(const std::string& pluginFile)
 {
-    host_.reset();
     host_ = std::make_unique<THost>(Options);
     return host_->AttachCore(pluginFile);
 }

@@ -22,8 +22,8 @@ public:
     const TTempDir& Dir() const { return dir_; }
     const fs::path& Profile() const { return profile_; }
 
-    // A host made from Options (any earlier one is shut down first) and a core
-    // attached for the plug-in file name.
+    // A host made from Options (replacing any earlier one, which shuts down
+    // once the new one stands) and a core attached for the plug-in file name.
     ICore* Start(const std::string& pluginFile);
     // Shuts the host down, as closing the program does.
     void Stop() { host_.reset(); }

@@ -78,12 +78,7 @@ protected:
     // The dialog as the click action hands it over, created and activated.
     template <class TDialog = TfrmXpoZemrak> TDialog& Open()
     {
-        THostOptions o;
-        o.Profile = p_.Profile();
-        o.PluginDir = p_.Profile() / "no-plugins";
-        o.Messages = &messages_;
-        host_ = std::make_unique<THost>(o);
-        ICore* core = host_->AttachCore("CallbookExport.ext");
+        ICore* core = p_.Host().Start("CallbookExport.ext");
         auto dialog = std::make_unique<TDialog>(core);
         TDialog& d = *dialog;
         d.SetDriver(&driver_);
@@ -105,7 +100,7 @@ protected:
     }
     fs::path Target() const { return p_.Download() / "DB.mdb"; }
     fs::path Zip() const { return p_.Download() / "DB.zip"; }
-    std::vector<std::string> Messages() const { return SplitLines(messages_.str()); }
+    std::vector<std::string> Messages() { return SplitLines(p_.Host().Messages.str()); }
     static void CheckAll(TfrmXpoZemrak& d)
     {
         for (int i = 0; i < eiCount; ++i) d.cgExtInfo.SetItemChecked(i, true);
@@ -124,9 +119,7 @@ protected:
     }
 
     TExportProfile p_;
-    std::ostringstream messages_;
     TTestDriver driver_;
-    std::unique_ptr<THost> host_;
     std::unique_ptr<TfrmXpoZemrak> dialog_;
 };
 
@@ -371,12 +364,7 @@ TEST_F(XpoDialog, SettingsAreWrittenOnlyAfterASuccessfulExport)
         WriteFileText(profile.HostIni(), ReadFileText(profile.HostIni()) + c.Before);
         const std::string before = ReadFileText(profile.HostIni());
 
-        THostOptions o;
-        o.Profile = profile.Profile();
-        o.PluginDir = profile.Profile() / "no-plugins";
-        o.Messages = &messages_;
-        THost host(o);
-        ICore* core = host.AttachCore("CallbookExport.ext");
+        ICore* core = profile.Host().Start("CallbookExport.ext");
         {
             TfrmXpoZemrak d(core);
             d.SetDriver(&driver_);
@@ -624,7 +612,7 @@ TEST_F(XpoDialog, TargetsOwnedByOthersAreRefusedBeforeAnythingIsCopied)
     const std::string logsBefore = ReadFileText(logs);
     const std::string refBefore = ReadFileText(p_.RefDb());
     for (const TCase& c : cases) {
-        messages_.str({});
+        p_.Host().Messages.str({});
         d.edTarget.UserSetText(c.Target.string());
         d.dbtExportClickOk();
         EXPECT_FALSE(d.LastRunDone) << c.Target;
@@ -640,10 +628,10 @@ TEST_F(XpoDialog, TargetsOwnedByOthersAreRefusedBeforeAnythingIsCopied)
     EXPECT_EQ(FilesIn(p_.Download()), (std::vector<std::string>{"host-link.mdb"}));
 
     // A normal new file is written.
-    messages_.str({});
+    p_.Host().Messages.str({});
     d.edTarget.UserSetText((p_.Download() / "New.mdb").string());
     d.dbtExportClickOk();
-    EXPECT_TRUE(d.LastRunDone) << messages_.str();
+    EXPECT_TRUE(d.LastRunDone) << p_.Host().Messages.str();
     EXPECT_EQ(PackageRows(p_.Download() / "New.mdb").size(), 4u);
 }
 
