@@ -3,6 +3,7 @@
 #pragma once
 
 #include <filesystem>
+#include <exception>
 #include <set>
 #include <string>
 #include <vector>
@@ -27,6 +28,21 @@ public:
 private:
     fs::path path_;
 };
+
+// The message of the E that fn throws; another exception, or none, is named
+// in its place.
+template <class E, class F>
+std::string ThrownMessage(F&& fn)
+{
+    try {
+        fn();
+    } catch (const E& e) {
+        return e.Message();
+    } catch (const std::exception& e) {
+        return std::string("wrong kind: ") + e.what();
+    }
+    return "nothing thrown";
+}
 
 struct TRunResult {
     int ExitCode = -1;

@@ -79,18 +79,6 @@ protected:
     THttpOptions options_;
 };
 
-template <class E, class F>
-std::string ThrownMessage(F&& f) {
-    try {
-        f();
-    } catch (const E& e) {
-        return e.Message();
-    } catch (const std::exception& e) {
-        return std::string("wrong kind: ") + e.what();
-    }
-    return "nothing thrown";
-}
-
 TEST_F(HttpTest, AnswersAreWrittenWhateverTheirStatus) {
     TLoopbackServer server(ServeTestPaths);
     struct Case {

@@ -87,18 +87,6 @@ protected:
     TTempDir dir_{"ziptest"};
 };
 
-template <class E, class F>
-std::string ThrownMessage(F&& f) {
-    try {
-        f();
-    } catch (const E& e) {
-        return e.Message();
-    } catch (const std::exception& e) {
-        return std::string("wrong kind: ") + e.what();
-    }
-    return "nothing thrown";
-}
-
 bool Contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }

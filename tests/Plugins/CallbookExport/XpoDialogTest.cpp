@@ -75,21 +75,28 @@ protected:
 
     void SetUp() override { setenv("HKCU_REGISTRY_FILE", p_.Registry().c_str(), 1); }
 
-    // The dialog as the click action hands it over, created and activated.
+    // The dialog as the click action hands it over, on a host started on
+    // profile, created and activated.
+    template <class TDialog = TfrmXpoZemrak> std::unique_ptr<TDialog> Activate(TExportProfile& profile)
+    {
+        ICore* core = profile.Host().Start("CallbookExport.ext");
+        auto d = std::make_unique<TDialog>(core);
+        d->SetDriver(&driver_);
+        d->Kernel = ComPtr<IHostKernel>::Query(core, IID_IHostKernel);
+        d->Server = ComPtr<IHostServer>::Query(core, IID_IHostServer);
+        d->AppIni = profile.HostIni().string();
+        d->Section = "Zemrak Export";
+        d->SetCaption(Caption);
+        d->DefaultTarget = (profile.Download() / "DB.mdb").string();
+        d->DoCreate();
+        d->FormActivate();
+        return d;
+    }
+    // The same on the fixture's profile, kept until the test ends.
     template <class TDialog = TfrmXpoZemrak> TDialog& Open()
     {
-        ICore* core = p_.Host().Start("CallbookExport.ext");
-        auto dialog = std::make_unique<TDialog>(core);
+        auto dialog = Activate<TDialog>(p_);
         TDialog& d = *dialog;
-        d.SetDriver(&driver_);
-        d.Kernel = ComPtr<IHostKernel>::Query(core, IID_IHostKernel);
-        d.Server = ComPtr<IHostServer>::Query(core, IID_IHostServer);
-        d.AppIni = p_.HostIni().string();
-        d.Section = "Zemrak Export";
-        d.SetCaption(Caption);
-        d.DefaultTarget = Target().string();
-        d.DoCreate();
-        d.FormActivate();
         dialog_ = std::move(dialog);
         return d;
     }
@@ -364,18 +371,9 @@ TEST_F(XpoDialog, SettingsAreWrittenOnlyAfterASuccessfulExport)
         WriteFileText(profile.HostIni(), ReadFileText(profile.HostIni()) + c.Before);
         const std::string before = ReadFileText(profile.HostIni());
 
-        ICore* core = profile.Host().Start("CallbookExport.ext");
         {
-            TfrmXpoZemrak d(core);
-            d.SetDriver(&driver_);
-            d.Kernel = ComPtr<IHostKernel>::Query(core, IID_IHostKernel);
-            d.Server = ComPtr<IHostServer>::Query(core, IID_IHostServer);
-            d.AppIni = profile.HostIni().string();
-            d.Section = "Zemrak Export";
-            d.SetCaption(Caption);
-            d.DefaultTarget = (profile.Download() / "DB.mdb").string();
-            d.DoCreate();
-            d.FormActivate();
+            const auto dialog = Activate(profile);
+            TfrmXpoZemrak& d = *dialog;
             c.Act(d);
             if (c.Export) d.dbtExportClickOk();
             EXPECT_EQ(d.LastRunDone, !c.After.empty());
