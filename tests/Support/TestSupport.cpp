@@ -33,6 +33,13 @@ TTempDir::~TTempDir()
     fs::remove_all(path_, ec);
 }
 
+std::set<std::string> TTempDir::Names() const
+{
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(path_)) names.insert(entry.path().filename().string());
+    return names;
+}
+
 TRunResult RunProgram(const fs::path& program, const std::vector<std::string>& args,
                       const std::string& stdinText, const std::vector<std::string>& env)
 {

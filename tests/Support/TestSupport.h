@@ -3,12 +3,15 @@
 #pragma once
 
 #include <filesystem>
+#include <exception>
+#include <set>
 #include <string>
 #include <vector>
 
 namespace fs = std::filesystem;
 
-// A fresh folder under the test temporary directory, removed afterwards.
+// A fresh folder under the test temporary directory, removed afterwards; its
+// name starts with name.
 class TTempDir {
 public:
     explicit TTempDir(const std::string& name);
@@ -17,10 +20,29 @@ public:
     TTempDir& operator=(const TTempDir&) = delete;
     const fs::path& Path() const { return path_; }
     fs::path operator/(const std::string& name) const { return path_ / name; }
+    // A file in the folder as the string the platform calls take.
+    std::string File(const std::string& name) const { return (path_ / name).string(); }
+    // The names of the folder's entries (leftovers show up here).
+    std::set<std::string> Names() const;
 
 private:
     fs::path path_;
 };
+
+// The message of the E that fn throws; another exception, or none, is named
+// in its place.
+template <class E, class F>
+std::string ThrownMessage(F&& fn)
+{
+    try {
+        fn();
+    } catch (const E& e) {
+        return e.Message();
+    } catch (const std::exception& e) {
+        return std::string("wrong kind: ") + e.what();
+    }
+    return "nothing thrown";
+}
 
 struct TRunResult {
     int ExitCode = -1;

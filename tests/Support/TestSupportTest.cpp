@@ -20,3 +20,20 @@ TEST(TestSupport, EnvironmentAdditionsReplaceInheritedVariables)
     EXPECT_EQ(probes, 1);
     EXPECT_NE(run.Out.find("HAM_SUPPORT_OTHER=x\n"), std::string::npos);
 }
+
+TEST(TestSupport, TempDirsAreFreshNamedAndRemovedWithTheirContents)
+{
+    fs::path kept;
+    {
+        TTempDir a("probe"), b("probe");
+        EXPECT_NE(a.Path(), b.Path());
+        EXPECT_EQ(a.Path().filename().string().rfind("probe-", 0), 0u) << a.Path();
+        EXPECT_TRUE(a.Names().empty());
+        WriteFileText(a / "one.txt", "1");
+        fs::create_directories(a / "sub" / "deeper");
+        WriteFileText(a.File("sub/deeper/two.txt"), "2");
+        EXPECT_EQ(a.Names(), (std::set<std::string>{"one.txt", "sub"}));
+        kept = a.Path();
+    }
+    EXPECT_FALSE(fs::exists(kept));
+}

@@ -4,7 +4,7 @@
 #include "Platform/Ado/Ado.h"
 #include "Platform/DateTime/DateTime.h"
 #include "Platform/Registry/Registry.h"
-#include "tests/Support/TestSupport.h"
+#include "tests/Support/TestHost.h"
 
 #include <gtest/gtest.h>
 
@@ -20,13 +20,8 @@ class HostDatabase : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        THost::InitProfile(dir_.Path());
-        THostOptions options;
-        options.Profile = dir_.Path();
-        options.PluginDir = dir_.Path() / "none";
-        options.Messages = &messages_;
-        host_.emplace(options);
-        server_ = ComPtr<IHostServer>::Query(host_->AttachCore("DatabaseTest.ext"), IID_IHostServer);
+        host_.Options.PluginDir = host_.Dir() / "none";
+        server_ = ComPtr<IHostServer>::Query(host_.Start("DatabaseTest.ext"), IID_IHostServer);
         ASSERT_TRUE(server_);
     }
 
@@ -89,9 +84,7 @@ protected:
         return found != 0;
     }
 
-    TTempDir dir_{"host-database"};
-    std::ostringstream messages_;
-    std::optional<THost> host_;
+    TTestHost host_{"host-database"};
     ComPtr<IHostServer> server_;
 };
 

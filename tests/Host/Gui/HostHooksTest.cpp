@@ -3,6 +3,7 @@
 #include "Host/Host.h"
 #include "Platform/OleAuto/ComPtr.h"
 #include "Platform/OleAuto/OleAuto.h"
+#include "tests/Support/TestHost.h"
 
 #include <gtest/gtest.h>
 
@@ -13,14 +14,10 @@
 #include <vector>
 
 TEST(HostHooks, LogCommandModalAndMessageReachTheGraphicalHost) {
-    const fs::path profile = fs::path(::testing::TempDir()) / "host-hooks";
-    fs::remove_all(profile);
-    THost::InitProfile(profile);
     std::vector<std::string> seen;
-    std::ostringstream stream;
-    THostOptions options;
-    options.Profile = profile;
-    options.Messages = &stream;
+    TTestHost test("host-hooks");
+    THostOptions& options = test.Options;
+    options.PluginDir.clear();
     options.OnLog = [&](const std::string& line) {
         seen.push_back("log " + line.substr(line.find('\t') + 1));
     };
@@ -32,8 +29,7 @@ TEST(HostHooks, LogCommandModalAndMessageReachTheGraphicalHost) {
         seen.push_back("message " + caption + ": " + text);
     };
     {
-        THost host(options);
-        ICore* core = host.AttachCore("X.ext");
+        ICore* core = test.Start("X.ext");
         auto kernel = ComPtr<IHostKernel>::Query(core, IID_IHostKernel);
         auto windows = ComPtr<IApplicationWindows>::Query(core, IID_IApplicationWindows);
         ASSERT_TRUE(kernel && windows);
@@ -47,6 +43,7 @@ TEST(HostHooks, LogCommandModalAndMessageReachTheGraphicalHost) {
                   S_OK);
         EXPECT_EQ(windows->EndModal(), S_OK);
     }
+    test.Stop();
     const std::vector<std::string> expected{"begin",
                                             "log Connect updates: /x",
                                             "log Command: REFRESH 0",
@@ -55,10 +52,9 @@ TEST(HostHooks, LogCommandModalAndMessageReachTheGraphicalHost) {
                                             "end"};
     EXPECT_EQ(seen, expected);
     // The message went to the hook instead of the stream; the log file has both lines.
-    EXPECT_EQ(stream.str(), "");
-    std::ifstream log(profile / "host.log");
+    EXPECT_EQ(test.Messages.str(), "");
+    std::ifstream log(test.Profile() / "host.log");
     std::string all((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());
     EXPECT_NE(all.find("\tConnect updates: /x\n"), std::string::npos);
     EXPECT_NE(all.find("\tCommand: REFRESH 0\n"), std::string::npos);
-    fs::remove_all(profile);
 }

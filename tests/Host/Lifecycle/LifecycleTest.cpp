@@ -2,6 +2,7 @@
 #include "Host/Host.h"
 #include "Host/HostObjects.h"
 #include "Platform/SysUtils/SysUtils.h"
+#include "tests/Support/TestHost.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -20,22 +21,11 @@ protected:
         int null = open("/dev/null", O_RDONLY);
         dup2(null, STDIN_FILENO);
         close(null);
-        profile_ = fs::path(::testing::TempDir()) /
-                   ("lifecycle-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(profile_);
-        THost::InitProfile(profile_);
+        host_.Options.PluginDir = HAM_BINARY_DIR "/bin";
+        host_.Options.Trace = [this](const std::string& call) { calls_.push_back(call); };
     }
-    void TearDown() override { fs::remove_all(profile_); }
 
-    THostOptions Options()
-    {
-        THostOptions o;
-        o.Profile = profile_;
-        o.PluginDir = HAM_BINARY_DIR "/bin";
-        o.Messages = &messages_;
-        o.Trace = [this](const std::string& call) { calls_.push_back(call); };
-        return o;
-    }
+    THostOptions Options() const { return host_.Options; }
     static fs::path Library(const char* name) { return fs::path(HAM_BINARY_DIR "/bin") / name; }
     std::vector<std::string> CallsStartingWith(const std::string& prefix) const
     {
@@ -45,9 +35,8 @@ protected:
         return out;
     }
 
-    fs::path profile_;
-    std::ostringstream messages_;
     std::vector<std::string> calls_;
+    TTestHost host_{"lifecycle"};
 };
 
 } // namespace
@@ -167,7 +156,7 @@ TEST_F(Lifecycle, DisabledCommandDoesNothing)
 TEST_F(Lifecycle, ProbeStopsAtTheFirstMissingColumn)
 {
     {
-        THostDb db = OpenHostDatabase(profile_ / "host.db", false);
+        THostDb db = OpenHostDatabase(host_.Profile() / "host.db", false);
         ExecScript(db, "ALTER TABLE CALLBOOK DROP COLUMN SK;");
     }
     THost host(Options());
@@ -181,7 +170,7 @@ TEST_F(Lifecycle, ProbeStopsAtTheFirstMissingColumn)
                                         "IHostServer.FieldExists CALLBOOK SK"}));
     EXPECT_EQ(CallsStartingWith("IHostKernel.MessageBox"),
               (std::vector<std::string>{"IHostKernel.MessageBox 0 4"}));
-    EXPECT_EQ(messages_.str(), "Critical warning: Invalid DB structure, upgrade it to version 1.04.019 or "
+    EXPECT_EQ(host_.Messages.str(), "Critical warning: Invalid DB structure, upgrade it to version 1.04.019 or "
                                "re-create.\r\n(Use service plugin Kelt104019.ext if needed)\n");
     EXPECT_TRUE(CallsStartingWith("IApplicationWindows.BeginModal").empty());
 }

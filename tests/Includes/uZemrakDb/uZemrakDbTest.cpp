@@ -8,8 +8,9 @@
 #include "PluginAPI/Plugins/PluginForm.h"
 #include "Platform/Registry/Registry.h"
 #include "DemoData/DataGen.h"
-#include "tests/Support/TestSupport.h"
 #include "Platform/Unicode/Unicode.h"
+#include "tests/Support/TestHost.h"
+#include "tests/Support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -27,16 +28,10 @@ class ZemrakDb : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        THost::InitProfile(dir_.Path() / "profile");
         registryFile_ = (dir_ / "hkcu.reg").string();
         setenv("HKCU_REGISTRY_FILE", registryFile_.c_str(), 1);
-        THostOptions o;
-        o.Profile = dir_.Path() / "profile";
-        o.PluginDir = dir_.Path();
-        o.Messages = &messages_;
-        o.Trace = [this](const std::string& call) { calls_.push_back(call); };
-        host_.emplace(o);
-        dialog_.emplace(host_->AttachCore("LogAppend.ext"));
+        host_.Options.Trace = [this](const std::string& call) { calls_.push_back(call); };
+        dialog_.emplace(host_.Start("LogAppend.ext"));
         dialog_->Kernel = ComPtr<IHostKernel>::Query(dialog_->Core.Get(), IID_IHostKernel);
     }
     void TearDown() override { unsetenv("HKCU_REGISTRY_FILE"); }
@@ -57,11 +52,10 @@ protected:
         return (dir_ / name).string();
     }
 
-    TTempDir dir_{"zemrakdb"};
-    std::string registryFile_;
-    std::ostringstream messages_;
     std::vector<std::string> calls_;
-    std::optional<THost> host_;
+    TTestHost host_{"zemrakdb", "profile"};
+    const TTempDir& dir_ = host_.Dir();
+    std::string registryFile_;
     std::optional<TPluginDialog> dialog_;
 };
 
@@ -96,20 +90,20 @@ TEST_F(ZemrakDb, InstallationCheck)
         SCOPED_TRACE(c.Name);
         fs::remove(registryFile_);
         if (c.RegistryText) WriteFileText(registryFile_, *c.RegistryText);
-        messages_.str("");
+        host_.Messages.str("");
         calls_.clear();
         dialog_->SetModalResult(Forms::mrNone);
         std::string path = "unchanged";
         const bool ok = CheckInstallation(*dialog_, ReferenceDatabaseFile, path);
         if (c.Message) {
             EXPECT_FALSE(ok);
-            EXPECT_EQ(messages_.str(), c.Message); // exactly one message
+            EXPECT_EQ(host_.Messages.str(), c.Message); // exactly one message
             EXPECT_EQ(std::count(calls_.begin(), calls_.end(), "IHostKernel.MessageBox 1 4"), 1);
             EXPECT_NE(dialog_->ModalResult(), Forms::mrNone); // the dialog closes
             EXPECT_EQ(path, "unchanged");
         } else {
             EXPECT_TRUE(ok);
-            EXPECT_EQ(messages_.str(), "");
+            EXPECT_EQ(host_.Messages.str(), "");
             EXPECT_EQ(dialog_->ModalResult(), Forms::mrNone);
             EXPECT_EQ(path, install + "/db/DB.mdb");
         }

@@ -1,4 +1,5 @@
 #include "Platform/Ado/Ado.h"
+#include "tests/Support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -13,30 +14,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-class TempFolder {
-public:
-    TempFolder()
-    {
-        std::string tmpl = (fs::temp_directory_path() / "adotest.XXXXXX").string();
-        path_ = ::mkdtemp(tmpl.data());
-    }
-    ~TempFolder()
-    {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    std::string File(const std::string& name) const { return path_ + "/" + name; }
-    std::vector<std::string> Names() const
-    {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(path_)) names.push_back(entry.path().filename().string());
-        return names;
-    }
-
-private:
-    std::string path_;
-};
 
 void WriteBytes(const std::string& path, const std::string& bytes)
 {
@@ -84,7 +61,7 @@ INSERT INTO CALLBOOK VALUES
         connection.Open();
     }
 
-    TempFolder folder;
+    TTempDir folder{"adotest"};
     std::string path;
 };
 
@@ -503,9 +480,7 @@ TEST_F(AdoFiles, CompactWritesAWholeCopy)
     ExpectMessage<EOleException>([&] { CompactDatabase(folder.File("none.mdb"), folder.File("out.mdb")); },
                                  {"does not exist"});
     // The written file is back in rollback-journal mode with no side files.
-    std::vector<std::string> names = folder.Names();
-    std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string>{"DB.mdb", "mdb1234.tmp"}));
+    EXPECT_EQ(folder.Names(), (std::set<std::string>{"DB.mdb", "mdb1234.tmp"}));
     std::ifstream in(path, std::ios::binary);
     char header[20] = {};
     in.read(header, sizeof header);

@@ -1,5 +1,6 @@
 #include "Platform/Files/Files.h"
 #include "Platform/SysUtils/SysUtils.h"
+#include "tests/Support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -17,17 +18,7 @@ namespace {
 
 class FilesTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        std::string tmpl = (fs::temp_directory_path() / "filestest.XXXXXX").string();
-        dir = ::mkdtemp(tmpl.data());
-    }
-    void TearDown() override
-    {
-        std::error_code ec;
-        fs::remove_all(dir, ec);
-    }
-    std::string File(const std::string& name) const { return dir + "/" + name; }
+    std::string File(const std::string& name) const { return temp_.File(name); }
     static void Write(const std::string& path, const std::string& text)
     {
         std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
@@ -37,14 +28,10 @@ protected:
         std::ifstream in(path, std::ios::binary);
         return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     }
-    std::set<std::string> Names() const
-    {
-        std::set<std::string> names;
-        for (const auto& e : fs::directory_iterator(dir)) names.insert(e.path().filename().string());
-        return names;
-    }
+    std::set<std::string> Names() const { return temp_.Names(); }
 
-    std::string dir;
+    TTempDir temp_{"filestest"};
+    const std::string dir = temp_.Path().string();
 };
 
 TEST(PathNames, Pieces)

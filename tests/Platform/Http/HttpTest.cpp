@@ -3,6 +3,7 @@
 #include "Platform/SysUtils/SysUtils.h"
 #include "tests/Support/LoopbackServer.h"
 #include "tests/Support/LoopbackTlsServer.h"
+#include "tests/Support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -59,14 +60,10 @@ void ServeTestPaths(int fd, const std::string& path) {
 class HttpTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "httptest.XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
         options_.Proxy = ""; // straight to the loopback server, whatever the environment says
     }
-    void TearDown() override { fs::remove_all(dir_); }
 
-    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+    std::string Path(const std::string& name) const { return dir_.File(name); }
     static void WriteFile(const std::string& path, const std::string& content) {
         std::ofstream(path, std::ios::binary | std::ios::trunc) << content;
     }
@@ -76,27 +73,11 @@ protected:
         s << in.rdbuf();
         return s.str();
     }
-    std::set<std::string> Listing() const {
-        std::set<std::string> names;
-        for (const auto& e : fs::directory_iterator(dir_)) names.insert(e.path().filename().string());
-        return names;
-    }
+    std::set<std::string> Listing() const { return dir_.Names(); }
 
-    fs::path dir_;
+    TTempDir dir_{"httptest"};
     THttpOptions options_;
 };
-
-template <class E, class F>
-std::string ThrownMessage(F&& f) {
-    try {
-        f();
-    } catch (const E& e) {
-        return e.Message();
-    } catch (const std::exception& e) {
-        return std::string("wrong kind: ") + e.what();
-    }
-    return "nothing thrown";
-}
 
 TEST_F(HttpTest, AnswersAreWrittenWhateverTheirStatus) {
     TLoopbackServer server(ServeTestPaths);
@@ -214,7 +195,7 @@ TEST_F(HttpTest, HttpsIsAvailable) {
 // download fails without trusting it and succeeds with it as CA file.
 TEST_F(HttpTest, HttpsWithSelfSignedCertificate) {
     if (auto why = TLoopbackTlsServer::Unavailable(); !why.empty()) GTEST_SKIP() << why;
-    TLoopbackTlsServer server(dir_, std::string("PK\3\4secure", 10));
+    TLoopbackTlsServer server(dir_.Path(), std::string("PK\3\4secure", 10));
     std::string url = server.Url("/DB.zip");
 
     std::string target = Path("secure");

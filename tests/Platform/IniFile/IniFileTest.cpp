@@ -1,5 +1,6 @@
 #include "Platform/IniFile/IniFile.h"
 #include "Platform/SysUtils/SysUtils.h"
+#include "tests/Support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -15,20 +16,12 @@ namespace {
 
 class IniFileTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        dir_ = fs::temp_directory_path() /
-               ("IniFileTest-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-        path_ = (dir_ / "host.ini").string();
-    }
+    // A test that took the folder's write permission away gets it back, so
+    // the folder can be removed.
     void TearDown() override
     {
         std::error_code ec;
         fs::permissions(dir_, fs::perms::owner_all, ec);
-        fs::remove_all(dir_, ec);
     }
     void Put(const std::string& text) const
     {
@@ -46,8 +39,9 @@ protected:
         return static_cast<std::size_t>(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()));
     }
 
-    fs::path dir_;
-    std::string path_;
+    TTempDir temp_{"IniFileTest"};
+    const fs::path dir_ = temp_.Path();
+    const std::string path_ = temp_.File("host.ini");
 };
 
 TFormatSettings German()

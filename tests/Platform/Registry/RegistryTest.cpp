@@ -1,5 +1,6 @@
 #include "Platform/Registry/Registry.h"
 #include "Platform/Registry/WineRegistry.h"
+#include "tests/Support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -11,24 +12,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-class TempDir {
-public:
-    TempDir()
-    {
-        std::string tmpl = (fs::temp_directory_path() / "regtest.XXXXXX").string();
-        path_ = ::mkdtemp(tmpl.data());
-    }
-    ~TempDir()
-    {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    std::string File(const std::string& name) const { return path_ + "/" + name; }
-
-private:
-    std::string path_;
-};
 
 void Write(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 
@@ -140,7 +123,7 @@ TEST(RegistryParse, NeverFailsOnOddInput)
 
 TEST(Registry, ReadsTheInstallPathLikeTheLogger)
 {
-    TempDir dir;
+    TTempDir dir{"regtest"};
     const std::string file = dir.File("hkcu.reg");
     Write(file, kSample);
     TRegistry reg(file);
@@ -194,7 +177,7 @@ TEST(Registry, FileLocationFromTheEnvironment)
     ScopedEnv config("XDG_CONFIG_HOME", nullptr);
     EXPECT_EQ(RegistryFilePath(), "/home/op/.config/hkcu.reg");
 
-    TempDir dir;
+    TTempDir dir{"regtest"};
     const std::string path = dir.File("env.reg");
     WriteRegistryString(path, "HKEY_CURRENT_USER\\Software\\Zemrak_Log3", "InstallPath", "/from/env/");
     ScopedEnv pointed("HKCU_REGISTRY_FILE", path.c_str());
@@ -205,7 +188,7 @@ TEST(Registry, FileLocationFromTheEnvironment)
 
 TEST(RegistryWriter, RoundTripsAndKeepsOtherValues)
 {
-    TempDir dir;
+    TTempDir dir{"regtest"};
     const std::string path = dir.File("sub/folder/hkcu.reg"); // folders are created
     const std::string odd = "C:\\Program Files\\\"Log\"\\ line\nbreak \xC3\xA9";
     WriteRegistryString(path, "HKEY_CURRENT_USER\\Software\\Zemrak_Log3", "InstallPath", "/opt/zemrak/");
@@ -296,7 +279,7 @@ TEST(WineRegistry, KeysValuesAndEscapesAreRead)
 
 TEST(WineRegistry, WindowsPathsMapIntoThePrefixWithoutRegardToCase)
 {
-    TempDir dir;
+    TTempDir dir{"regtest"};
     const std::string prefix = dir.File("wine");
     MakeFolder(prefix + "/drive_c/program files/ZEMRAK_LOG3/DB");
     MakeFolder(dir.File("logs-drive/Logs"));
@@ -332,7 +315,7 @@ TEST(WineRegistry, WindowsPathsMapIntoThePrefixWithoutRegardToCase)
 
 TEST(WineRegistry, LookupOrderEndsWithWinesOwnFile)
 {
-    TempDir dir;
+    TTempDir dir{"regtest"};
     ScopedEnv file("HKCU_REGISTRY_FILE", nullptr);
     ScopedEnv home("HOME", dir.File("home").c_str());
     ScopedEnv config("XDG_CONFIG_HOME", nullptr);

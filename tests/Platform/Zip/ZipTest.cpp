@@ -1,6 +1,7 @@
 #include "Platform/Zip/Zip.h"
 
 #include "Platform/SysUtils/SysUtils.h"
+#include "tests/Support/TestSupport.h"
 
 #include <gtest/gtest.h>
 #include <zip.h>
@@ -30,14 +31,7 @@ struct TTestEntry {
 
 class ZipTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "ziptest.XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
-    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+    std::string Path(const std::string& name) const { return dir_.File(name); }
 
     static void WriteFile(const std::string& path, const std::string& content) {
         std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -59,11 +53,7 @@ protected:
         EXPECT_EQ(stat(path.c_str(), &st), 0);
         return st.st_mtime;
     }
-    std::set<std::string> Listing() const {
-        std::set<std::string> names;
-        for (const auto& e : fs::directory_iterator(dir_)) names.insert(e.path().filename().string());
-        return names;
-    }
+    std::set<std::string> Listing() const { return dir_.Names(); }
 
     // Writes an archive with libzip, entries in order, each with its stored
     // date and time fields.
@@ -94,20 +84,8 @@ protected:
         return s;
     }
 
-    fs::path dir_;
+    TTempDir dir_{"ziptest"};
 };
-
-template <class E, class F>
-std::string ThrownMessage(F&& f) {
-    try {
-        f();
-    } catch (const E& e) {
-        return e.Message();
-    } catch (const std::exception& e) {
-        return std::string("wrong kind: ") + e.what();
-    }
-    return "nothing thrown";
-}
 
 bool Contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;

@@ -1,7 +1,7 @@
 // The form base and the dialog skeleton against the real host, in process.
 #include "Host/Host.h"
 #include "PluginAPI/Plugins/PluginForm.h"
-#include "tests/Support/TestSupport.h"
+#include "tests/Support/TestHost.h"
 
 #include <gtest/gtest.h>
 
@@ -20,17 +20,18 @@ public:
 
 class PluginFormTest : public ::testing::Test {
 protected:
-    PluginFormTest() : dir_("pluginform") {}
-    void SetUp() override { THost::InitProfile(dir_.Path()); }
+    void SetUp() override
+    {
+        profile_.Options.Messages = nullptr;
+        profile_.Options.Trace = [this](const std::string& call) { calls_.push_back(call); };
+    }
 
+    // Hosts on the one profile; a test may hold several.
     std::unique_ptr<THost> MakeHost(bool icons = true, bool windows = true)
     {
-        THostOptions o;
-        o.Profile = dir_.Path();
-        o.PluginDir = dir_.Path();
+        THostOptions o = profile_.Options;
         o.WithIcons = icons;
         o.WithWindows = windows;
-        o.Trace = [this](const std::string& call) { calls_.push_back(call); };
         return std::make_unique<THost>(o);
     }
     // A dialog set up as the click action sets it up, driven by actions.
@@ -38,13 +39,13 @@ protected:
     {
         auto kernel = ComPtr<IHostKernel>::Query(core, IID_IHostKernel);
         dialog.Kernel = kernel;
-        dialog.AppIni = (dir_.Path() / "host.ini").string();
+        dialog.AppIni = (profile_.Profile() / "host.ini").string();
         dialog.Section = "Test";
     }
     int Count(const std::string& call) const { return static_cast<int>(std::count(calls_.begin(), calls_.end(), call)); }
 
-    TTempDir dir_;
     std::vector<std::string> calls_;
+    TTestHost profile_{"pluginform"};
     std::istringstream actions_{"close\n"};
     std::ostringstream out_, err_;
 };
@@ -77,7 +78,7 @@ TEST_F(PluginFormTest, ActivationNamesAndDeletesTheErrorFile)
     auto host = MakeHost();
     TPluginDialog dialog(host->AttachCore("CallbookStore.ext"));
     Prepare(dialog, host->AttachCore("CallbookStore.ext"));
-    auto expected = (dir_.Path() / "download" / "CallbookStore.err").string();
+    auto expected = (profile_.Profile() / "download" / "CallbookStore.err").string();
     WriteFileText(expected, "old\r\n");
     dialog.MsgProgress(0, "stale", true);
     dialog.FormActivate();

@@ -2,7 +2,7 @@
 // the host, in which order, on each way out.
 #include "Host/Host.h"
 #include "PluginAPI/Plugins/ServerQuery.h"
-#include "tests/Support/TestSupport.h"
+#include "tests/Support/TestHost.h"
 
 #include <gtest/gtest.h>
 
@@ -12,25 +12,19 @@ using TClose = TServerQuery::TCloseOnRelease;
 
 class ServerQueryTest : public ::testing::Test {
 protected:
-    ServerQueryTest() : dir_("serverquery") {}
     void SetUp() override
     {
-        THost::InitProfile(dir_.Path());
-        THostOptions o;
-        o.Profile = dir_.Path();
-        o.PluginDir = dir_.Path();
-        o.Trace = [this](const std::string& call) {
+        host_.Options.Messages = nullptr;
+        host_.Options.Trace = [this](const std::string& call) {
             if (call.rfind("IHostServer.", 0) == 0) calls_.push_back(call.substr(12));
         };
-        host_ = std::make_unique<THost>(o);
-        server_ = ComPtr<IHostServer>::Query(host_->AttachCore("X.ext"), IID_IHostServer);
+        server_ = ComPtr<IHostServer>::Query(host_.Start("X.ext"), IID_IHostServer);
         ASSERT_TRUE(server_);
     }
 
-    TTempDir dir_;
-    std::unique_ptr<THost> host_;
-    ComPtr<IHostServer> server_;
     std::vector<std::string> calls_;
+    TTestHost host_{"serverquery"};
+    ComPtr<IHostServer> server_;
 };
 
 TEST_F(ServerQueryTest, TheDestructorClosesAsChosenThenFrees)

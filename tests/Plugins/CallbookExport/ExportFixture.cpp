@@ -68,9 +68,9 @@ bool IsValidDatabase(const fs::path& path)
     }
 }
 
-TExportProfile::TExportProfile(const std::string& name, bool withHostRows) : dir_(name)
+TExportProfile::TExportProfile(const std::string& name, bool withHostRows) : host_(name)
 {
-    THost::InitProfile(Profile());
+    host_.Options.PluginDir = Profile() / "no-plugins";
     if (withHostRows) ExecSql(HostDb(), HostCallbookRows);
     fs::create_directories(RefDb().parent_path());
     CreateReferenceDatabaseFile(RefDb().string());

@@ -2,7 +2,7 @@
 // the export's dialog and end-to-end tests.
 #pragma once
 
-#include "tests/Support/TestSupport.h"
+#include "tests/Support/TestHost.h"
 
 #include <string>
 #include <vector>
@@ -40,7 +40,7 @@ class TExportProfile {
 public:
     explicit TExportProfile(const std::string& name, bool withHostRows = true);
 
-    const fs::path& Profile() const { return dir_.Path(); }
+    const fs::path& Profile() const { return host_.Profile(); }
     fs::path HostDb() const { return Profile() / "host.db"; }
     fs::path HostIni() const { return Profile() / "host.ini"; }
     fs::path HostLog() const { return Profile() / "host.log"; }
@@ -51,6 +51,10 @@ public:
     // Lines of host.log without their time stamps.
     std::vector<std::string> LogLines() const;
 
+    // The in-process host on this profile, with an empty plug-in folder; the
+    // dialog tests start it, the end-to-end tests run hamhost instead.
+    TTestHost& Host() { return host_; }
+
 private:
-    TTempDir dir_;
+    TTestHost host_;
 };

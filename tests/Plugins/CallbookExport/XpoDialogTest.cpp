@@ -75,26 +75,28 @@ protected:
 
     void SetUp() override { setenv("HKCU_REGISTRY_FILE", p_.Registry().c_str(), 1); }
 
-    // The dialog as the click action hands it over, created and activated.
+    // The dialog as the click action hands it over, on a host started on
+    // profile, created and activated.
+    template <class TDialog = TfrmXpoZemrak> std::unique_ptr<TDialog> Activate(TExportProfile& profile)
+    {
+        ICore* core = profile.Host().Start("CallbookExport.ext");
+        auto d = std::make_unique<TDialog>(core);
+        d->SetDriver(&driver_);
+        d->Kernel = ComPtr<IHostKernel>::Query(core, IID_IHostKernel);
+        d->Server = ComPtr<IHostServer>::Query(core, IID_IHostServer);
+        d->AppIni = profile.HostIni().string();
+        d->Section = "Zemrak Export";
+        d->SetCaption(Caption);
+        d->DefaultTarget = (profile.Download() / "DB.mdb").string();
+        d->DoCreate();
+        d->FormActivate();
+        return d;
+    }
+    // The same on the fixture's profile, kept until the test ends.
     template <class TDialog = TfrmXpoZemrak> TDialog& Open()
     {
-        THostOptions o;
-        o.Profile = p_.Profile();
-        o.PluginDir = p_.Profile() / "no-plugins";
-        o.Messages = &messages_;
-        host_ = std::make_unique<THost>(o);
-        ICore* core = host_->AttachCore("CallbookExport.ext");
-        auto dialog = std::make_unique<TDialog>(core);
+        auto dialog = Activate<TDialog>(p_);
         TDialog& d = *dialog;
-        d.SetDriver(&driver_);
-        d.Kernel = ComPtr<IHostKernel>::Query(core, IID_IHostKernel);
-        d.Server = ComPtr<IHostServer>::Query(core, IID_IHostServer);
-        d.AppIni = p_.HostIni().string();
-        d.Section = "Zemrak Export";
-        d.SetCaption(Caption);
-        d.DefaultTarget = Target().string();
-        d.DoCreate();
-        d.FormActivate();
         dialog_ = std::move(dialog);
         return d;
     }
@@ -105,7 +107,7 @@ protected:
     }
     fs::path Target() const { return p_.Download() / "DB.mdb"; }
     fs::path Zip() const { return p_.Download() / "DB.zip"; }
-    std::vector<std::string> Messages() const { return SplitLines(messages_.str()); }
+    std::vector<std::string> Messages() { return SplitLines(p_.Host().Messages.str()); }
     static void CheckAll(TfrmXpoZemrak& d)
     {
         for (int i = 0; i < eiCount; ++i) d.cgExtInfo.SetItemChecked(i, true);
@@ -124,9 +126,7 @@ protected:
     }
 
     TExportProfile p_;
-    std::ostringstream messages_;
     TTestDriver driver_;
-    std::unique_ptr<THost> host_;
     std::unique_ptr<TfrmXpoZemrak> dialog_;
 };
 
@@ -371,23 +371,9 @@ TEST_F(XpoDialog, SettingsAreWrittenOnlyAfterASuccessfulExport)
         WriteFileText(profile.HostIni(), ReadFileText(profile.HostIni()) + c.Before);
         const std::string before = ReadFileText(profile.HostIni());
 
-        THostOptions o;
-        o.Profile = profile.Profile();
-        o.PluginDir = profile.Profile() / "no-plugins";
-        o.Messages = &messages_;
-        THost host(o);
-        ICore* core = host.AttachCore("CallbookExport.ext");
         {
-            TfrmXpoZemrak d(core);
-            d.SetDriver(&driver_);
-            d.Kernel = ComPtr<IHostKernel>::Query(core, IID_IHostKernel);
-            d.Server = ComPtr<IHostServer>::Query(core, IID_IHostServer);
-            d.AppIni = profile.HostIni().string();
-            d.Section = "Zemrak Export";
-            d.SetCaption(Caption);
-            d.DefaultTarget = (profile.Download() / "DB.mdb").string();
-            d.DoCreate();
-            d.FormActivate();
+            const auto dialog = Activate(profile);
+            TfrmXpoZemrak& d = *dialog;
             c.Act(d);
             if (c.Export) d.dbtExportClickOk();
             EXPECT_EQ(d.LastRunDone, !c.After.empty());
@@ -624,7 +610,7 @@ TEST_F(XpoDialog, TargetsOwnedByOthersAreRefusedBeforeAnythingIsCopied)
     const std::string logsBefore = ReadFileText(logs);
     const std::string refBefore = ReadFileText(p_.RefDb());
     for (const TCase& c : cases) {
-        messages_.str({});
+        p_.Host().Messages.str({});
         d.edTarget.UserSetText(c.Target.string());
         d.dbtExportClickOk();
         EXPECT_FALSE(d.LastRunDone) << c.Target;
@@ -640,10 +626,10 @@ TEST_F(XpoDialog, TargetsOwnedByOthersAreRefusedBeforeAnythingIsCopied)
     EXPECT_EQ(FilesIn(p_.Download()), (std::vector<std::string>{"host-link.mdb"}));
 
     // A normal new file is written.
-    messages_.str({});
+    p_.Host().Messages.str({});
     d.edTarget.UserSetText((p_.Download() / "New.mdb").string());
     d.dbtExportClickOk();
-    EXPECT_TRUE(d.LastRunDone) << messages_.str();
+    EXPECT_TRUE(d.LastRunDone) << p_.Host().Messages.str();
     EXPECT_EQ(PackageRows(p_.Download() / "New.mdb").size(), 4u);
 }
 

@@ -6,7 +6,7 @@
 #include "Host/Host.h"
 #include "Includes/uCommDXCC/uCommDXCC.h"
 #include "tests/Plugins/CallbookImport/ImportTestSupport.h"
-#include "tests/Support/TestSupport.h"
+#include "tests/Support/TestHost.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -55,15 +55,9 @@ const std::string DefaultAddress = "https://updates.example.invalid/DB.zip";
 
 class ImportDialog : public ::testing::Test {
 protected:
-    ImportDialog() : dir_("import-dialog")
+    ImportDialog()
     {
-        THost::InitProfile(dir_.Path());
-        THostOptions options;
-        options.Profile = dir_.Path();
-        options.PluginDir = dir_.Path();
-        options.Messages = &messages_;
-        host_ = std::make_unique<THost>(options);
-        core_ = host_->AttachCore("CallbookImport.ext");
+        core_ = host_.Start("CallbookImport.ext");
         hostIni_ = ReadFileText(Ini());
         ClearDictionaries();
     }
@@ -140,9 +134,8 @@ protected:
     fs::path Ini() const { return dir_.Path() / "host.ini"; }
     fs::path Download() const { return dir_.Path() / "download"; }
 
-    TTempDir dir_;
-    std::ostringstream messages_;
-    std::unique_ptr<THost> host_;
+    TTestHost host_{"import-dialog"};
+    const TTempDir& dir_ = host_.Dir();
     ICore* core_ = nullptr;
     std::string hostIni_; // the profile's own settings
     TManualClock clock_;
@@ -339,7 +332,7 @@ TEST_F(ImportDialog, CountryDictionaryTablesAreCheckedOnlyForTheCountryItem)
         auto dialog = OpenOn(package, 0, {});
         ASSERT_TRUE(dialog->cgUseFields.ItemChecked(ufDXCC));
         dialog->dbtUpdateClickOk();
-        EXPECT_EQ(messages_.str(), "Missing information: You need to load actual dictionary data from Internet\r\n"
+        EXPECT_EQ(host_.Messages.str(), "Missing information: You need to load actual dictionary data from Internet\r\n"
                                    "or local source, use menu: Set -> Countries list.\n");
         EXPECT_FALSE(dialog->LastRunDone);
         EXPECT_EQ(dialog->mProgress.Text(), "");
@@ -347,11 +340,11 @@ TEST_F(ImportDialog, CountryDictionaryTablesAreCheckedOnlyForTheCountryItem)
         EXPECT_FALSE(dialog->edSource.Button().Owner().ReadOnly() && dialog->rgLocation.ReadOnly());
         EXPECT_TRUE(Rows("SELECT OMCALL FROM CALLBOOK").empty());
     }
-    messages_.str("");
+    host_.Messages.str("");
     auto dialog = Open();
     dialog->cgUseFields.UserSetChecked("DXCC", false);
     dialog->dbtUpdateClickOk();
-    EXPECT_EQ(messages_.str(), "");
+    EXPECT_EQ(host_.Messages.str(), "");
     EXPECT_EQ(Rows("SELECT OMCALL, OMNAME, CONTINENT FROM CALLBOOK"), (std::vector<std::string>{"Q1ABC|Ivan|-"}));
 }
 

@@ -6,7 +6,7 @@
 #include "Host/HostDictionary.h"
 #include "Platform/FormatSettings/FormatSettings.h"
 #include "Platform/SysUtils/SysUtils.h"
-#include "tests/Support/TestSupport.h"
+#include "tests/Support/TestHost.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -19,15 +19,9 @@ namespace {
 
 class ImportResolver : public ::testing::Test {
 protected:
-    ImportResolver() : dir_("resolver")
+    ImportResolver()
     {
-        THost::InitProfile(dir_.Path());
-        THostOptions options;
-        options.Profile = dir_.Path();
-        options.PluginDir = dir_.Path();
-        options.Messages = &messages_;
-        host_ = std::make_unique<THost>(options);
-        server_ = ComPtr<IHostServer>::Query(host_->AttachCore("CallbookImport.ext"), IID_IHostServer);
+        server_ = ComPtr<IHostServer>::Query(host_.Start("CallbookImport.ext"), IID_IHostServer);
     }
 
     void Sql(const std::string& statement) { ASSERT_EQ(host_->ExecSQL(statement), 1) << statement; }
@@ -73,9 +67,7 @@ protected:
     }
 
     static inline const TDateTime Today = EncodeDate(2024, 6, 15);
-    TTempDir dir_;
-    std::ostringstream messages_;
-    std::unique_ptr<THost> host_;
+    TTestHost host_{"resolver"};
     ComPtr<IHostServer> server_;
     TCountryDictionary dictionary_;
 };

@@ -4,7 +4,7 @@
 #include "Includes/uZemrakDb/ZemrakSchema.h"
 #include "Platform/Ado/Sqlite.h"
 #include "Plugins/CallbookStore/uStoZemrakcb.h"
-#include "tests/Support/TestSupport.h"
+#include "tests/Support/TestHost.h"
 
 #include <gtest/gtest.h>
 
@@ -62,24 +62,15 @@ struct TRun {
 
 class StoreDialog : public ::testing::Test {
 protected:
-    StoreDialog() : dir_("store-dialog") {}
-
     void SetUp() override
     {
-        profile_ = dir_ / "profile";
-        THost::InitProfile(profile_);
         fs::create_directories(dir_ / "zemrak" / "db");
         loggerDb_ = (dir_ / "zemrak" / "db" / "DB.mdb").string();
         CreateReferenceDatabaseFile(loggerDb_);
         registry_ = (profile_ / "hkcu.reg").string();
         Install((dir_ / "zemrak").string() + "/");
         setenv("HKCU_REGISTRY_FILE", registry_.c_str(), 1);
-        THostOptions options;
-        options.Profile = profile_;
-        options.PluginDir = dir_.Path();
-        options.Messages = &messages_;
-        host_ = std::make_unique<THost>(options);
-        core_ = host_->AttachCore("CallbookStore.ext");
+        core_ = host_.Start("CallbookStore.ext");
     }
     void TearDown() override { unsetenv("HKCU_REGISTRY_FILE"); }
 
@@ -176,11 +167,10 @@ protected:
         return run;
     }
 
-    TTempDir dir_;
-    fs::path profile_;
+    TTestHost host_{"store-dialog", "profile"};
+    const TTempDir& dir_ = host_.Dir();
+    const fs::path& profile_ = host_.Profile();
     std::string loggerDb_, registry_;
-    std::ostringstream messages_;
-    std::unique_ptr<THost> host_;
     ICore* core_ = nullptr;
     TManualClock clock_;
     std::vector<bool> lastActivatedOptions_;
@@ -259,10 +249,10 @@ TEST_F(StoreDialog, ActivationDeletesTheErrorFileBeforeTheInstallationCheck)
         SCOPED_TRACE(c.Name);
         c.Break();
         WriteFileText(ErrorFile(), "Q1AA\t: absent attributes\r\n");
-        messages_.str("");
+        host_.Messages.str("");
         TRun run = Store({}, {}, true);
         EXPECT_FALSE(fs::exists(ErrorFile()));
-        EXPECT_EQ(messages_.str(), c.Message);
+        EXPECT_EQ(host_.Messages.str(), c.Message);
         // The dialog closed before the user could press Store, which stays disabled.
         EXPECT_FALSE(run.StoreEnabledAfter);
         EXPECT_EQ(run.Memo, "");

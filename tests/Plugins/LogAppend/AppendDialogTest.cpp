@@ -3,7 +3,7 @@
 #include "Host/Host.h"
 #include "Plugins/LogAppend/uAppZemrak.h"
 #include "tests/Plugins/LogAppend/LoggerFiles.h"
-#include "tests/Support/TestSupport.h"
+#include "tests/Support/TestHost.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -57,21 +57,16 @@ public:
 class AppendDialogTest : public ::testing::Test {
 protected:
     AppendDialogTest()
-        : dir_("logappend-dialog"), logs_(dir_.Path() / "zemrak", dir_.Path() / "hkcu.reg")
+        : logs_(dir_.Path() / "zemrak", dir_.Path() / "hkcu.reg")
     {
         setenv("HKCU_REGISTRY_FILE", (dir_.Path() / "hkcu.reg").c_str(), 1);
-        THost::InitProfile(Profile());
-        THostOptions o;
-        o.Profile = Profile();
-        o.PluginDir = Profile();
-        o.Messages = &messages_;
-        o.Trace = [this](const std::string& call) { calls_.push_back(call); };
-        host_ = std::make_unique<THost>(o);
-        core_ = host_->AttachCore("LogAppend.ext");
+        host_.Options.PluginDir = Profile();
+        host_.Options.Trace = [this](const std::string& call) { calls_.push_back(call); };
+        core_ = host_.Start("LogAppend.ext");
         logs_.AddLog("Main", "N0CALL", "LOG1", "'Berlin'");
     }
 
-    fs::path Profile() const { return dir_.Path() / "profile"; }
+    fs::path Profile() const { return host_.Profile(); }
     fs::path ErrorFile() const { return Profile() / "download" / "LogAppend.err"; }
 
     // Set up as the click action sets it up.
@@ -141,11 +136,10 @@ protected:
         return ini.ReadString(key, "<absent>");
     }
 
-    TTempDir dir_;
-    logger::TLogDatabase logs_;
-    std::ostringstream messages_;
     std::vector<std::string> calls_;
-    std::unique_ptr<THost> host_;
+    TTestHost host_{"logappend-dialog", "profile"};
+    const TTempDir& dir_ = host_.Dir();
+    logger::TLogDatabase logs_;
     ICore* core_ = nullptr;
     TManualClock clock_;
     TScriptDriver driver_;
@@ -236,7 +230,7 @@ TEST_F(AppendDialogTest, MissingInstallationClosesWithOneMessageAndKeepsTheSetti
         auto d = Dialog();
         d->ShowModal();
     }
-    EXPECT_EQ(messages_.str(), "Fatal error: Reference callbook database not found.\r\nPlugin is not applicable.\n"
+    EXPECT_EQ(host_.Messages.str(), "Fatal error: Reference callbook database not found.\r\nPlugin is not applicable.\n"
                                "Fatal error: Zemrak_Log3 not installed.\r\nPlugin is not applicable.\n");
     EXPECT_EQ(Setting("Log"), "Main");
     EXPECT_EQ(Setting("Delta"), "4");
