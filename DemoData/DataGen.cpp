@@ -1,9 +1,9 @@
 #include "DemoData/DataGen.h"
 
-#include "Platform/ProgramPaths/ProgramPaths.h"
-#include "Platform/SysUtils/SysUtils.h"
-#include "Platform/SysUtils/AsciiCase.h"
 #include "Platform/JetSql/JetSql.h"
+#include "Platform/ProgramPaths/ProgramPaths.h"
+#include "Platform/SysUtils/AsciiCase.h"
+#include "Platform/SysUtils/SysUtils.h"
 #include "Platform/Unicode/Unicode.h"
 
 #include <algorithm>
@@ -32,8 +32,8 @@ const std::vector<TRegion>& Regions()
 {
     static const std::vector<TRegion> regions = {
         {140,
-         {"K", "W", "N", "AA", "AB", "AC", "AD", "AE", "KA", "KB", "KC", "KD", "KE", "KF", "KG", "KI", "KJ", "KK",
-          "KN", "KO", "WA", "WB", "WD"},
+         {"K",  "W",  "N",  "AA", "AB", "AC", "AD", "AE", "KA", "KB", "KC", "KD",
+          "KE", "KF", "KG", "KI", "KJ", "KK", "KN", "KO", "WA", "WB", "WD"},
          {{"Boston", "FN42", "MA"},
           {"Denver", "DM79", "CO"},
           {"Seattle", "CN87", "WA"},
@@ -73,7 +73,9 @@ const std::vector<TRegion>& Regions()
         {40, {"UR", "UT", "UX", "US", "UY"}, {{"Kyiv", "KO50", ""}, {"Lviv", "KN19", ""}, {"Odesa", "KN46", ""}}},
         {30,
          {"VE", "VA", "VE3", "VE2", "VA3"},
-         {{"Toronto", "FN03", "ON"}, {"Montréal", "FN35", "QC"}, {"Vancouver", "CN89", "BC"},
+         {{"Toronto", "FN03", "ON"},
+          {"Montréal", "FN35", "QC"},
+          {"Vancouver", "CN89", "BC"},
           {"Calgary", "DO21", "AB"}}},
         {25, {"VK"}, {{"Sydney", "QF56", "NSW"}, {"Melbourne", "QF22", "VIC"}, {"Perth", "OF78", "WA"}}},
         {25, {"PY", "PU"}, {{"São Paulo", "GG66", "SP"}, {"Rio de Janeiro", "GG87", "RJ"}}},
@@ -109,23 +111,47 @@ const std::vector<TRegion>& Regions()
 
 const std::vector<std::string>& FirstNames()
 {
-    static const std::vector<std::string> names = {
-        "John", "Mike", "Bob", "Jim", "Tom", "Bill", "Dave", "Steve", "Hans", "Peter", "Klaus", "Jürgen",
-        "Wolfgang", "Ivan", "Sergey", "Alexander", "Vladimir", "Dmitry", "Yuri", "Oleg", "Taro", "Hiroshi",
-        "Kenji", "Pierre", "Jean-Claude", "François", "Giuseppe", "Marco", "José", "Juan", "Antonio", "Jan",
-        "Piotr", "Krzysztof", "Tomáš", "Pavel", "László", "Mihai", "Georgi", "Nikos", "Lars", "Mikko", "Sven",
-        "Paddy", "Seán", "João", "Carlos", "Bruce", "Greg", "Raj", "Wei", "Min-Ho", "Ahmed", "Yossi", "Anna",
-        "Maria", "Olga", "Elena", "Sue", "Kate", "O'Neil", "Maximilian-Alexander"};
+    static const std::vector<std::string> names = {"John",        "Mike",
+                                                   "Bob",         "Jim",
+                                                   "Tom",         "Bill",
+                                                   "Dave",        "Steve",
+                                                   "Hans",        "Peter",
+                                                   "Klaus",       "Jürgen",
+                                                   "Wolfgang",    "Ivan",
+                                                   "Sergey",      "Alexander",
+                                                   "Vladimir",    "Dmitry",
+                                                   "Yuri",        "Oleg",
+                                                   "Taro",        "Hiroshi",
+                                                   "Kenji",       "Pierre",
+                                                   "Jean-Claude", "François",
+                                                   "Giuseppe",    "Marco",
+                                                   "José",        "Juan",
+                                                   "Antonio",     "Jan",
+                                                   "Piotr",       "Krzysztof",
+                                                   "Tomáš",       "Pavel",
+                                                   "László",      "Mihai",
+                                                   "Georgi",      "Nikos",
+                                                   "Lars",        "Mikko",
+                                                   "Sven",        "Paddy",
+                                                   "Seán",        "João",
+                                                   "Carlos",      "Bruce",
+                                                   "Greg",        "Raj",
+                                                   "Wei",         "Min-Ho",
+                                                   "Ahmed",       "Yossi",
+                                                   "Anna",        "Maria",
+                                                   "Olga",        "Elena",
+                                                   "Sue",         "Kate",
+                                                   "O'Neil",      "Maximilian-Alexander"};
     return names;
 }
 
 const std::vector<std::string>& FreeWordPool()
 {
     static const std::vector<std::string> words = {
-        "QRP",   "CW-only", "contester", "DXer",  "SOTA",   "POTA",  "IOTA",    "EME",  "RTTY",     "ex-RS0",
-        "club",  "station", "70cm",      "2m",    "beam",   "loop",  "vertical", "QSL",  "via",      "OQRS",
-        "fast",  "slow",    "ops",       "old",   "friend", "met",   "at",      "Ham",  "Radio",    "Friedrichshafen",
-        "Dayton", "YOTA",   "expedition", "team", "member", "ARRL",  "DARC",    "SRR",  "(retired)", "73!"};
+        "QRP",    "CW-only", "contester",  "DXer", "SOTA",   "POTA", "IOTA",     "EME", "RTTY",      "ex-RS0",
+        "club",   "station", "70cm",       "2m",   "beam",   "loop", "vertical", "QSL", "via",       "OQRS",
+        "fast",   "slow",    "ops",        "old",  "friend", "met",  "at",       "Ham", "Radio",     "Friedrichshafen",
+        "Dayton", "YOTA",    "expedition", "team", "member", "ARRL", "DARC",     "SRR", "(retired)", "73!"};
     return words;
 }
 
@@ -138,12 +164,12 @@ struct TModeChoice {
 const std::vector<TModeChoice>& ModeChoices()
 {
     static const std::vector<TModeChoice> modes = {
-        {220, "SSB", "SSB"},     {40, "USB", "USB"},       {20, "LSB", "LSB"},     {10, "ssb", "SSB"},
-        {230, "CW", "CW"},       {10, "cw", "CW"},         {220, "FT8", "FT8"},    {20, "ft8", "FT8"},
-        {40, "RTTY", "RTTY"},    {15, "PSK31", "PSK31"},   {10, "BPSK31", "PSK31"}, {5, "bpsk31", "PSK31"},
-        {5, "BPSK63", "PSK63"},  {10, "JT65", "JT65"},     {8, "JT9", "JT9"},      {25, "FM", "FM"},
-        {5, "AM", "AM"},         {5, "SSTV", "SSTV"},      {5, "OLIVIA", "OLIVIA"}, {3, "HELL", "HELL"},
-        {5, "FSK441", ""},       {5, "MSK144", ""},        {4, "FT4", ""},
+        {220, "SSB", "SSB"},    {40, "USB", "USB"},     {20, "LSB", "LSB"},      {10, "ssb", "SSB"},
+        {230, "CW", "CW"},      {10, "cw", "CW"},       {220, "FT8", "FT8"},     {20, "ft8", "FT8"},
+        {40, "RTTY", "RTTY"},   {15, "PSK31", "PSK31"}, {10, "BPSK31", "PSK31"}, {5, "bpsk31", "PSK31"},
+        {5, "BPSK63", "PSK63"}, {10, "JT65", "JT65"},   {8, "JT9", "JT9"},       {25, "FM", "FM"},
+        {5, "AM", "AM"},        {5, "SSTV", "SSTV"},    {5, "OLIVIA", "OLIVIA"}, {3, "HELL", "HELL"},
+        {5, "FSK441", ""},      {5, "MSK144", ""},      {4, "FT4", ""},
     };
     return modes;
 }
@@ -158,12 +184,11 @@ struct TBandChoice {
 const std::vector<TBandChoice>& BandChoices()
 {
     static const std::vector<TBandChoice> bands = {
-        {2, "2200M", 0.1357, 0.1378}, {2, "630M", 0.472, 0.479},  {40, "160M", 1.81, 1.99},
-        {90, "80M", 3.5, 3.8},        {15, "60M", 5.351, 5.366},  {150, "40M", 7.0, 7.2},
-        {60, "30M", 10.1, 10.15},     {220, "20M", 14.0, 14.35},  {70, "17M", 18.068, 18.168},
-        {120, "15M", 21.0, 21.45},    {50, "12M", 24.89, 24.99},  {90, "10M", 28.0, 29.7},
-        {40, "6M", 50.0, 54.0},       {5, "4M", 70.0, 72.0},      {25, "2M", 144.0, 146.0},
-        {15, "70CM", 430.0, 440.0},   {6, "23CM", 1260.0, 1300.0},
+        {2, "2200M", 0.1357, 0.1378}, {2, "630M", 0.472, 0.479}, {40, "160M", 1.81, 1.99},  {90, "80M", 3.5, 3.8},
+        {15, "60M", 5.351, 5.366},    {150, "40M", 7.0, 7.2},    {60, "30M", 10.1, 10.15},  {220, "20M", 14.0, 14.35},
+        {70, "17M", 18.068, 18.168},  {120, "15M", 21.0, 21.45}, {50, "12M", 24.89, 24.99}, {90, "10M", 28.0, 29.7},
+        {40, "6M", 50.0, 54.0},       {5, "4M", 70.0, 72.0},     {25, "2M", 144.0, 146.0},  {15, "70CM", 430.0, 440.0},
+        {6, "23CM", 1260.0, 1300.0},
     };
     return bands;
 }
@@ -172,18 +197,18 @@ const std::vector<TBandChoice>& BandChoices()
 double DigitalFrequency(const std::string& band)
 {
     static const std::map<std::string, double> ft8 = {
-        {"160M", 1.840}, {"80M", 3.573},  {"60M", 5.357},  {"40M", 7.074}, {"30M", 10.136},
+        {"160M", 1.840}, {"80M", 3.573},  {"60M", 5.357},  {"40M", 7.074},  {"30M", 10.136},
         {"20M", 14.074}, {"17M", 18.100}, {"15M", 21.074}, {"12M", 24.915}, {"10M", 28.074},
         {"6M", 50.313},  {"4M", 70.154},  {"2M", 144.174}};
     auto it = ft8.find(band);
     return it == ft8.end() ? 0 : it->second;
 }
 
-template <class T>
-const T& PickWeighted(TRandom& random, const std::vector<T>& items)
+template <class T> const T& PickWeighted(TRandom& random, const std::vector<T>& items)
 {
     int total = 0;
-    for (const auto& i : items) total += i.Weight;
+    for (const auto& i : items)
+        total += i.Weight;
     int r = static_cast<int>(random.Below(static_cast<std::uint64_t>(total)));
     for (const auto& i : items) {
         if (r < i.Weight) return i;
@@ -207,9 +232,15 @@ bool HasDigit(std::string_view text)
 
 // A prefix takes the call area's digit unless it has a digit after its first
 // character already ("DL", "9A", "2E" do; "VE3", "3H2A" do not).
-bool NeedsDigit(std::string_view prefix) { return prefix.size() < 2 || !HasDigit(prefix.substr(1)); }
+bool NeedsDigit(std::string_view prefix)
+{
+    return prefix.size() < 2 || !HasDigit(prefix.substr(1));
+}
 
-std::string Digit(TRandom& random) { return std::string(1, static_cast<char>('0' + random.Below(10))); }
+std::string Digit(TRandom& random)
+{
+    return std::string(1, static_cast<char>('0' + random.Below(10)));
+}
 
 std::string TwoDigits(int n)
 {
@@ -285,7 +316,8 @@ std::uint64_t TRandom::Below(std::uint64_t bound)
     // Rejection keeps the result unbiased.
     const std::uint64_t limit = ~std::uint64_t{0} - (~std::uint64_t{0} % bound);
     std::uint64_t r;
-    do r = Next();
+    do
+        r = Next();
     while (r >= limit);
     return r % bound;
 }
@@ -325,9 +357,15 @@ const TCallArea* TCallsignDictionary::FindCountryPrefix(std::string_view prefix)
     return nullptr;
 }
 
-fs::path InstalledDataFolder() { return ProgramDataFolder(); }
+fs::path InstalledDataFolder()
+{
+    return ProgramDataFolder();
+}
 
-fs::path InstalledDictionary() { return InstalledDataFolder() / "cty.dat"; }
+fs::path InstalledDictionary()
+{
+    return InstalledDataFolder() / "cty.dat";
+}
 
 std::vector<std::string> ReadStatementLines(const fs::path& file)
 {
@@ -362,7 +400,8 @@ std::string TStation::LoggerNote() const
     for (const auto* list : lists)
         for (const auto& word : *list) {
             std::size_t chars = 0;
-            for (unsigned char c : note + " " + word) chars += (c & 0xC0) != 0x80;
+            for (unsigned char c : note + " " + word)
+                chars += (c & 0xC0) != 0x80;
             if (chars > 255) return note;
             note += (note.empty() ? "" : " ") + word;
         }
@@ -384,7 +423,8 @@ std::string TDataGenerator::Suffix(int low, int high)
 {
     std::string s;
     int n = random_.Between(low, high);
-    for (int i = 0; i < n; ++i) s += static_cast<char>('A' + random_.Below(26));
+    for (int i = 0; i < n; ++i)
+        s += static_cast<char>('A' + random_.Below(26));
     return s;
 }
 
@@ -442,7 +482,8 @@ TStation TDataGenerator::Station()
     if (anyRegion && random_.Percent(75)) {
         // A station of one of the well-known regions.
         std::size_t index;
-        do index = static_cast<std::size_t>(&PickWeighted(random_, Regions()) - Regions().data());
+        do
+            index = static_cast<std::size_t>(&PickWeighted(random_, Regions()) - Regions().data());
         while (regionPrefixes_[index].empty());
         const TRegion& region = Regions()[index];
         for (int attempt = 0;; ++attempt) {
@@ -486,18 +527,22 @@ TStation TDataGenerator::Station()
         s.Aka = NewCall(area);
     }
     std::string lower;
-    for (char c : s.Call) lower += c == '/' ? '.' : AsciiLower(c);
+    for (char c : s.Call)
+        lower += c == '/' ? '.' : AsciiLower(c);
     if (random_.Percent(8)) s.Skype = lower + "_radio";
     if (random_.Percent(15)) s.Email = lower + "@" + (random_.Percent(50) ? "gmail.com" : "qsl.net");
     if (random_.Percent(10)) s.Born = std::to_string(random_.Between(1935, 2005));
     if (random_.Percent(2)) s.Sk = std::to_string(random_.Between(2010, 2024));
     const int words = random_.Percent(50) ? 0 : random_.Between(1, 6);
-    for (int i = 0; i < words; ++i) s.FreeWords.push_back(random_.Pick(FreeWordPool()));
+    for (int i = 0; i < words; ++i)
+        s.FreeWords.push_back(random_.Pick(FreeWordPool()));
     if (random_.Percent(1)) {
         // A long note that the logger's 255 characters cut.
-        for (int i = 0; i < 60; ++i) s.FreeWords.push_back(random_.Pick(FreeWordPool()));
+        for (int i = 0; i < 60; ++i)
+            s.FreeWords.push_back(random_.Pick(FreeWordPool()));
     }
-    for (const auto& w : s.FreeWords) s.HostNote += (s.HostNote.empty() ? "" : " ") + w;
+    for (const auto& w : s.FreeWords)
+        s.HostNote += (s.HostNote.empty() ? "" : " ") + w;
     if (random_.Percent(5) && s.UseLotw) s.HostNote += (s.HostNote.empty() ? "" : " ") + ("LotW:" + s.LotwDate);
     return s;
 }
@@ -506,7 +551,8 @@ std::vector<TStation> TDataGenerator::Stations(std::size_t count)
 {
     std::vector<TStation> out;
     out.reserve(count);
-    for (std::size_t i = 0; i < count; ++i) out.push_back(Station());
+    for (std::size_t i = 0; i < count; ++i)
+        out.push_back(Station());
     return out;
 }
 
@@ -529,9 +575,11 @@ TStation TDataGenerator::Variant(const TStation& station)
     if (random_.Percent(30)) v.FreeWords.clear();
     if (random_.Percent(20)) v.FreeWords.push_back(random_.Pick(FreeWordPool()));
     if (random_.Percent(20)) v.Skype.clear();
-    if (random_.Percent(10) && v.Email.empty()) v.Email = "info@" + std::string(random_.Percent(50) ? "dx.org" : "ham.de");
+    if (random_.Percent(10) && v.Email.empty())
+        v.Email = "info@" + std::string(random_.Percent(50) ? "dx.org" : "ham.de");
     v.HostNote.clear();
-    for (const auto& w : v.FreeWords) v.HostNote += (v.HostNote.empty() ? "" : " ") + w;
+    for (const auto& w : v.FreeWords)
+        v.HostNote += (v.HostNote.empty() ? "" : " ") + w;
     return v;
 }
 
@@ -547,12 +595,13 @@ TQso TDataGenerator::Qso(const TStation& worked, TDateTime start)
     const TModeChoice& mode = PickWeighted(random_, ModeChoices());
     q.Mode = mode.Logger;
     q.HostMode = mode.Host;
-    const bool digital = q.HostMode == "FT8" || q.HostMode == "JT65" || q.HostMode == "JT9" ||
-                         q.HostMode == "PSK31" || q.HostMode == "PSK63" || q.HostMode == "RTTY" ||
-                         q.HostMode == "OLIVIA" || q.HostMode == "HELL" || q.Mode == "FT4";
+    const bool digital = q.HostMode == "FT8" || q.HostMode == "JT65" || q.HostMode == "JT9" || q.HostMode == "PSK31" ||
+                         q.HostMode == "PSK63" || q.HostMode == "RTTY" || q.HostMode == "OLIVIA" ||
+                         q.HostMode == "HELL" || q.Mode == "FT4";
     const TBandChoice* band = &PickWeighted(random_, BandChoices());
     if (q.HostMode == "FM")
-        while (band->Low < 28.0) band = &PickWeighted(random_, BandChoices());
+        while (band->Low < 28.0)
+            band = &PickWeighted(random_, BandChoices());
     double mhz;
     if (digital && DigitalFrequency(band->Name) > 0 && q.HostMode != "RTTY") {
         mhz = DigitalFrequency(band->Name) + static_cast<double>(random_.Below(3)) / 1000.0;
@@ -564,10 +613,10 @@ TQso TDataGenerator::Qso(const TStation& worked, TDateTime start)
     q.Frequency = std::round(mhz * 1000.0) / 1000.0;
     // The host's band edges (wider than the choices above).
     static const std::vector<std::pair<const char*, std::pair<double, double>>> edges = {
-        {"2200M", {0.1, 0.2}},   {"630M", {0.4, 0.5}},     {"160M", {1.8, 2.0}},  {"80M", {3.5, 3.8}},
-        {"60M", {5.0, 5.5}},     {"40M", {7.0, 7.2}},      {"30M", {10.0, 10.15}}, {"20M", {14.0, 14.35}},
-        {"17M", {18.0, 18.168}}, {"15M", {21.0, 21.45}},   {"12M", {24.0, 24.99}}, {"10M", {28.0, 29.7}},
-        {"6M", {50.0, 54.0}},    {"4M", {70.0, 72.0}},     {"2M", {144.0, 146.0}}, {"70CM", {430.0, 440.0}},
+        {"2200M", {0.1, 0.2}},     {"630M", {0.4, 0.5}},   {"160M", {1.8, 2.0}},   {"80M", {3.5, 3.8}},
+        {"60M", {5.0, 5.5}},       {"40M", {7.0, 7.2}},    {"30M", {10.0, 10.15}}, {"20M", {14.0, 14.35}},
+        {"17M", {18.0, 18.168}},   {"15M", {21.0, 21.45}}, {"12M", {24.0, 24.99}}, {"10M", {28.0, 29.7}},
+        {"6M", {50.0, 54.0}},      {"4M", {70.0, 72.0}},   {"2M", {144.0, 146.0}}, {"70CM", {430.0, 440.0}},
         {"23CM", {1260.0, 1300.0}}};
     q.Band.clear();
     for (const auto& [name, range] : edges)
@@ -587,8 +636,9 @@ TQso TDataGenerator::Qso(const TStation& worked, TDateTime start)
         std::replace(q.BandText.begin(), q.BandText.end(), '.', ',');
     }
     if (q.HostMode == "CW" || q.HostMode == "RTTY" || q.HostMode.rfind("PSK", 0) == 0) {
-        q.RstSent = random_.Percent(70) ? "599" : std::to_string(random_.Between(4, 5)) +
-                                                      std::to_string(random_.Between(5, 9)) + "9";
+        q.RstSent = random_.Percent(70)
+                        ? "599"
+                        : std::to_string(random_.Between(4, 5)) + std::to_string(random_.Between(5, 9)) + "9";
         q.RstRcvd = random_.Percent(70) ? "599" : "579";
     } else if (digital) {
         q.RstSent = std::to_string(random_.Between(-24, 10));
@@ -599,17 +649,23 @@ TQso TDataGenerator::Qso(const TStation& worked, TDateTime start)
         q.RstSent = random_.Percent(70) ? "59" : "57";
         q.RstRcvd = random_.Percent(70) ? "59" : "55";
     }
-    if (!worked.Name.empty() && random_.Percent(70)) q.Name = worked.Name;
-    else if (random_.Percent(10)) q.Name = "";
+    if (!worked.Name.empty() && random_.Percent(70))
+        q.Name = worked.Name;
+    else if (random_.Percent(10))
+        q.Name = "";
     if (!worked.Qth.empty() && random_.Percent(60)) q.Qth = worked.Qth;
     q.Continent = worked.Area.Continent;
     q.ItuZone = worked.Area.ItuZone;
     q.CqZone = worked.Area.CqZone;
-    if (random_.Percent(90)) q.DxccPrefix = worked.Area.ArrlPrefix;
-    else if (random_.Percent(50)) q.DxccPrefix = "";
+    if (random_.Percent(90))
+        q.DxccPrefix = worked.Area.ArrlPrefix;
+    else if (random_.Percent(50))
+        q.DxccPrefix = "";
     if (random_.Percent(80)) q.MainPrefix = worked.Area.ArrlPrefix;
-    if (!worked.Grid.empty() && random_.Percent(75)) q.Grid = worked.Grid.substr(0, random_.Percent(50) ? 4 : 6);
-    else if (random_.Percent(20)) q.Grid = "";
+    if (!worked.Grid.empty() && random_.Percent(75))
+        q.Grid = worked.Grid.substr(0, random_.Percent(50) ? 4 : 6);
+    else if (random_.Percent(20))
+        q.Grid = "";
     if (random_.Percent(4)) q.Iota = "EU-" + TwoDigits(random_.Between(1, 99)) + "0";
     if (!worked.State.empty() && random_.Percent(70)) q.State = worked.State;
     {
@@ -635,16 +691,20 @@ TQso TDataGenerator::Qso(const TStation& worked, TDateTime start)
     q.QslRcvd = q.QslSent && random_.Percent(40);
     if (q.QslRcvd && random_.Percent(80)) q.QslRcvdDate = DateOf(start) + random_.Between(30, 400);
     const int adv = static_cast<int>(random_.Below(100));
-    if (adv < 10) q.QslSentAdv = "N";
-    else if (adv < 12) q.QslSentAdv = "n";
-    else if (adv < 30) q.QslSentAdv = "Y";
+    if (adv < 10)
+        q.QslSentAdv = "N";
+    else if (adv < 12)
+        q.QslSentAdv = "n";
+    else if (adv < 30)
+        q.QslSentAdv = "Y";
     const int info = static_cast<int>(random_.Below(1000));
     if (info < 150) {
         q.AddInfo = random_.Pick(FreeWordPool()) + " " + random_.Pick(FreeWordPool());
     } else if (info < 155) {
         // Longer than the host's 255 characters.
         std::string text;
-        while (text.size() < 300) text += random_.Pick(FreeWordPool()) + " ";
+        while (text.size() < 300)
+            text += random_.Pick(FreeWordPool()) + " ";
         q.AddInfo = text + "end";
     } else if (info < 165) {
         q.AddInfo = "";
@@ -663,7 +723,8 @@ std::vector<TQso> TDataGenerator::Log(const std::vector<TStation>& worked, std::
     std::sort(starts.begin(), starts.end());
     std::vector<TQso> log;
     log.reserve(count);
-    for (TDateTime start : starts) log.push_back(Qso(random_.Pick(worked), start));
+    for (TDateTime start : starts)
+        log.push_back(Qso(random_.Pick(worked), start));
     return log;
 }
 

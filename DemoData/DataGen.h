@@ -28,8 +28,7 @@ public:
     // low <= result <= high.
     int Between(int low, int high);
     bool Percent(int percent) { return static_cast<int>(Below(100)) < percent; }
-    template <class T>
-    const T& Pick(const std::vector<T>& items)
+    template <class T> const T& Pick(const std::vector<T>& items)
     {
         return items[static_cast<std::size_t>(Below(items.size()))];
     }
@@ -93,7 +92,7 @@ struct TStation {
 
 struct TQso {
     std::string Call;
-    TDateTime Start = 0; // whole minutes
+    TDateTime Start = 0;  // whole minutes
     double Frequency = 0; // MHz
     std::string BandText; // as the logger writes it: "14074", "14.074" or "14,074"
     std::string Band;     // the host's band name ("20M"), empty outside every band
@@ -121,8 +120,7 @@ public:
     TStation Variant(const TStation& station);
     // count QSOs with stations picked from worked, in time order between
     // first and last.
-    std::vector<TQso> Log(const std::vector<TStation>& worked, std::size_t count, TDateTime first,
-                          TDateTime last);
+    std::vector<TQso> Log(const std::vector<TStation>& worked, std::size_t count, TDateTime first, TDateTime last);
     TQso Qso(const TStation& worked, TDateTime start);
 
     TRandom& Random() { return random_; }

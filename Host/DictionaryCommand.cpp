@@ -51,8 +51,8 @@ std::string Names(const std::vector<std::string>& keys, const TDictionaryRows& r
 
 void PrintCounts(const TDictionaryRows& rows, std::ostream& out)
 {
-    out << "Country dictionary: " << rows.Entities << " entities, " << rows.Prefixes << " prefixes, "
-        << rows.ExactCalls << " exact calls\n";
+    out << "Country dictionary: " << rows.Entities << " entities, " << rows.Prefixes << " prefixes, " << rows.ExactCalls
+        << " exact calls\n";
 }
 
 } // namespace
@@ -86,7 +86,8 @@ int DictionaryCommand(const fs::path& profile, const fs::path& dataFolder, const
             source = downloaded.Path();
         }
         const TDictionaryRows rows = LoadCountryData(source, EntityCodesBeside(shipped));
-        for (const auto& warning : rows.Warnings) err << "hamhost: warning: " << warning << "\n";
+        for (const auto& warning : rows.Warnings)
+            err << "hamhost: warning: " << warning << "\n";
         const TDictionaryRows before = ReadDictionaryTables(db);
         ReplaceDictionaryTables(db, rows);
         const TDictionaryChanges changes = CompareDictionaries(before, rows);

@@ -9,8 +9,7 @@
 
 // Fills the dictionary tables of profile from the country data shipped in
 // dataFolder (cty.dat and prefix_to_entitycode.csv) when they are empty.
-void InitDictionary(const std::filesystem::path& profile, const std::filesystem::path& dataFolder,
-                    std::ostream& out);
+void InitDictionary(const std::filesystem::path& profile, const std::filesystem::path& dataFolder, std::ostream& out);
 
 // "dictionary" with its arguments ("update" [FILE|URL]): replaces the
 // tables from the named cty.dat (the shipped one when none is named), with

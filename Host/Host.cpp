@@ -4,15 +4,15 @@
 #include "Platform/DateTime/DateTime.h"
 #include "Platform/IniFile/IniFile.h"
 #include "Platform/JetSql/JetSql.h"
-#include "Platform/SysUtils/SysUtils.h"
 #include "Platform/SysUtils/AsciiCase.h"
+#include "Platform/SysUtils/SysUtils.h"
 
 #include <dlfcn.h>
 
 #include <algorithm>
 #include <fstream>
-#include <map>
 #include <iostream>
+#include <map>
 
 namespace {
 
@@ -29,10 +29,14 @@ std::string ReadHostText(IPlugin* plugin, HRESULT (PLUGIN_CALL IPlugin::*getter)
 std::string PluginKindName(std::int32_t kind)
 {
     switch (kind) {
-    case 0: return "Export";
-    case 1: return "Logbook";
-    case 2: return "Import";
-    default: return "Other";
+    case 0:
+        return "Export";
+    case 1:
+        return "Logbook";
+    case 2:
+        return "Import";
+    default:
+        return "Other";
     }
 }
 
@@ -40,8 +44,7 @@ THost::THost(THostOptions options) : options_(std::move(options))
 {
     if (options_.Profile.empty()) throw EArgumentException("No profile folder given");
     if (!fs::exists(DatabasePath()))
-        throw EFOpenError("No host profile in '" + options_.Profile.string() +
-                          "' (create one with: hamhost init)");
+        throw EFOpenError("No host profile in '" + options_.Profile.string() + "' (create one with: hamhost init)");
     db_ = OpenHostDatabase(DatabasePath(), false);
     TIniFile ini(SettingsPath().string());
     for (const auto& key : ini.ReadSection("Host"))
@@ -54,7 +57,8 @@ THost::~THost()
         UnloadAll();
     } catch (...) {
     }
-    for (auto* item : allItems_) delete item;
+    for (auto* item : allItems_)
+        delete item;
 }
 
 void THost::InitProfile(const fs::path& profile)
@@ -136,8 +140,7 @@ std::uint32_t THost::CreateQuery()
 THostQuery& THost::Query(std::uint32_t handle)
 {
     auto it = queries_.find(handle);
-    if (it == queries_.end())
-        throw EOleException("Invalid query handle " + std::to_string(handle), E_FAIL, "hamhost");
+    if (it == queries_.end()) throw EOleException("Invalid query handle " + std::to_string(handle), E_FAIL, "hamhost");
     return it->second;
 }
 
@@ -186,7 +189,10 @@ bool THost::RemoveMenuItem(TMenuItemObject* item)
     return true;
 }
 
-std::vector<TMenuCommand> THost::Menu() const { return menu_; }
+std::vector<TMenuCommand> THost::Menu() const
+{
+    return menu_;
+}
 
 void THost::LoadPlugins()
 {
@@ -342,7 +348,9 @@ HRESULT THost::Run(const std::string& name)
 std::int32_t THost::OutstandingReferences() const
 {
     std::int32_t n = 0;
-    for (const auto& c : cores_) n += c->Refs();
-    for (const auto* item : allItems_) n += item->Refs();
+    for (const auto& c : cores_)
+        n += c->Refs();
+    for (const auto* item : allItems_)
+        n += item->Refs();
     return n;
 }

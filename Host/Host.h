@@ -4,8 +4,8 @@
 
 #include "Host/HostDatabase.h"
 #include "Host/HostQuery.h"
-#include "PluginAPI/PluginAPI.h"
 #include "Platform/OleAuto/ComPtr.h"
+#include "PluginAPI/PluginAPI.h"
 
 #include <filesystem>
 #include <functional>
@@ -27,9 +27,9 @@ struct THostOptions {
     bool WithWindows = true;
     bool WithMenuManager = true;
     bool WithIcons = true;
-    std::optional<std::int32_t> CoreVersion; // else [Host] CoreVersion, else 104019
-    WindowHandle ApplicationHandle = 0;       // 0: no window (console dialogs)
-    std::ostream* Messages = nullptr;         // MessageBox and ShowMessage; default std::cerr
+    std::optional<std::int32_t> CoreVersion;       // else [Host] CoreVersion, else 104019
+    WindowHandle ApplicationHandle = 0;            // 0: no window (console dialogs)
+    std::ostream* Messages = nullptr;              // MessageBox and ShowMessage; default std::cerr
     std::function<void(const std::string&)> Trace; // every host call, when set
     // A graphical host's hooks, each when set: a host-log line once written,
     // a host command (ExecuteCommand), the start (true) and end (false) of a
@@ -64,10 +64,10 @@ struct TMenuCommand {
 
 // How the last chosen command went, as far as the host can tell.
 struct TRunOutcome {
-    HRESULT Result = 0;         // Notify's result
-    int Messages = 0;           // message boxes and messages shown (warnings, errors)
-    int RefusedActions = 0;     // action lines the console refused
-    int ErrorsShown = 0;        // error messages the console showed
+    HRESULT Result = 0;     // Notify's result
+    int Messages = 0;       // message boxes and messages shown (warnings, errors)
+    int RefusedActions = 0; // action lines the console refused
+    int ErrorsShown = 0;    // error messages the console showed
 };
 
 // A library of the plug-in folder that could not be loaded, and why.

@@ -43,7 +43,10 @@ CREATE INDEX IF NOT EXISTS LOGS_DUPLICATE ON LOGS(LOGNAME, OMCALL, QSOBAND, QSOM
 
 } // namespace
 
-void ExecScript(TSqliteDatabase& db, const std::string& sql) { db.Exec(sql); }
+void ExecScript(TSqliteDatabase& db, const std::string& sql)
+{
+    db.Exec(sql);
+}
 
 THostDb OpenHostDatabase(const std::filesystem::path& path, bool create)
 {
@@ -55,9 +58,11 @@ THostDb OpenHostDatabase(const std::filesystem::path& path, bool create)
     try {
         return THostDb(path.string(), options);
     } catch (const EOleException& e) {
-        throw EOleException("Cannot open host database '" + path.string() + "': " + e.Message(), E_FAIL,
-                            "SQLite");
+        throw EOleException("Cannot open host database '" + path.string() + "': " + e.Message(), E_FAIL, "SQLite");
     }
 }
 
-void CreateHostSchema(TSqliteDatabase& db) { ExecScript(db, Schema); }
+void CreateHostSchema(TSqliteDatabase& db)
+{
+    ExecScript(db, Schema);
+}

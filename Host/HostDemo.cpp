@@ -1,5 +1,6 @@
 #include "Host/HostDemo.h"
 
+#include "DemoData/DataGen.h"
 #include "Host/HostDatabase.h"
 #include "Host/HostDictionary.h"
 #include "Includes/uZemrakDb/ZemrakSchema.h"
@@ -9,7 +10,6 @@
 #include "Platform/JetSql/JetSql.h"
 #include "Platform/Registry/Registry.h"
 #include "Platform/SysUtils/SysUtils.h"
-#include "DemoData/DataGen.h"
 
 #include <algorithm>
 
@@ -49,7 +49,8 @@ void RunJetFile(TSqliteDatabase& db, const std::vector<std::string>& statements)
 {
     db.Exec("BEGIN");
     try {
-        for (const auto& jet : statements) ExecuteJetStatement(db, jet);
+        for (const auto& jet : statements)
+            ExecuteJetStatement(db, jet);
         db.Exec("COMMIT");
     } catch (...) {
         db.Exec("ROLLBACK");
@@ -93,11 +94,14 @@ void CreateDemoProfile(const fs::path& profile, const fs::path& dataFolder)
     // the logger's own, and stations known to neither.
     const std::vector<TStation> hostStations = gen.Stations(400);
     std::vector<TStation> loggerStations;
-    for (std::size_t i = 0; i < hostStations.size(); i += 3) loggerStations.push_back(gen.Variant(hostStations[i]));
-    for (auto& s : gen.Stations(170)) loggerStations.push_back(std::move(s));
+    for (std::size_t i = 0; i < hostStations.size(); i += 3)
+        loggerStations.push_back(gen.Variant(hostStations[i]));
+    for (auto& s : gen.Stations(170))
+        loggerStations.push_back(std::move(s));
     std::vector<TStation> worked = hostStations;
     worked.insert(worked.end(), loggerStations.end() - 170, loggerStations.end());
-    for (auto& s : gen.Stations(120)) worked.push_back(std::move(s));
+    for (auto& s : gen.Stations(120))
+        worked.push_back(std::move(s));
 
     const std::vector<TDemoLog> logs = {
         {"DL0DEMO Home", Operator, "LOG_DL0DEMO_HOME", "Berlin", 320, EncodeDate(2022, 1, 1), EncodeDate(2023, 12, 31)},
@@ -108,13 +112,15 @@ void CreateDemoProfile(const fs::path& profile, const fs::path& dataFolder)
         {"OK0DEMO", OtherOperator, "LOG_OK0DEMO", "Praha", 90, EncodeDate(2023, 1, 1), EncodeDate(2024, 5, 31)},
     };
     std::vector<std::vector<TQso>> logQsos;
-    for (const auto& log : logs) logQsos.push_back(gen.Log(worked, log.Qsos, log.First, log.Last));
+    for (const auto& log : logs)
+        logQsos.push_back(gen.Log(worked, log.Qsos, log.First, log.Last));
 
     // Host database: callbook, and the current log that already holds an
     // earlier append of the home log (its QSL state since changed in the
     // logger) besides QSOs of its own; the dictionary when it is empty.
     std::vector<std::string> hostStatements;
-    for (const auto& s : hostStations) hostStatements.push_back(HostCallbookInsert(s));
+    for (const auto& s : hostStations)
+        hostStatements.push_back(HostCallbookInsert(s));
     for (std::size_t i = 0; i < 60; ++i) {
         TQso earlier = logQsos[0][i];
         earlier.QslRcvd = false;
@@ -135,12 +141,14 @@ void CreateDemoProfile(const fs::path& profile, const fs::path& dataFolder)
         const std::string logFile = (install / "db" / "logs.mdb").string();
         CreateReferenceDatabaseFile(reference);
         CreateLogDatabaseFile(logFile);
-        for (const auto& log : logs) CreateQsoTable(logFile, log.Table);
+        for (const auto& log : logs)
+            CreateQsoTable(logFile, log.Table);
         CreateQsoTable(logFile, "LOG_DL0DEMO_2025");
         {
             TSqliteDatabase db(reference, TSqliteOptions{});
             std::vector<std::string> statements;
-            for (const auto& s : loggerStations) statements.push_back(LoggerCallbookInsert(s));
+            for (const auto& s : loggerStations)
+                statements.push_back(LoggerCallbookInsert(s));
             RunJetFile(db, statements);
         }
         {
@@ -151,7 +159,8 @@ void CreateDemoProfile(const fs::path& profile, const fs::path& dataFolder)
                 statements.push_back("INSERT INTO ACONFIG(LOGNAME,CALLSIGN,LOGFILENAME,QTH) VALUES(" +
                                      QuotedStr(log.Name) + "," + QuotedStr(log.Call) + "," + QuotedStr(log.Table) +
                                      "," + (log.Qth ? QuotedStr(log.Qth) : std::string("NULL")) + ")");
-                for (const auto& q : logQsos[i]) statements.push_back(LoggerQsoInsert(log.Table, q));
+                for (const auto& q : logQsos[i])
+                    statements.push_back(LoggerQsoInsert(log.Table, q));
             }
             // A log without QSOs yet.
             statements.push_back("INSERT INTO ACONFIG(LOGNAME,CALLSIGN,LOGFILENAME,QTH) VALUES('DL0DEMO 2025',"
@@ -162,7 +171,8 @@ void CreateDemoProfile(const fs::path& profile, const fs::path& dataFolder)
         RunJet(host, "BEGIN");
         try {
             if (fillDictionary) InsertDictionaryRows(host, rows);
-            for (const auto& jet : hostStatements) RunJet(host, jet);
+            for (const auto& jet : hostStatements)
+                RunJet(host, jet);
             RunJet(host, "COMMIT");
         } catch (...) {
             try {

@@ -41,12 +41,12 @@ void Insert(TSqliteDatabase& db, const char* table, const char* expressionColumn
     }
 }
 
-std::vector<TDictionaryRow> Read(TSqliteDatabase& db, const char* table, const char* expressionColumn,
-                                 bool withPrefix, bool exact)
+std::vector<TDictionaryRow> Read(TSqliteDatabase& db, const char* table, const char* expressionColumn, bool withPrefix,
+                                 bool exact)
 {
     TSqliteStatement s(db, std::string("SELECT ") + expressionColumn + ",ARRLPREFIX," +
-                               (withPrefix ? "PREFIX" : "ARRLPREFIX") + ",CONTINENT,DXCC,ITUZONE,CQZONE FROM " +
-                               table + " ORDER BY ID");
+                               (withPrefix ? "PREFIX" : "ARRLPREFIX") + ",CONTINENT,DXCC,ITUZONE,CQZONE FROM " + table +
+                               " ORDER BY ID");
     std::vector<TDictionaryRow> rows;
     while (s.Step()) {
         TDictionaryRow r;

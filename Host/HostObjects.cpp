@@ -1,16 +1,17 @@
 #include "Host/HostObjects.h"
 
 #include "Platform/DateTime/DateTime.h"
-#include "Platform/SysUtils/SysUtils.h"
 #include "Platform/SysUtils/AsciiCase.h"
+#include "Platform/SysUtils/SysUtils.h"
 
 namespace {
 
+std::string Text(const char16_t* s)
+{
+    return BstrToUtf8(s);
+}
 
-std::string Text(const char16_t* s) { return BstrToUtf8(s); }
-
-template <class T>
-void Need(T* out)
+template <class T> void Need(T* out)
 {
     if (!out) throw EOleException("Missing result variable", E_POINTER, "hamhost");
 }
@@ -181,8 +182,8 @@ HRESULT TCoreObject::ShowMessage(const char16_t* text, const char16_t* caption)
     return HostCall([&] { host_.Message(Text(caption), Text(text)); });
 }
 
-HRESULT TCoreObject::MessageBox(const char16_t* text, const char16_t* caption, std::int32_t kind,
-                                std::int32_t buttons, std::int32_t* result)
+HRESULT TCoreObject::MessageBox(const char16_t* text, const char16_t* caption, std::int32_t kind, std::int32_t buttons,
+                                std::int32_t* result)
 {
     host_.Trace("IHostKernel.MessageBox " + std::to_string(kind) + " " + std::to_string(buttons));
     return HostCall([&] {
@@ -279,8 +280,7 @@ HRESULT TCoreObject::Eof(QueryHandle handle, BOOL32* eof)
     });
 }
 
-HRESULT TCoreObject::Locate(QueryHandle handle, const char16_t* field, const char16_t* value,
-                            BOOL32* found)
+HRESULT TCoreObject::Locate(QueryHandle handle, const char16_t* field, const char16_t* value, BOOL32* found)
 {
     return HostCall([&] {
         Need(found);
@@ -299,8 +299,7 @@ HRESULT TCoreObject::GetString(QueryHandle handle, const char16_t* field, BSTR* 
     });
 }
 
-HRESULT TCoreObject::GetInteger(QueryHandle handle, const char16_t* field, std::int32_t* value,
-                                BOOL32* hasValue)
+HRESULT TCoreObject::GetInteger(QueryHandle handle, const char16_t* field, std::int32_t* value, BOOL32* hasValue)
 {
     return HostCall([&] {
         Need(value);
@@ -309,9 +308,14 @@ HRESULT TCoreObject::GetInteger(QueryHandle handle, const char16_t* field, std::
         *value = 0;
         *hasValue = 0;
         switch (c.Kind) {
-        case TCell::TKind::Null: return;
-        case TCell::TKind::Integer: *value = static_cast<std::int32_t>(c.Int); break;
-        case TCell::TKind::Real: *value = static_cast<std::int32_t>(c.Real); break;
+        case TCell::TKind::Null:
+            return;
+        case TCell::TKind::Integer:
+            *value = static_cast<std::int32_t>(c.Int);
+            break;
+        case TCell::TKind::Real:
+            *value = static_cast<std::int32_t>(c.Real);
+            break;
         case TCell::TKind::Text:
             try {
                 std::size_t used = 0;
@@ -319,8 +323,7 @@ HRESULT TCoreObject::GetInteger(QueryHandle handle, const char16_t* field, std::
                 if (used != c.Text.size()) throw std::invalid_argument(c.Text);
                 *value = static_cast<std::int32_t>(v);
             } catch (const std::exception&) {
-                throw EOleException("'" + c.Text + "' is not a valid integer value for field '" +
-                                        Text(field) + "'",
+                throw EOleException("'" + c.Text + "' is not a valid integer value for field '" + Text(field) + "'",
                                     E_FAIL, "hamhost");
             }
         }
@@ -328,8 +331,7 @@ HRESULT TCoreObject::GetInteger(QueryHandle handle, const char16_t* field, std::
     });
 }
 
-HRESULT TCoreObject::GetBoolean(QueryHandle handle, const char16_t* field, BOOL32* value,
-                                BOOL32* hasValue)
+HRESULT TCoreObject::GetBoolean(QueryHandle handle, const char16_t* field, BOOL32* value, BOOL32* hasValue)
 {
     return HostCall([&] {
         Need(value);
@@ -346,8 +348,8 @@ HRESULT TCoreObject::GetBoolean(QueryHandle handle, const char16_t* field, BOOL3
     });
 }
 
-HRESULT TCoreObject::GetDateTime(QueryHandle handle, const char16_t* field, WORD* year, WORD* month,
-                                 WORD* day, WORD* hour, WORD* minute, WORD* second, BOOL32* hasValue)
+HRESULT TCoreObject::GetDateTime(QueryHandle handle, const char16_t* field, WORD* year, WORD* month, WORD* day,
+                                 WORD* hour, WORD* minute, WORD* second, BOOL32* hasValue)
 {
     return HostCall([&] {
         Need(year), Need(month), Need(day), Need(hour), Need(minute), Need(second), Need(hasValue);
@@ -359,8 +361,7 @@ HRESULT TCoreObject::GetDateTime(QueryHandle handle, const char16_t* field, WORD
         if (c.Kind == TCell::TKind::Text) {
             auto v = CanonicalToDateTime(c.Text);
             if (!v)
-                throw EOleException("'" + c.Text + "' is not a valid date and time for field '" +
-                                        Text(field) + "'",
+                throw EOleException("'" + c.Text + "' is not a valid date and time for field '" + Text(field) + "'",
                                     E_FAIL, "hamhost");
             p = DecodeDateTime(*v);
         } else {
@@ -467,7 +468,6 @@ HRESULT TCoreObject::GetLargeIcon(IconHandle* icon)
 
 HRESULT TCoreObject::DialogEnded(std::int32_t refusedActions, std::int32_t errorsShown)
 {
-    host_.Trace("IConsoleSession.DialogEnded " + std::to_string(refusedActions) + " " +
-                std::to_string(errorsShown));
+    host_.Trace("IConsoleSession.DialogEnded " + std::to_string(refusedActions) + " " + std::to_string(errorsShown));
     return HostCall([&] { host_.ConsoleSessionEnded(refusedActions, errorsShown); });
 }

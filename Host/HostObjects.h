@@ -79,16 +79,13 @@ public:
     HRESULT PLUGIN_CALL Eof(QueryHandle handle, BOOL32* eof) override;
     HRESULT PLUGIN_CALL Locate(QueryHandle handle, const char16_t* field, const char16_t* value,
                                BOOL32* found) override;
-    HRESULT PLUGIN_CALL GetString(QueryHandle handle, const char16_t* field, BSTR* value,
-                                  BOOL32* hasValue) override;
+    HRESULT PLUGIN_CALL GetString(QueryHandle handle, const char16_t* field, BSTR* value, BOOL32* hasValue) override;
     HRESULT PLUGIN_CALL GetInteger(QueryHandle handle, const char16_t* field, std::int32_t* value,
                                    BOOL32* hasValue) override;
     HRESULT PLUGIN_CALL Reserved16() override { return S_OK; }
-    HRESULT PLUGIN_CALL GetBoolean(QueryHandle handle, const char16_t* field, BOOL32* value,
-                                   BOOL32* hasValue) override;
-    HRESULT PLUGIN_CALL GetDateTime(QueryHandle handle, const char16_t* field, WORD* year, WORD* month,
-                                    WORD* day, WORD* hour, WORD* minute, WORD* second,
-                                    BOOL32* hasValue) override;
+    HRESULT PLUGIN_CALL GetBoolean(QueryHandle handle, const char16_t* field, BOOL32* value, BOOL32* hasValue) override;
+    HRESULT PLUGIN_CALL GetDateTime(QueryHandle handle, const char16_t* field, WORD* year, WORD* month, WORD* day,
+                                    WORD* hour, WORD* minute, WORD* second, BOOL32* hasValue) override;
     HRESULT PLUGIN_CALL Requery(QueryHandle handle) override;
     HRESULT PLUGIN_CALL CloseQuery(QueryHandle handle) override;
     HRESULT PLUGIN_CALL FreeQuery(QueryHandle handle) override;
@@ -116,11 +113,9 @@ private:
 
 // Runs a host method body; an exception becomes a failure code plus the
 // thread's error information (source "hamhost").
-template <class Body>
-HRESULT HostCall(Body&& body) noexcept;
+template <class Body> HRESULT HostCall(Body&& body) noexcept;
 HRESULT HostFailure(const std::exception_ptr& e) noexcept;
-template <class Body>
-HRESULT HostCall(Body&& body) noexcept
+template <class Body> HRESULT HostCall(Body&& body) noexcept
 {
     try {
         body();

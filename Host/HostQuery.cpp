@@ -7,10 +7,14 @@
 std::string TCell::AsText() const
 {
     switch (Kind) {
-    case TKind::Null: return {};
-    case TKind::Integer: return std::to_string(Int);
-    case TKind::Real: return TResultSet::RealText(Real);
-    case TKind::Text: return Text;
+    case TKind::Null:
+        return {};
+    case TKind::Integer:
+        return std::to_string(Int);
+    case TKind::Real:
+        return TResultSet::RealText(Real);
+    case TKind::Text:
+        return Text;
     }
     return {};
 }

@@ -3,8 +3,8 @@
 // Exit status: 0 success; 1 failure (for run: the dialog refused to open or a
 // run ended with an error message); 2 usage error (for run also: an unknown
 // command, an unreadable actions file, an action line that failed).
-#include "Host/Host.h"
 #include "Host/DictionaryCommand.h"
+#include "Host/Host.h"
 #include "Host/HostDemo.h"
 #include "Host/HostObjects.h"
 #include "Platform/JetSql/JetSql.h"
@@ -43,8 +43,9 @@ constexpr const char* Usage =
 // A usage error: the message (with the usage when asked), then exit status 2.
 class EUsage : public Exception {
 public:
-    explicit EUsage(std::string message, bool showUsage = false)
-        : Exception(std::move(message)), ShowUsage(showUsage) {}
+    explicit EUsage(std::string message, bool showUsage = false) : Exception(std::move(message)), ShowUsage(showUsage)
+    {
+    }
     bool ShowUsage;
 };
 
@@ -89,8 +90,8 @@ int Plugins(const THostOptions& options, const std::vector<std::string>& args)
                       << static_cast<std::uint32_t>(p->InitResult) << std::dec << ")\n";
             continue;
         }
-        std::cout << p->Name << '\t' << p->Version << '\t' << PluginKindName(p->Kind) << " (" << p->Kind
-                  << ")\t" << GuidToString(p->ID) << '\n';
+        std::cout << p->Name << '\t' << p->Version << '\t' << PluginKindName(p->Kind) << " (" << p->Kind << ")\t"
+                  << GuidToString(p->ID) << '\n';
     }
     return ExitOk;
 }
@@ -100,7 +101,7 @@ void UseActionsFile(const std::string& file)
 {
     // A folder opens for reading too, and would read as empty.
     int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC);
-    struct stat st{};
+    struct stat st {};
     const bool folder = fd >= 0 && fstat(fd, &st) == 0 && S_ISDIR(st.st_mode);
     if (fd < 0 || folder || dup2(fd, STDIN_FILENO) < 0) {
         const std::string reason = folder ? "it is a folder" : std::strerror(errno);
@@ -144,7 +145,8 @@ bool OnlySpaceAndComments(const char* text)
         if (std::isspace(static_cast<unsigned char>(*p)) || *p == ';') {
             ++p;
         } else if (p[0] == '-' && p[1] == '-') {
-            while (*p && *p != '\n') ++p;
+            while (*p && *p != '\n')
+                ++p;
         } else if (p[0] == '/' && p[1] == '*') {
             const char* end = std::strstr(p + 2, "*/");
             if (!end) return true; // SQLite treats an open comment as the end
@@ -168,10 +170,12 @@ int Sql(const THostOptions& options, const std::vector<std::string>& args)
             throw EUsage("one statement at a time: text after the first statement: \"" +
                          rest.substr(rest.find_first_not_of(" \t\r\n;")) + "\"");
         const int n = stmt.ColumnCount();
-        for (int i = 0; i < n; ++i) std::cout << (i ? "\t" : "") << stmt.ColumnName(i);
+        for (int i = 0; i < n; ++i)
+            std::cout << (i ? "\t" : "") << stmt.ColumnName(i);
         if (n) std::cout << "\n";
         while (stmt.Step()) {
-            for (int i = 0; i < n; ++i) std::cout << (i ? "\t" : "") << stmt.ColumnText(i);
+            for (int i = 0; i < n; ++i)
+                std::cout << (i ? "\t" : "") << stmt.ColumnText(i);
             std::cout << "\n";
         }
         if (!n) std::cerr << db.Changes() << " row(s) changed\n";
@@ -193,11 +197,7 @@ struct TCommand {
 };
 
 constexpr TCommand Commands[] = {
-    {"init", Init},
-    {"plugins", Plugins},
-    {"run", Run},
-    {"sql", Sql},
-    {"dictionary", Dictionary},
+    {"init", Init}, {"plugins", Plugins}, {"run", Run}, {"sql", Sql}, {"dictionary", Dictionary},
 };
 
 } // namespace

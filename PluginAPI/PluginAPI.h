@@ -23,6 +23,7 @@ inline constexpr std::int32_t RequiredCoreVersion = 104019;
 inline constexpr GUID IID_ICore{0x2E4C1D23, 0x873E, 0x494D, {0xB6, 0x28, 0x65, 0xBC, 0xC0, 0xA5, 0x47, 0xA7}};
 struct ICore : IInterface {
     virtual HRESULT PLUGIN_CALL GetVersion(/*out*/ std::int32_t* version) = 0;
+
 protected:
     ~ICore() = default;
 };
@@ -40,6 +41,7 @@ struct IHostKernel : IInterface {
     virtual HRESULT PLUGIN_CALL Reserved6() = 0;
     virtual HRESULT PLUGIN_CALL ExecuteCommand(/*in*/ const char16_t* command, /*in*/ const char16_t* parameter) = 0;
     virtual HRESULT PLUGIN_CALL GetParameter(/*in*/ const char16_t* name, /*out*/ BSTR* value) = 0;
+
 protected:
     ~IHostKernel() = default;
 };
@@ -80,11 +82,13 @@ struct IHostServer : IInterface {
     virtual HRESULT PLUGIN_CALL FreeQuery(QueryHandle handle) = 0;
     // A statement the database refuses gives Result 0 with a success code.
     virtual HRESULT PLUGIN_CALL ExecSQL(/*in*/ const char16_t* sql, /*out*/ std::int32_t* result) = 0;
+
 protected:
     ~IHostServer() = default;
 };
 
-inline constexpr GUID IID_IApplicationWindows{0x2EE5EF53, 0x6EA9, 0x4537, {0xA7, 0xC3, 0x23, 0x3E, 0xD9, 0xD3, 0x91, 0x08}};
+inline constexpr GUID IID_IApplicationWindows{
+    0x2EE5EF53, 0x6EA9, 0x4537, {0xA7, 0xC3, 0x23, 0x3E, 0xD9, 0xD3, 0x91, 0x08}};
 struct IApplicationWindows : IInterface {
     virtual HRESULT PLUGIN_CALL GetApplicationHandle(/*out*/ WindowHandle* handle) = 0;
     virtual HRESULT PLUGIN_CALL Reserved2() = 0;
@@ -96,6 +100,7 @@ struct IApplicationWindows : IInterface {
     virtual HRESULT PLUGIN_CALL EndModal() = 0;
     virtual HRESULT PLUGIN_CALL Reserved8() = 0;
     virtual HRESULT PLUGIN_CALL Reserved9() = 0;
+
 protected:
     ~IApplicationWindows() = default;
 };
@@ -106,6 +111,7 @@ struct IMenuManager : IInterface {
     virtual HRESULT PLUGIN_CALL CreateMenuItem(/*out*/ IMenuItem** item) = 0;
     // The host may clear *item; the plug-in releases whatever is left.
     virtual HRESULT PLUGIN_CALL DeleteMenuItem(/*in,out*/ IMenuItem** item) = 0;
+
 protected:
     ~IMenuManager() = default;
 };
@@ -124,16 +130,19 @@ struct IMenuItem : IInterface {
     virtual HRESULT PLUGIN_CALL SetHint(/*in*/ const char16_t* hint) = 0;
     virtual HRESULT PLUGIN_CALL SetKind(std::int32_t kind) = 0;
     virtual HRESULT PLUGIN_CALL SetOnClick(/*in*/ INotifyEvent* handler) = 0;
+
 protected:
     ~IMenuItem() = default;
 };
 
 // Optional. Icons received become the window's, which destroys them
 // (DestroyIcon of the platform layer).
-inline constexpr GUID IID_IApplicationIcons{0x2EF25A6A, 0xF584, 0x469C, {0xB9, 0xF1, 0xAA, 0x35, 0xEA, 0x04, 0xCC, 0x40}};
+inline constexpr GUID IID_IApplicationIcons{
+    0x2EF25A6A, 0xF584, 0x469C, {0xB9, 0xF1, 0xAA, 0x35, 0xEA, 0x04, 0xCC, 0x40}};
 struct IApplicationIcons : IInterface {
     virtual HRESULT PLUGIN_CALL GetSmallIcon(/*out*/ IconHandle* icon) = 0;
     virtual HRESULT PLUGIN_CALL GetLargeIcon(/*out*/ IconHandle* icon) = 0;
+
 protected:
     ~IApplicationIcons() = default;
 };
@@ -144,6 +153,7 @@ protected:
 inline constexpr GUID IID_IConsoleSession{0x11C6E38B, 0xF5C1, 0x4BDF, {0x93, 0xFA, 0xA4, 0x33, 0xB2, 0xE5, 0x93, 0xA6}};
 struct IConsoleSession : IInterface {
     virtual HRESULT PLUGIN_CALL DialogEnded(std::int32_t refusedActions, std::int32_t errorsShown) = 0;
+
 protected:
     ~IConsoleSession() = default;
 };
@@ -153,6 +163,7 @@ protected:
 inline constexpr GUID IID_INotifyEvent{0xA6435676, 0xACE3, 0x4A28, {0x83, 0x58, 0x72, 0x0C, 0xEA, 0x49, 0x5F, 0xFA}};
 struct INotifyEvent : IInterface {
     virtual HRESULT PLUGIN_CALL Notify(/*in*/ IInterface* sender) = 0;
+
 protected:
     ~INotifyEvent() = default;
 };
@@ -160,6 +171,7 @@ protected:
 inline constexpr GUID IID_IDestroyNotify{0xE55338C1, 0x631A, 0x424D, {0xAC, 0xF7, 0x86, 0x3C, 0x9D, 0x4C, 0xAD, 0xA1}};
 struct IDestroyNotify : IInterface {
     virtual HRESULT PLUGIN_CALL Destroying() = 0;
+
 protected:
     ~IDestroyNotify() = default;
 };
@@ -173,6 +185,7 @@ struct IPlugin : IInterface {
     virtual HRESULT PLUGIN_CALL GetCopyright(/*out*/ BSTR* text) = 0;
     virtual HRESULT PLUGIN_CALL GetHomePage(/*out*/ BSTR* page) = 0;
     virtual HRESULT PLUGIN_CALL GetEmail(/*out*/ BSTR* mail) = 0;
+
 protected:
     ~IPlugin() = default;
 };

@@ -3,7 +3,7 @@
 set -euo pipefail
 pkgs=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev libsqlite3-dev sqlite3
       libzip-dev libcurl4-openssl-dev libpcre2-dev libicu-dev zip unzip python3 openssl
-      mdbtools-dev mdbtools qt6-base-dev xvfb xauth clang libclang-rt-14-dev dpkg-dev binutils locales)
+      mdbtools-dev mdbtools qt6-base-dev xvfb xauth clang clang-format libclang-rt-14-dev dpkg-dev binutils locales)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -4,8 +4,10 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 preset=${1:-dev}
 bash scripts/setup.sh
-# Every include points down the layers.
+# Every include points down the layers, and every source file keeps the
+# project's format (.clang-format).
 python3 scripts/check-layers.py
+git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run -Werror
 cmake --preset "$preset" >/dev/null
 cmake --build --preset "$preset"
 # The sanitizer run also fuzzes the parsers for a while.

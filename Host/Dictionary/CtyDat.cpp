@@ -7,16 +7,24 @@
 
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool IsBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
 
 std::string_view Trim(std::string_view s)
 {
-    while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
+    while (!s.empty() && IsBlank(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && IsBlank(s.back()))
+        s.remove_suffix(1);
     return s;
 }
 
-bool IsCallChar(char c) { return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '/'; }
+bool IsCallChar(char c)
+{
+    return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '/';
+}
 
 [[noreturn]] void Fail(const std::string& source, int line, const std::string& message)
 {
@@ -58,23 +66,36 @@ TCtyItem ParseItem(std::string_view text, const std::string& source, int line)
         ++p;
     }
     const std::size_t start = p;
-    while (p < text.size() && IsCallChar(text[p])) ++p;
+    while (p < text.size() && IsCallChar(text[p]))
+        ++p;
     item.Text.assign(text.substr(start, p - start));
     if (item.Text.empty()) Fail(source, line, "not a prefix or callsign: \"" + std::string(text) + "\"");
     while (p < text.size()) {
         const char open = text[p];
-        const char close = open == '(' ? ')' : open == '[' ? ']' : open == '<' ? '>' : open == '{' ? '}'
-                         : open == '~' ? '~' : '\0';
+        const char close = open == '('   ? ')'
+                           : open == '[' ? ']'
+                           : open == '<' ? '>'
+                           : open == '{' ? '}'
+                           : open == '~' ? '~'
+                                         : '\0';
         const std::size_t end = close ? text.find(close, p + 1) : std::string_view::npos;
-        if (end == std::string_view::npos)
-            Fail(source, line, "unexpected text in \"" + std::string(text) + "\"");
+        if (end == std::string_view::npos) Fail(source, line, "unexpected text in \"" + std::string(text) + "\"");
         const std::string_view inner = text.substr(p + 1, end - p - 1);
         bool ok = true;
         switch (open) {
-        case '(': ok = (item.CqZone = ToInt(inner)).has_value(); break;
-        case '[': ok = (item.ItuZone = ToInt(inner)).has_value(); break;
-        case '{': ok = IsContinent(inner); item.Continent = std::string(inner); break;
-        case '~': ok = (item.TimeOffset = ToDouble(inner)).has_value(); break;
+        case '(':
+            ok = (item.CqZone = ToInt(inner)).has_value();
+            break;
+        case '[':
+            ok = (item.ItuZone = ToInt(inner)).has_value();
+            break;
+        case '{':
+            ok = IsContinent(inner);
+            item.Continent = std::string(inner);
+            break;
+        case '~':
+            ok = (item.TimeOffset = ToDouble(inner)).has_value();
+            break;
         case '<': {
             const std::size_t slash = inner.find('/');
             ok = slash != std::string_view::npos && (item.Latitude = ToDouble(inner.substr(0, slash))) &&
@@ -103,7 +124,8 @@ std::vector<TCtyEntity> ParseCtyDat(std::string_view text, const std::string& so
     if (text.starts_with("\xEF\xBB\xBF")) pos = 3;
     for (;;) {
         std::size_t next = pos;
-        while (next < text.size() && IsBlank(text[next])) ++next;
+        while (next < text.size() && IsBlank(text[next]))
+            ++next;
         advance(next);
         if (pos >= text.size()) break;
 

@@ -13,12 +13,12 @@
 struct TCtyItem {
     std::string Text; // upper-case letters, digits and '/'
     bool Exact = false;
-    std::optional<int> CqZone;             // (n)
-    std::optional<int> ItuZone;            // [n]
-    std::optional<std::string> Continent;  // {XX}
-    std::optional<double> Latitude;        // <lat/lon>
+    std::optional<int> CqZone;            // (n)
+    std::optional<int> ItuZone;           // [n]
+    std::optional<std::string> Continent; // {XX}
+    std::optional<double> Latitude;       // <lat/lon>
     std::optional<double> Longitude;
-    std::optional<double> TimeOffset;      // ~h~
+    std::optional<double> TimeOffset; // ~h~
 };
 
 struct TCtyEntity {
@@ -26,9 +26,9 @@ struct TCtyEntity {
     int CqZone = 0;
     int ItuZone = 0;
     std::string Continent;
-    double Latitude = 0;   // degrees north
-    double Longitude = 0;  // degrees west, as the file gives it
-    double TimeOffset = 0; // hours, as the file gives it
+    double Latitude = 0;       // degrees north
+    double Longitude = 0;      // degrees west, as the file gives it
+    double TimeOffset = 0;     // hours, as the file gives it
     std::string PrimaryPrefix; // without the WAE mark
     bool WaeOnly = false;      // '*': counts for the WAE list only
     std::vector<TCtyItem> Items;

@@ -1,7 +1,7 @@
 #include "Host/Dictionary/DictionaryRows.h"
 
-#include "Platform/SysUtils/SysUtils.h"
 #include "Platform/JetSql/JetSql.h"
+#include "Platform/SysUtils/SysUtils.h"
 
 #include <algorithm>
 #include <fstream>
@@ -50,7 +50,8 @@ std::string TDictionaryRow::Expression() const
         e = Literals.front();
     } else {
         e = "(?:";
-        for (std::size_t i = 0; i < Literals.size(); ++i) e += (i ? "|" : "") + Literals[i];
+        for (std::size_t i = 0; i < Literals.size(); ++i)
+            e += (i ? "|" : "") + Literals[i];
         e += ")";
     }
     return Exact ? e : e + "[A-Z0-9/]*";
@@ -88,7 +89,8 @@ TDictionaryRows ConvertCtyDat(const std::vector<TCtyEntity>& entities, const std
     }
     if (!missing.empty()) {
         std::string list;
-        for (const auto& m : missing) list += (list.empty() ? "" : ", ") + m;
+        for (const auto& m : missing)
+            list += (list.empty() ? "" : ", ") + m;
         throw EConvertError("No DXCC entity code for: " + list);
     }
 
@@ -100,8 +102,9 @@ TDictionaryRows ConvertCtyDat(const std::vector<TCtyEntity>& entities, const std
                        item.ItuZone.value_or(e.ItuZone)};
     };
     auto rowOf = [&](const TTarget& t, std::vector<std::string> literals, bool exact) {
-        return TDictionaryRow{std::move(literals), exact, info[t.Entity].Arrl, info[t.Entity].Main,
-                              t.Continent, info[t.Entity].Code, t.ItuZone, t.CqZone};
+        return TDictionaryRow{std::move(literals), exact,       info[t.Entity].Arrl,
+                              info[t.Entity].Main, t.Continent, info[t.Entity].Code,
+                              t.ItuZone,           t.CqZone};
     };
     auto describe = [&](const TTarget& t) { return entities[t.Entity].Name; };
 
@@ -138,7 +141,8 @@ TDictionaryRows ConvertCtyDat(const std::vector<TCtyEntity>& entities, const std
     }
     rows.ExactCalls = exact.size();
     rows.Prefixes = prefixes.size();
-    for (const auto& [call, target] : exact) rows.UniqueCalls.push_back(rowOf(target, {call}, true));
+    for (const auto& [call, target] : exact)
+        rows.UniqueCalls.push_back(rowOf(target, {call}, true));
 
     // Prefixes with data of their own go to PROVINCE, and so do the plain
     // prefixes that start with one of them.
@@ -179,7 +183,8 @@ TDictionaryRows ConvertCtyDat(const std::vector<TCtyEntity>& entities, const std
             return a.Length != b.Length ? a.Length > b.Length : a.First < b.First;
         });
         std::vector<TDictionaryRow> out;
-        for (auto& g : groups) out.push_back(rowOf(g.Target, std::move(g.Literals), false));
+        for (auto& g : groups)
+            out.push_back(rowOf(g.Target, std::move(g.Literals), false));
         return out;
     };
     rows.Provinces = build(true);
@@ -187,7 +192,10 @@ TDictionaryRows ConvertCtyDat(const std::vector<TCtyEntity>& entities, const std
     return rows;
 }
 
-fs::path EntityCodesBeside(const fs::path& ctyFile) { return ctyFile.parent_path() / "prefix_to_entitycode.csv"; }
+fs::path EntityCodesBeside(const fs::path& ctyFile)
+{
+    return ctyFile.parent_path() / "prefix_to_entitycode.csv";
+}
 
 TDictionaryRows LoadCountryData(const fs::path& ctyFile, const fs::path& codesFile)
 {

@@ -14,11 +14,11 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPlainTextEdit>
-#include <QUrl>
 #include <QProgressBar>
 #include <QScrollBar>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QUrl>
 #include <QVBoxLayout>
 
 #include <iostream>
@@ -29,7 +29,8 @@ namespace {
 constexpr int LogTailLines = 500;
 
 // Where a plug-in's command goes, by the kind it reports.
-QString MenuOfKind(std::int32_t kind) {
+QString MenuOfKind(std::int32_t kind)
+{
     switch (kind) {
     case 0:
         return QStringLiteral("&Export");
@@ -42,13 +43,15 @@ QString MenuOfKind(std::int32_t kind) {
     }
 }
 
-void Print(const QString& text) {
+void Print(const QString& text)
+{
     std::cout << text.toStdString() << std::endl;
 }
 
 } // namespace
 
-TMainWindow::TMainWindow(const std::filesystem::path& profile) : profile_(profile) {
+TMainWindow::TMainWindow(const std::filesystem::path& profile) : profile_(profile)
+{
     setWindowTitle(QStringLiteral("hamhost - ") + QString::fromStdString(profile.string()));
     setWindowIcon(QIcon(Forms::Gui::LogoPicture(64)));
     resize(900, 600);
@@ -88,17 +91,17 @@ TMainWindow::TMainWindow(const std::filesystem::path& profile) : profile_(profil
 
     auto* file = menuBar()->addMenu(QStringLiteral("&File"));
     file->addAction(QStringLiteral("&Reload callbook"), this, [this] { ReloadCallbook(); });
-    openErrors_ = file->addAction(QStringLiteral("Open &error file of the last run"), this,
-                                  [this] { OpenErrorFiles(); });
+    openErrors_ =
+        file->addAction(QStringLiteral("Open &error file of the last run"), this, [this] { OpenErrorFiles(); });
     openErrors_->setEnabled(false);
     file->addSeparator();
     file->addAction(QStringLiteral("E&xit"), this, [this] { close(); });
-    statusBar()->showMessage(QStringLiteral("Profile: ") +
-                             QString::fromStdString(profile.string()));
+    statusBar()->showMessage(QStringLiteral("Profile: ") + QString::fromStdString(profile.string()));
     LoadLogTail();
 }
 
-std::uint32_t TMainWindow::Handle() {
+std::uint32_t TMainWindow::Handle()
+{
     // The native window's id; the property lets plug-in dialogs find us.
     std::uint32_t handle = static_cast<std::uint32_t>(winId());
     if (handle == 0) handle = 1;
@@ -106,7 +109,8 @@ std::uint32_t TMainWindow::Handle() {
     return handle;
 }
 
-void TMainWindow::Attach(THost& host) {
+void TMainWindow::Attach(THost& host)
+{
     host_ = &host;
     callbook_ = new TCallbookModel(host.Connection(), this);
     table_->setModel(callbook_);
@@ -122,13 +126,13 @@ void TMainWindow::Attach(THost& host) {
         action->setStatusTip(QString::fromStdString(command.Item->Hint));
         action->setEnabled(command.Item->Enabled);
         if (Script.Active)
-            Print(QStringLiteral("Menu: ") + QString(menuName).remove(u'&') +
-                  QStringLiteral(" > ") + caption);
+            Print(QStringLiteral("Menu: ") + QString(menuName).remove(u'&') + QStringLiteral(" > ") + caption);
     }
     if (menus.empty()) menuBar()->addMenu(QStringLiteral("&Plug-ins"))->setEnabled(false);
 }
 
-int TMainWindow::RunCommand(const QString& caption) {
+int TMainWindow::RunCommand(const QString& caption)
+{
     if (!host_) return -1;
     try {
         const int result = host_->Run(caption.toStdString());
@@ -148,25 +152,29 @@ int TMainWindow::RunCommand(const QString& caption) {
     }
 }
 
-void TMainWindow::OpenErrorFiles() {
+void TMainWindow::OpenErrorFiles()
+{
     for (const fs::path& file : errorFiles_)
         QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(file.string())));
 }
 
-void TMainWindow::ReloadCallbook() {
+void TMainWindow::ReloadCallbook()
+{
     if (!callbook_) return;
     callbook_->Reload();
     callbookTitle_->setText(QStringLiteral("Callbook: %1 stations").arg(callbook_->TotalRows()));
 }
 
-int TMainWindow::CallbookRows() {
+int TMainWindow::CallbookRows()
+{
     if (!callbook_) return 0;
     while (callbook_->canFetchMore({}))
         callbook_->fetchMore({});
     return callbook_->rowCount();
 }
 
-void TMainWindow::LoadLogTail() {
+void TMainWindow::LoadLogTail()
+{
     QFile file(QString::fromStdString((profile_ / "host.log").string()));
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) return;
     QStringList lines = QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
@@ -175,44 +183,47 @@ void TMainWindow::LoadLogTail() {
     log_->verticalScrollBar()->setValue(log_->verticalScrollBar()->maximum());
 }
 
-void TMainWindow::AppendLog(const std::string& line) {
+void TMainWindow::AppendLog(const std::string& line)
+{
     log_->appendPlainText(QString::fromStdString(line));
     log_->verticalScrollBar()->setValue(log_->verticalScrollBar()->maximum());
 }
 
-void TMainWindow::Command(const std::string& name, const std::string&) {
+void TMainWindow::Command(const std::string& name, const std::string&)
+{
     if (name == "REFRESH") {
         ++refreshes_;
         ReloadCallbook();
     }
 }
 
-void TMainWindow::Modal(bool begin) {
+void TMainWindow::Modal(bool begin)
+{
     modalDepth_ += begin ? 1 : -1;
     if (modalDepth_ < 0) modalDepth_ = 0;
     // The main window waits while a plug-in's dialog is up.
     setEnabled(modalDepth_ == 0);
 }
 
-void TMainWindow::Message(const std::string& caption, const std::string& text) {
+void TMainWindow::Message(const std::string& caption, const std::string& text)
+{
     if (Script.Active) {
         std::cerr << caption << ": " << text << std::endl;
         return;
     }
     QWidget* parent = QApplication::activeModalWidget();
-    QMessageBox::information(parent ? parent : this, QString::fromStdString(caption),
-                             QString::fromStdString(text));
+    QMessageBox::information(parent ? parent : this, QString::fromStdString(caption), QString::fromStdString(text));
 }
 
-QString TMainWindow::dialogShown(QWidget* dialog) {
+QString TMainWindow::dialogShown(QWidget* dialog)
+{
     if (!Script.Active) return {};
     Print(QStringLiteral("Dialog: ") + dialog->windowTitle());
     Print(QStringLiteral("Client size: %1x%2").arg(dialog->width()).arg(dialog->height()));
     const QPoint offset = dialog->frameGeometry().center() - frameGeometry().center();
     Print(QStringLiteral("Centre offset: %1,%2").arg(offset.x()).arg(offset.y()));
     Print(QStringLiteral("Owner: %1, %2")
-              .arg(dialog->parentWidget() == this ? QStringLiteral("main window")
-                                                  : QStringLiteral("none"))
+              .arg(dialog->parentWidget() == this ? QStringLiteral("main window") : QStringLiteral("none"))
               .arg(isEnabled() ? QStringLiteral("enabled") : QStringLiteral("disabled")));
     // The highest value the bar shows during the run (a run may end by resetting it).
     progressPeak_ = -1;
@@ -223,13 +234,13 @@ QString TMainWindow::dialogShown(QWidget* dialog) {
     }
     if (!Script.Screenshot.isEmpty()) {
         if (!dialog->grab().save(Script.Screenshot))
-            std::cerr << "hamhost-gui: cannot write " << Script.Screenshot.toStdString()
-                      << std::endl;
+            std::cerr << "hamhost-gui: cannot write " << Script.Screenshot.toStdString() << std::endl;
     }
     return Script.Actions;
 }
 
-void TMainWindow::dialogClosing(QWidget* dialog) {
+void TMainWindow::dialogClosing(QWidget* dialog)
+{
     if (!Script.Active) return;
     if (auto* bar = dialog->findChild<QProgressBar*>(QStringLiteral("psProgress")))
         Print(QStringLiteral("Progress: %1 (highest %2)").arg(bar->value()).arg(progressPeak_));
@@ -238,7 +249,6 @@ void TMainWindow::dialogClosing(QWidget* dialog) {
             Print(QStringLiteral("Memo: ") + line);
     if (!Script.FinalScreenshot.isEmpty()) {
         if (!dialog->grab().save(Script.FinalScreenshot))
-            std::cerr << "hamhost-gui: cannot write " << Script.FinalScreenshot.toStdString()
-                      << std::endl;
+            std::cerr << "hamhost-gui: cannot write " << Script.FinalScreenshot.toStdString() << std::endl;
     }
 }

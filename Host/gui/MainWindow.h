@@ -7,9 +7,9 @@
 #include <QMainWindow>
 #include <QPlainTextEdit>
 
-#include <vector>
 #include <QString>
 #include <QTableView>
+#include <vector>
 
 #include <cstdint>
 #include <filesystem>

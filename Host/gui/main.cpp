@@ -29,15 +29,16 @@ constexpr const char* Usage =
     "       (--window-screenshot: the main window once the command has finished)\n"
     "       hamhost-gui --help | --version\n";
 
-fs::path DefaultProfile() {
-    if (const char* data = std::getenv("XDG_DATA_HOME"); data && *data)
-        return fs::path(data) / "hamhost";
+fs::path DefaultProfile()
+{
+    if (const char* data = std::getenv("XDG_DATA_HOME"); data && *data) return fs::path(data) / "hamhost";
     const char* home = std::getenv("HOME");
     return fs::path(home ? home : ".") / ".local/share/hamhost";
 }
 
 // Qt would abort without a display; say so and name the ways out.
-bool DisplayAvailable() {
+bool DisplayAvailable()
+{
     const char* platform = std::getenv("QT_QPA_PLATFORM");
     if (platform && *platform && std::string(platform).rfind("xcb", 0) != 0 &&
         std::string(platform).rfind("wayland", 0) != 0)
@@ -54,7 +55,8 @@ struct TArguments {
 };
 
 // False for arguments that make no sense.
-bool Parse(const std::vector<std::string>& args, TArguments& parsed) {
+bool Parse(const std::vector<std::string>& args, TArguments& parsed)
+{
     std::size_t i = 0;
     for (; i < args.size() && args[i].rfind("--", 0) == 0; ++i) {
         if (args[i] == "--profile" && i + 1 < args.size())
@@ -90,7 +92,8 @@ bool Parse(const std::vector<std::string>& args, TArguments& parsed) {
 
 } // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     TArguments parsed;
     parsed.Options.AppPath = ProgramFolder();
     parsed.Options.PluginDir = ProgramPluginFolder();
@@ -123,21 +126,16 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("hamhost"));
     QApplication::setApplicationDisplayName(QStringLiteral("hamhost"));
-    if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion")))
-        QApplication::setStyle(fusion);
+    if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion"))) QApplication::setStyle(fusion);
 
     TMainWindow window(profile);
     window.Script = parsed.Script;
     THostOptions options = parsed.Options;
     options.ApplicationHandle = window.Handle();
     options.OnLog = [&](const std::string& line) { window.AppendLog(line); };
-    options.OnCommand = [&](const std::string& name, const std::string& parameter) {
-        window.Command(name, parameter);
-    };
+    options.OnCommand = [&](const std::string& name, const std::string& parameter) { window.Command(name, parameter); };
     options.OnModal = [&](bool begin) { window.Modal(begin); };
-    options.OnMessage = [&](const std::string& caption, const std::string& text) {
-        window.Message(caption, text);
-    };
+    options.OnMessage = [&](const std::string& caption, const std::string& text) { window.Message(caption, text); };
 
     std::optional<THost> host;
     try {
@@ -147,14 +145,12 @@ int main(int argc, char** argv) {
         if (parsed.Run) {
             std::cerr << "hamhost-gui: " << error.what() << "\n";
         } else {
-            QMessageBox::critical(nullptr, QStringLiteral("hamhost"),
-                                  QString::fromUtf8(error.what()));
+            QMessageBox::critical(nullptr, QStringLiteral("hamhost"), QString::fromUtf8(error.what()));
         }
         return 1;
     }
     for (const auto& skipped : host->Skipped())
-        std::cerr << "hamhost-gui: skipped " << skipped.File.filename().string() << ": " << skipped.Reason
-                  << "\n";
+        std::cerr << "hamhost-gui: skipped " << skipped.File.filename().string() << ": " << skipped.Reason << "\n";
     for (const auto& plugin : host->Plugins())
         if (plugin->InitResult != S_OK)
             std::cerr << plugin->File.filename().string() << ": refused (0x" << std::hex
@@ -177,10 +173,8 @@ int main(int argc, char** argv) {
             code = window.RunCommand(QString::fromStdString(*parsed.Run)) < 0 ? 1 : 0;
             std::cout << "Refreshes: " << window.Refreshes() << "\n"
                       << "Callbook rows: " << window.CallbookRows() << std::endl;
-            if (!parsed.Script.WindowScreenshot.isEmpty() &&
-                !window.grab().save(parsed.Script.WindowScreenshot))
-                std::cerr << "hamhost-gui: cannot write "
-                          << parsed.Script.WindowScreenshot.toStdString() << "\n";
+            if (!parsed.Script.WindowScreenshot.isEmpty() && !window.grab().save(parsed.Script.WindowScreenshot))
+                std::cerr << "hamhost-gui: cannot write " << parsed.Script.WindowScreenshot.toStdString() << "\n";
         }
         QApplication::quit();
     });

@@ -1,9 +1,9 @@
 #include "Includes/uCommDXCC/uCommDXCC.h"
 
-#include "PluginAPI/Plugins/ServerQuery.h"
 #include "Platform/FormatSettings/FormatSettings.h"
-#include "Platform/Unicode/Unicode.h"
 #include "Platform/SysUtils/AsciiCase.h"
+#include "Platform/Unicode/Unicode.h"
+#include "PluginAPI/Plugins/ServerQuery.h"
 
 #include <algorithm>
 #include <iterator>
@@ -59,15 +59,25 @@ TDateTime EndOf(TServerQuery& query)
     return query.GetDateTime(Columns().EndDate).value_or(NoEndDate);
 }
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool IsBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-bool IsLetter(char c) { return c >= 'A' && c <= 'Z'; }
+bool IsDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+bool IsLetter(char c)
+{
+    return c >= 'A' && c <= 'Z';
+}
 
 // Portable suffixes that say how, not where, a station operates.
 bool IsPlainSuffix(std::string_view part)
 {
-    static constexpr std::string_view Suffixes[] = {"P", "M", "A", "B", "R", "J", "QRP", "QRPP", "LH", "AE", "AG", "KT"};
+    static constexpr std::string_view Suffixes[] = {"P",   "M",    "A",  "B",  "R",  "J",
+                                                    "QRP", "QRPP", "LH", "AE", "AG", "KT"};
     return std::find(std::begin(Suffixes), std::end(Suffixes), part) != std::end(Suffixes);
 }
 
@@ -77,7 +87,8 @@ bool IsCompleteCall(std::string_view part)
 {
     if (part.size() < 3 || !IsLetter(part.back())) return false;
     std::size_t end = part.size();
-    while (end > 0 && IsLetter(part[end - 1])) --end;
+    while (end > 0 && IsLetter(part[end - 1]))
+        --end;
     return end >= 2 && IsDigit(part[end - 1]);
 }
 
@@ -130,8 +141,8 @@ std::string DictionaryStatement(std::string_view table, TDateTime today)
     const std::string column = table == "UNIQUECALL" ? "CALLSIGN" : "PREFIXLIST";
     const std::string day = FormatDateTime("yyyy-mm-dd", today, InvariantFormatSettings());
     return "SELECT * FROM " + std::string(table) + " WHERE (" + column + " IS NOT NULL AND " + column +
-           ">\"\") AND (ENDDATE IS NULL OR #" + day + "#<=ENDDATE) AND (STARTDATE IS NULL OR STARTDATE<=#" +
-           day + "#) ORDER BY ID";
+           ">\"\") AND (ENDDATE IS NULL OR #" + day + "#<=ENDDATE) AND (STARTDATE IS NULL OR STARTDATE<=#" + day +
+           "#) ORDER BY ID";
 }
 
 void TCountryDictionary::LoadUniqueCalls(IHostServer* server, TDateTime today)
@@ -241,10 +252,13 @@ bool TCountryDictionary::ResolveWhole(std::string_view callsign, TCallsignCountr
 bool TCountryDictionary::ResolveCallsign(std::string_view callsign, TCallsignCountry& country)
 {
     // Trimmed and upper-cased: a blank or lower case must not lose the entity.
-    while (!callsign.empty() && IsBlank(callsign.front())) callsign.remove_prefix(1);
-    while (!callsign.empty() && IsBlank(callsign.back())) callsign.remove_suffix(1);
+    while (!callsign.empty() && IsBlank(callsign.front()))
+        callsign.remove_prefix(1);
+    while (!callsign.empty() && IsBlank(callsign.back()))
+        callsign.remove_suffix(1);
     call_.assign(callsign);
-    for (char& c : call_) c = AsciiUpper(c);
+    for (char& c : call_)
+        c = AsciiUpper(c);
 
     // The exact call first: it knows better than any rule.
     if (!uniqueCalls_.empty()) {
@@ -270,10 +284,22 @@ TCountryDictionary& CountryDictionary()
     return dictionary;
 }
 
-void LoadUniqueCalls(IHostServer* server) { CountryDictionary().LoadUniqueCalls(server, Date()); }
-void LoadProvinces(IHostServer* server) { CountryDictionary().LoadProvinces(server, Date()); }
-void LoadCountries(IHostServer* server) { CountryDictionary().LoadCountries(server, Date()); }
-void ClearDictionaries() { CountryDictionary().Clear(); }
+void LoadUniqueCalls(IHostServer* server)
+{
+    CountryDictionary().LoadUniqueCalls(server, Date());
+}
+void LoadProvinces(IHostServer* server)
+{
+    CountryDictionary().LoadProvinces(server, Date());
+}
+void LoadCountries(IHostServer* server)
+{
+    CountryDictionary().LoadCountries(server, Date());
+}
+void ClearDictionaries()
+{
+    CountryDictionary().Clear();
+}
 bool ResolveCallsign(std::string_view callsign, TCallsignCountry& country)
 {
     return CountryDictionary().ResolveCallsign(callsign, country);

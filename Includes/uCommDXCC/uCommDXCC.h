@@ -13,8 +13,8 @@
 #pragma once
 
 #include "Includes/uCommDXCC/uCommTypes.h"
-#include "PluginAPI/PluginAPI.h"
 #include "Platform/RegExpr/RegExpr.h"
+#include "PluginAPI/PluginAPI.h"
 
 #include <string>
 #include <string_view>

@@ -22,8 +22,7 @@ void SplitWords(std::string_view Text, std::vector<std::string>* List, int MinLe
             }
         }
         std::string_view word(s.data(), wordEnd);
-        if (MinLength <= 0 || CodePointCount(word) >= static_cast<std::size_t>(MinLength))
-            List->emplace_back(word);
+        if (MinLength <= 0 || CodePointCount(word) >= static_cast<std::size_t>(MinLength)) List->emplace_back(word);
         s = Trim(std::string_view(s).substr(restStart));
     }
 }
@@ -34,8 +33,7 @@ bool LooksLikeCallsign(std::string_view Text)
     bool hasLetter = false;
     for (std::size_t pos = 0; pos < Text.size();) {
         const char32_t c = NextCodePoint(Text, pos);
-        if (CharIsWhiteSpace(c) || CharIsPunctuation(c))
-            return false;
+        if (CharIsWhiteSpace(c) || CharIsPunctuation(c)) return false;
         hasDigit = hasDigit || CharIsDigit(c);
         hasLetter = hasLetter || CharIsLetter(c);
     }
@@ -45,8 +43,7 @@ bool LooksLikeCallsign(std::string_view Text)
 std::string AppendCommaItem(std::string_view List, std::string_view Item)
 {
     std::string result(List);
-    if (!result.empty())
-        result += ',';
+    if (!result.empty()) result += ',';
     result += Item;
     return result;
 }
@@ -91,8 +88,7 @@ void AddField(std::string_view ItemName, std::string_view ItemValue, TListFields
 int IndexOfField(std::string_view ItemName, const TListFields& List)
 {
     for (std::size_t i = 0; i < List.size(); ++i)
-        if (List[i].ItemName == ItemName)
-            return static_cast<int>(i);
+        if (List[i].ItemName == ItemName) return static_cast<int>(i);
     return -1;
 }
 
@@ -105,13 +101,11 @@ std::string GetFieldValue(const TListFields& List, std::string_view ItemName)
 void SetFieldValue(TListFields& List, std::string_view ItemName, std::string_view ItemValue)
 {
     const int index = IndexOfField(ItemName, List);
-    if (index >= 0)
-        List[static_cast<std::size_t>(index)].ItemValue = ItemValue;
+    if (index >= 0) List[static_cast<std::size_t>(index)].ItemValue = ItemValue;
 }
 
 void DeleteField(TListFields& List, std::string_view ItemName)
 {
     const int index = IndexOfField(ItemName, List);
-    if (index >= 0)
-        List.erase(List.begin() + index);
+    if (index >= 0) List.erase(List.begin() + index);
 }

@@ -1,11 +1,11 @@
 #include "Includes/uZemrakDb/uZemrakDb.h"
 
-#include "PluginAPI/Plugins/PluginForm.h"
-#include "Platform/Files/Files.h"
 #include "Platform/Ado/Access.h"
 #include "Platform/Ado/Sqlite.h"
+#include "Platform/Files/Files.h"
 #include "Platform/Registry/Registry.h"
 #include "Platform/Registry/WineRegistry.h"
+#include "PluginAPI/Plugins/PluginForm.h"
 
 namespace {
 

@@ -17,8 +17,8 @@ inline constexpr const char* LogDatabaseFile = "db/logs.mdb";
 std::string ReadInstallPath();
 
 // The check a dialog runs at activation: InstallPath + relativeFile must
-// exist (its parts found without regard to letter case, as on Windows). Shows the "not installed" or "not found" message and closes the
-// dialog when it fails (answers false); otherwise answers the full path.
+// exist (its parts found without regard to letter case, as on Windows). Shows the "not installed" or "not found"
+// message and closes the dialog when it fails (answers false); otherwise answers the full path.
 bool CheckInstallation(TPluginDialog& dialog, const std::string& relativeFile, std::string& path);
 
 // The check a dialog that writes into the logger's file runs after

@@ -43,8 +43,7 @@ std::uint32_t Le32(const unsigned char* p)
            static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
 }
 
-template <typename T>
-T ReadLe(const unsigned char* p)
+template <typename T> T ReadLe(const unsigned char* p)
 {
     T value;
     std::memcpy(&value, p, sizeof value); // the file is little-endian, as is this platform
@@ -117,7 +116,8 @@ public:
         std::int64_t rows = 0;
         mdb_rewind_table(table_);
         while (mdb_fetch_row(table_)) {
-            for (std::size_t i = 0; i < columns_.size(); ++i) BindValue(static_cast<int>(i + 1), columns_[i]);
+            for (std::size_t i = 0; i < columns_.size(); ++i)
+                BindValue(static_cast<int>(i + 1), columns_[i]);
             insert_.Step();
             insert_.Reset();
             ++rows;
@@ -135,7 +135,9 @@ private:
         // A Yes/No value lives in the row's null mask: set means No.
         if (col->col_type == MDB_BOOL) return insert_.BindInt64(index, length == 0 ? 1 : 0);
         if (length <= 0) return insert_.BindNull(index);
-        const auto fits = [&](int size) { return length >= size && col->cur_value_start + size <= static_cast<int>(sizeof mdb_->pg_buf); };
+        const auto fits = [&](int size) {
+            return length >= size && col->cur_value_start + size <= static_cast<int>(sizeof mdb_->pg_buf);
+        };
         switch (col->col_type) {
         case MDB_BYTE:
             return insert_.BindInt64(index, value[0]);
@@ -191,8 +193,8 @@ private:
         // for the whole memo (at most three UTF-8 bytes per stored byte).
         std::size_t room = MDB_BIND_SIZE;
         if (col->col_type == MDB_MEMO && length >= MDB_MEMO_OVERHEAD)
-            room = std::max<std::size_t>(room, 3 * static_cast<std::size_t>(
-                                                       Le32(mdb_->pg_buf + col->cur_value_start) & 0x00FFFFFFu) + 16);
+            room = std::max<std::size_t>(
+                room, 3 * static_cast<std::size_t>(Le32(mdb_->pg_buf + col->cur_value_start) & 0x00FFFFFFu) + 16);
         mdb_set_bind_size(mdb_, room);
         std::unique_ptr<char, TGFree> text(
             mdb_col_to_string(mdb_, mdb_->pg_buf, col->cur_value_start, col->col_type, length));
@@ -223,7 +225,10 @@ private:
     TSqliteStatement insert_;
 };
 
-bool IsSqliteInternalName(const char* name) { return g_ascii_strncasecmp(name, "sqlite_", 7) == 0; }
+bool IsSqliteInternalName(const char* name)
+{
+    return g_ascii_strncasecmp(name, "sqlite_", 7) == 0;
+}
 
 } // namespace
 

@@ -5,7 +5,6 @@
 #include "Platform/JetSql/JetSql.h"
 #include "Platform/SysUtils/AsciiCase.h"
 
-
 #include <algorithm>
 #include <charconv>
 #include <climits>
@@ -16,8 +15,10 @@ namespace {
 
 std::string_view Trim(std::string_view s)
 {
-    while (!s.empty() && static_cast<unsigned char>(s.front()) <= ' ') s.remove_prefix(1);
-    while (!s.empty() && static_cast<unsigned char>(s.back()) <= ' ') s.remove_suffix(1);
+    while (!s.empty() && static_cast<unsigned char>(s.front()) <= ' ')
+        s.remove_prefix(1);
+    while (!s.empty() && static_cast<unsigned char>(s.back()) <= ' ')
+        s.remove_suffix(1);
     return s;
 }
 
@@ -59,7 +60,8 @@ std::string ConnectionStringDataSource(std::string_view connectionString)
         }
         const std::string_view key = Trim(connectionString.substr(pos, eq - pos));
         std::size_t v = eq + 1;
-        while (v < connectionString.size() && connectionString[v] == ' ') ++v;
+        while (v < connectionString.size() && connectionString[v] == ' ')
+            ++v;
         std::string value;
         std::size_t next;
         if (v < connectionString.size() && (connectionString[v] == '"' || connectionString[v] == '\'')) {
@@ -79,16 +81,15 @@ std::string ConnectionStringDataSource(std::string_view connectionString)
             next = connectionString.find(';', k);
         } else {
             next = connectionString.find(';', v);
-            value = std::string(Trim(connectionString.substr(
-                v, next == std::string_view::npos ? std::string_view::npos : next - v)));
+            value = std::string(
+                Trim(connectionString.substr(v, next == std::string_view::npos ? std::string_view::npos : next - v)));
         }
         if (SameTextAscii(key, "Data Source")) return value;
         if (next == std::string_view::npos) break;
         pos = next + 1;
     }
     // No Data Source: a plain path.
-    if (connectionString.find(';') == std::string_view::npos &&
-        connectionString.find('=') == std::string_view::npos)
+    if (connectionString.find(';') == std::string_view::npos && connectionString.find('=') == std::string_view::npos)
         return std::string(connectionString);
     return {};
 }
@@ -97,8 +98,7 @@ TSqliteStatement PrepareJetStatement(TSqliteDatabase& db, std::string_view jet)
 {
     TSqliteStatement statement(db, JetToSqlite(jet));
     if (statement.ParameterCount() != 0)
-        throw EOleException("No value given for one or more required parameters",
-                            kSqliteStatementError, "SQLite");
+        throw EOleException("No value given for one or more required parameters", kSqliteStatementError, "SQLite");
     return statement;
 }
 
@@ -107,8 +107,7 @@ std::int64_t ExecuteJetStatement(TSqliteDatabase& db, std::string_view jet)
     const TJetTranslation translation = TranslateJet(jet);
     TSqliteStatement statement(db, translation.Sql);
     if (statement.ParameterCount() != 0)
-        throw EOleException("No value given for one or more required parameters",
-                            kSqliteStatementError, "SQLite");
+        throw EOleException("No value given for one or more required parameters", kSqliteStatementError, "SQLite");
     const std::int64_t before = db.TotalChanges();
     while (statement.Step()) {
     }
@@ -125,7 +124,8 @@ std::int64_t ExecuteJetStatement(TSqliteDatabase& db, std::string_view jet)
 
 TADOConnection::~TADOConnection()
 {
-    for (TADOQuery* query : queries_) query->connection_ = nullptr;
+    for (TADOQuery* query : queries_)
+        query->connection_ = nullptr;
     Close();
 }
 
@@ -134,8 +134,8 @@ void TADOConnection::Open()
     if (Connected()) return;
     const std::string path = ConnectionStringDataSource(ConnectionString);
     if (path.empty())
-        throw EOleException("The connection string names no database file (Data Source=...)",
-                            kSqliteOpenError, "SQLite");
+        throw EOleException("The connection string names no database file (Data Source=...)", kSqliteOpenError,
+                            "SQLite");
     TSqliteOptions options;
     options.ReadOnly = ReadOnly;
     options.Create = false;
@@ -213,8 +213,10 @@ void TADOConnection::TuneForWrites() noexcept
         }
         if (!SameTextAscii(mode, "wal")) {
             TSqliteStatement pragma(db_, "PRAGMA journal_mode=WAL");
-            if (pragma.Step() && SameTextAscii(pragma.ColumnText(0), "wal")) walSwitched_ = true;
-            else return;
+            if (pragma.Step() && SameTextAscii(pragma.ColumnText(0), "wal"))
+                walSwitched_ = true;
+            else
+                return;
         }
         db_.Exec("PRAGMA synchronous=NORMAL");
     } catch (const Exception&) {
@@ -224,8 +226,10 @@ void TADOConnection::TuneForWrites() noexcept
 
 void TADOConnection::SetConnected(bool value)
 {
-    if (value) Open();
-    else Close();
+    if (value)
+        Open();
+    else
+        Close();
 }
 
 TSqliteDatabase& TADOConnection::Database()
@@ -245,15 +249,30 @@ std::int64_t TADOConnection::Execute(std::string_view jet)
     return ExecuteJetStatement(db, jet);
 }
 
-void TADOConnection::ExecuteScript(std::string_view sql) { Database().Exec(sql); }
+void TADOConnection::ExecuteScript(std::string_view sql)
+{
+    Database().Exec(sql);
+}
 
-void TADOConnection::BeginTrans() { Database().BeginTransaction(); }
+void TADOConnection::BeginTrans()
+{
+    Database().BeginTransaction();
+}
 
-void TADOConnection::BeginWriteTrans() { Database().Exec("BEGIN IMMEDIATE"); }
+void TADOConnection::BeginWriteTrans()
+{
+    Database().Exec("BEGIN IMMEDIATE");
+}
 
-void TADOConnection::CommitTrans() { Database().Commit(); }
+void TADOConnection::CommitTrans()
+{
+    Database().Commit();
+}
 
-void TADOConnection::RollbackTrans() { Database().Rollback(); }
+void TADOConnection::RollbackTrans()
+{
+    Database().Rollback();
+}
 
 std::string TADOConnection::ObjectType(std::string_view name)
 {
@@ -269,7 +288,10 @@ bool TADOConnection::HasComputedColumns(std::string_view table)
     return columns.Step() && columns.ColumnInt64(0) != 0;
 }
 
-void TADOConnection::Attach(TADOQuery* query) { queries_.push_back(query); }
+void TADOConnection::Attach(TADOQuery* query)
+{
+    queries_.push_back(query);
+}
 
 void TADOConnection::Detach(TADOQuery* query) noexcept
 {
@@ -287,7 +309,10 @@ struct TADOQuery::TData {
     bool Bof = true;
 };
 
-TADOQuery::TADOQuery(TADOConnection* connection) { SetConnection(connection); }
+TADOQuery::TADOQuery(TADOConnection* connection)
+{
+    SetConnection(connection);
+}
 
 TADOQuery::~TADOQuery()
 {
@@ -314,8 +339,7 @@ void TADOQuery::Open()
     TSqliteStatement statement = PrepareJetStatement(connection_->Database(), SQL.Text());
     const int columns = statement.ColumnCount();
     if (columns == 0)
-        throw EOleException("The statement does not return a result set", kSqliteStatementError,
-                            "SQLite");
+        throw EOleException("The statement does not return a result set", kSqliteStatementError, "SQLite");
 
     auto data = std::make_unique<TData>();
     data->Result.Fetch(statement, INT_MAX);
@@ -412,7 +436,10 @@ bool TADOQuery::Bof() const
     return data_->Bof;
 }
 
-int TADOQuery::FieldCount() const { return active_ ? static_cast<int>(data_->Fields.size()) : 0; }
+int TADOQuery::FieldCount() const
+{
+    return active_ ? static_cast<int>(data_->Fields.size()) : 0;
+}
 
 TField& TADOQuery::Fields(int index)
 {
@@ -519,7 +546,8 @@ double TField::AsFloat() const
     case TValueKind::Text: {
         double v = 0;
         const std::string_view text = cell.Text;
-        if (!ParseDouble(text, v)) throw EConvertError("'" + std::string(text) + "' is not a valid floating point value");
+        if (!ParseDouble(text, v))
+            throw EConvertError("'" + std::string(text) + "' is not a valid floating point value");
         return v;
     }
     default:

@@ -140,8 +140,7 @@ public:
 
 private:
     friend class TADOQuery;
-    TField(const TADOQuery* query, int index, std::string name)
-        : query_(query), index_(index), name_(std::move(name))
+    TField(const TADOQuery* query, int index, std::string name) : query_(query), index_(index), name_(std::move(name))
     {
     }
     const TADOQuery* query_;

@@ -10,7 +10,8 @@
 std::size_t TResultSet::TNoCaseHash::operator()(std::string_view s) const noexcept
 {
     std::size_t h = 1469598103934665603ull;
-    for (char c : s) h = (h ^ static_cast<unsigned char>(AsciiUpper(c))) * 1099511628211ull;
+    for (char c : s)
+        h = (h ^ static_cast<unsigned char>(AsciiUpper(c))) * 1099511628211ull;
     return h;
 }
 
@@ -44,8 +45,7 @@ void TResultSet::Fetch(TSqliteStatement& statement, std::size_t rowLimit)
         fresh.columnIndex_.emplace(fresh.columns_.back(), static_cast<std::size_t>(i));
     }
     while (statement.Step()) {
-        if (fresh.rows_ == rowLimit)
-            throw EOleException("The result has too many rows", kSqliteStatementError);
+        if (fresh.rows_ == rowLimit) throw EOleException("The result has too many rows", kSqliteStatementError);
         for (int i = 0; i < n; ++i) {
             TSlot& slot = fresh.Add();
             switch (statement.ColumnType(i)) {
@@ -57,7 +57,8 @@ void TResultSet::Fetch(TSqliteStatement& statement, std::size_t rowLimit)
                 slot.Kind = TValueKind::Real;
                 slot.Payload = std::bit_cast<std::uint64_t>(statement.ColumnDouble(i));
                 break;
-            case SQLITE_NULL: break;
+            case SQLITE_NULL:
+                break;
             default:
                 slot.Kind = TValueKind::Text;
                 fresh.AddText(slot, statement.ColumnText(i));
@@ -106,14 +107,20 @@ TValueView TResultSet::Cell(std::size_t row, std::size_t column) const
     TValueView value;
     value.Kind = slot.Kind;
     switch (slot.Kind) {
-    case TValueKind::Integer: value.Int = static_cast<std::int64_t>(slot.Payload); break;
-    case TValueKind::Real: value.Real = std::bit_cast<double>(slot.Payload); break;
-    case TValueKind::Text: value.Text = TextOf(slot); break;
-    case TValueKind::Null: break;
+    case TValueKind::Integer:
+        value.Int = static_cast<std::int64_t>(slot.Payload);
+        break;
+    case TValueKind::Real:
+        value.Real = std::bit_cast<double>(slot.Payload);
+        break;
+    case TValueKind::Text:
+        value.Text = TextOf(slot);
+        break;
+    case TValueKind::Null:
+        break;
     }
     return value;
 }
-
 
 std::optional<std::size_t> TResultSet::Locate(std::size_t column, std::string_view value, bool caseInsensitive)
 {
@@ -125,8 +132,11 @@ std::optional<std::size_t> TResultSet::Locate(std::size_t column, std::string_vi
             const TSlot& slot = Slot(row, column);
             std::string_view key;
             switch (slot.Kind) {
-            case TValueKind::Null: continue;
-            case TValueKind::Text: key = TextOf(slot); break;
+            case TValueKind::Null:
+                continue;
+            case TValueKind::Text:
+                key = TextOf(slot);
+                break;
             case TValueKind::Integer:
                 key = fresh->Owned.emplace_back(IntegerText(static_cast<std::int64_t>(slot.Payload)));
                 break;

@@ -19,7 +19,10 @@ const char* const kSource = "SQLite";
     throw EOleException(std::move(message), code, kSource);
 }
 
-std::string Quoted(const std::string& path) { return "'" + path + "'"; }
+std::string Quoted(const std::string& path)
+{
+    return "'" + path + "'";
+}
 
 [[noreturn]] void NotADatabase(const std::string& path, const char* why)
 {
@@ -29,11 +32,15 @@ std::string Quoted(const std::string& path) { return "'" + path + "'"; }
 unsigned ReadBigEndian(const unsigned char* p, int bytes)
 {
     unsigned v = 0;
-    for (int i = 0; i < bytes; ++i) v = (v << 8) | p[i];
+    for (int i = 0; i < bytes; ++i)
+        v = (v << 8) | p[i];
     return v;
 }
 
-bool IsMemoryPath(const std::string& path) { return path.empty() || path == ":memory:"; }
+bool IsMemoryPath(const std::string& path)
+{
+    return path.empty() || path == ":memory:";
+}
 
 } // namespace
 
@@ -63,11 +70,10 @@ void CheckSqliteFile(const std::string& path)
     ::close(fd);
     if (readErr != 0) Fail("Cannot read file " + Quoted(path) + ": " + std::strerror(readErr));
 
-    if (n >= 19 && (std::memcmp(header + 4, "Standard Jet DB", 15) == 0 ||
-                    std::memcmp(header + 4, "Standard ACE DB", 15) == 0))
+    if (n >= 19 &&
+        (std::memcmp(header + 4, "Standard Jet DB", 15) == 0 || std::memcmp(header + 4, "Standard ACE DB", 15) == 0))
         NotADatabase(path, "it is an Access file, not a SQLite file");
-    if (n < 16 || std::memcmp(header, "SQLite format 3", 16) != 0)
-        NotADatabase(path, "it is not a SQLite file");
+    if (n < 16 || std::memcmp(header, "SQLite format 3", 16) != 0) NotADatabase(path, "it is not a SQLite file");
     if (n < 100) NotADatabase(path, "it is truncated");
 
     unsigned pageSize = ReadBigEndian(header + 16, 2);
@@ -92,7 +98,10 @@ TSqliteDatabase::TSqliteDatabase(const std::string& path, const TSqliteOptions& 
     Open(path, options);
 }
 
-TSqliteDatabase::~TSqliteDatabase() { Close(); }
+TSqliteDatabase::~TSqliteDatabase()
+{
+    Close();
+}
 
 TSqliteDatabase::TSqliteDatabase(TSqliteDatabase&& other) noexcept
     : db_(std::exchange(other.db_, nullptr)), path_(std::move(other.path_)), plainErrors_(other.plainErrors_)
@@ -117,8 +126,7 @@ void TSqliteDatabase::Open(const std::string& path, const TSqliteOptions& option
         struct stat st {};
         const bool exists = ::stat(path.c_str(), &st) == 0;
         // A new or empty file is fine only where creating one is wanted.
-        if (!options.Create || (exists && (!S_ISREG(st.st_mode) || st.st_size != 0)))
-            CheckSqliteFile(path);
+        if (!options.Create || (exists && (!S_ISREG(st.st_mode) || st.st_size != 0))) CheckSqliteFile(path);
     }
 
     int flags = options.ReadOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
@@ -152,7 +160,8 @@ void TSqliteDatabase::Open(const std::string& path, const TSqliteOptions& option
             Exec("PRAGMA journal_mode=WAL");
             Exec("PRAGMA synchronous=NORMAL");
         }
-        for (const std::string& pragma : options.Pragmas) Exec(pragma);
+        for (const std::string& pragma : options.Pragmas)
+            Exec(pragma);
     } catch (...) {
         Close();
         throw;
@@ -175,7 +184,10 @@ void TSqliteDatabase::Exec(std::string_view sql)
     if (rc != SQLITE_OK) Raise(rc);
 }
 
-std::int64_t TSqliteDatabase::Changes() const noexcept { return db_ ? sqlite3_changes64(db_) : 0; }
+std::int64_t TSqliteDatabase::Changes() const noexcept
+{
+    return db_ ? sqlite3_changes64(db_) : 0;
+}
 
 std::int64_t TSqliteDatabase::TotalChanges() const noexcept
 {
@@ -255,7 +267,8 @@ TSqliteStatement::TSqliteStatement(TSqliteDatabase& db, std::string_view sql, TT
     if (!db.IsOpen()) Fail("The database is not open", kSqliteStatementError);
     if (sql.find('\0') != std::string_view::npos)
         db.FailStatement("Invalid SQL statement: the text holds a NUL character");
-    if (sql.size() >= static_cast<std::size_t>(INT_MAX)) db.FailStatement("Invalid SQL statement: the text is too long");
+    if (sql.size() >= static_cast<std::size_t>(INT_MAX))
+        db.FailStatement("Invalid SQL statement: the text is too long");
     const char* tail = nullptr;
     const int rc = sqlite3_prepare_v2(db.Handle(), sql.data(), static_cast<int>(sql.size()), &stmt_, &tail);
     if (rc != SQLITE_OK) db.Raise(rc);
@@ -275,7 +288,10 @@ TSqliteStatement::TSqliteStatement(TSqliteDatabase& db, std::string_view sql, TT
     }
 }
 
-TSqliteStatement::~TSqliteStatement() { sqlite3_finalize(stmt_); }
+TSqliteStatement::~TSqliteStatement()
+{
+    sqlite3_finalize(stmt_);
+}
 
 TSqliteStatement::TSqliteStatement(TSqliteStatement&& other) noexcept
     : db_(other.db_), stmt_(std::exchange(other.stmt_, nullptr)), tail_(std::move(other.tail_))
@@ -311,18 +327,36 @@ void TSqliteStatement::Reset()
     sqlite3_reset(stmt_);
 }
 
-bool TSqliteStatement::ReadOnly() const { return sqlite3_stmt_readonly(stmt_) != 0; }
-int TSqliteStatement::ParameterCount() const { return sqlite3_bind_parameter_count(stmt_); }
+bool TSqliteStatement::ReadOnly() const
+{
+    return sqlite3_stmt_readonly(stmt_) != 0;
+}
+int TSqliteStatement::ParameterCount() const
+{
+    return sqlite3_bind_parameter_count(stmt_);
+}
 
-void TSqliteStatement::BindNull(int index) { Check(sqlite3_bind_null(stmt_, index)); }
-void TSqliteStatement::BindInt64(int index, std::int64_t value) { Check(sqlite3_bind_int64(stmt_, index, value)); }
-void TSqliteStatement::BindDouble(int index, double value) { Check(sqlite3_bind_double(stmt_, index, value)); }
+void TSqliteStatement::BindNull(int index)
+{
+    Check(sqlite3_bind_null(stmt_, index));
+}
+void TSqliteStatement::BindInt64(int index, std::int64_t value)
+{
+    Check(sqlite3_bind_int64(stmt_, index, value));
+}
+void TSqliteStatement::BindDouble(int index, double value)
+{
+    Check(sqlite3_bind_double(stmt_, index, value));
+}
 void TSqliteStatement::BindText(int index, std::string_view value)
 {
     Check(sqlite3_bind_text64(stmt_, index, value.data(), value.size(), SQLITE_TRANSIENT, SQLITE_UTF8));
 }
 
-int TSqliteStatement::ColumnCount() const { return sqlite3_column_count(stmt_); }
+int TSqliteStatement::ColumnCount() const
+{
+    return sqlite3_column_count(stmt_);
+}
 
 std::string TSqliteStatement::ColumnName(int column) const
 {
@@ -330,10 +364,22 @@ std::string TSqliteStatement::ColumnName(int column) const
     return name != nullptr ? name : "";
 }
 
-int TSqliteStatement::ColumnType(int column) const { return sqlite3_column_type(stmt_, column); }
-bool TSqliteStatement::ColumnIsNull(int column) const { return ColumnType(column) == SQLITE_NULL; }
-std::int64_t TSqliteStatement::ColumnInt64(int column) const { return sqlite3_column_int64(stmt_, column); }
-double TSqliteStatement::ColumnDouble(int column) const { return sqlite3_column_double(stmt_, column); }
+int TSqliteStatement::ColumnType(int column) const
+{
+    return sqlite3_column_type(stmt_, column);
+}
+bool TSqliteStatement::ColumnIsNull(int column) const
+{
+    return ColumnType(column) == SQLITE_NULL;
+}
+std::int64_t TSqliteStatement::ColumnInt64(int column) const
+{
+    return sqlite3_column_int64(stmt_, column);
+}
+double TSqliteStatement::ColumnDouble(int column) const
+{
+    return sqlite3_column_double(stmt_, column);
+}
 
 std::string_view TSqliteStatement::ColumnText(int column) const
 {

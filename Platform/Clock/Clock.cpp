@@ -5,8 +5,7 @@
 std::uint64_t TSteadyClock::TickCount() const
 {
     using namespace std::chrono;
-    return static_cast<std::uint64_t>(
-        duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+    return static_cast<std::uint64_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
 const IClock& SystemClock()

@@ -38,15 +38,20 @@ void CivilFromDays(std::int64_t z, int& y, int& m, int& d)
 constexpr std::int64_t kEpochOffset = DaysFromCivil(1899, 12, 30);
 constexpr std::int64_t kMsPerDay = 86'400'000;
 
-std::int64_t ToMs(TDateTime v) { return std::llround(v * kMsPerDay); }
-TDateTime FromMs(std::int64_t ms) { return static_cast<double>(ms) / kMsPerDay; }
+std::int64_t ToMs(TDateTime v)
+{
+    return std::llround(v * kMsPerDay);
+}
+TDateTime FromMs(std::int64_t ms)
+{
+    return static_cast<double>(ms) / kMsPerDay;
+}
 
 } // namespace
 
 bool IsValidDate(int year, int month, int day)
 {
-    return year >= 1 && year <= 9999 && month >= 1 && month <= 12 && day >= 1 &&
-           day <= DaysInMonth(year, month);
+    return year >= 1 && year <= 9999 && month >= 1 && month <= 12 && day >= 1 && day <= DaysInMonth(year, month);
 }
 
 int DaysInMonth(int year, int month)
@@ -59,15 +64,13 @@ int DaysInMonth(int year, int month)
 
 TDateTime EncodeDate(int year, int month, int day)
 {
-    if (!IsValidDate(year, month, day))
-        throw EConvertError("Invalid argument to date encode");
+    if (!IsValidDate(year, month, day)) throw EConvertError("Invalid argument to date encode");
     return static_cast<double>(DaysFromCivil(year, month, day) - kEpochOffset);
 }
 
 TDateTime EncodeTime(int hour, int minute, int second, int msec)
 {
-    if (hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59 ||
-        msec < 0 || msec > 999)
+    if (hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59 || msec < 0 || msec > 999)
         throw EConvertError("Invalid argument to time encode");
     return FromMs(((hour * 60LL + minute) * 60 + second) * 1000 + msec);
 }
@@ -99,7 +102,10 @@ TDateTime DateOf(TDateTime value)
     return EncodeDate(p.Year, p.Month, p.Day);
 }
 
-TDateTime TimeOf(TDateTime value) { return value - DateOf(value); }
+TDateTime TimeOf(TDateTime value)
+{
+    return value - DateOf(value);
+}
 
 TDateTime Now()
 {
@@ -113,7 +119,10 @@ TDateTime Now()
            EncodeTime(local.tm_hour, local.tm_min, std::min(local.tm_sec, 59), ms);
 }
 
-TDateTime Date() { return DateOf(Now()); }
+TDateTime Date()
+{
+    return DateOf(Now());
+}
 
 TDateTime IncMonth(TDateTime value, int months)
 {
@@ -125,16 +134,21 @@ TDateTime IncMonth(TDateTime value, int months)
     return EncodeDateTime(p);
 }
 
-TDateTime IncMinute(TDateTime value, std::int64_t minutes) { return FromMs(ToMs(value) + minutes * 60'000); }
+TDateTime IncMinute(TDateTime value, std::int64_t minutes)
+{
+    return FromMs(ToMs(value) + minutes * 60'000);
+}
 
-TDateTime IncDay(TDateTime value, int days) { return FromMs(ToMs(value) + days * kMsPerDay); }
+TDateTime IncDay(TDateTime value, int days)
+{
+    return FromMs(ToMs(value) + days * kMsPerDay);
+}
 
 std::string DateTimeToCanonical(TDateTime value)
 {
     auto p = DecodeDateTime(value);
     char buf[32];
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", p.Year, p.Month, p.Day, p.Hour,
-                  p.Minute, p.Second);
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", p.Year, p.Month, p.Day, p.Hour, p.Minute, p.Second);
     return buf;
 }
 
@@ -150,8 +164,7 @@ std::optional<TDateTime> CanonicalToDateTime(std::string_view s)
         return true;
     };
     TDateParts p;
-    if (!num(0, 4, p.Year) || s.size() < 10 || s[4] != '-' || !num(5, 2, p.Month) || s[7] != '-' ||
-        !num(8, 2, p.Day))
+    if (!num(0, 4, p.Year) || s.size() < 10 || s[4] != '-' || !num(5, 2, p.Month) || s[7] != '-' || !num(8, 2, p.Day))
         return std::nullopt;
     p.Hour = p.Minute = p.Second = 0;
     if (s.size() > 10) {
@@ -169,12 +182,12 @@ std::optional<TDateTime> CanonicalToDateTime(std::string_view s)
                     ++digits;
                     ++end;
                 }
-                for (; digits < 3; ++digits) p.MSec *= 10;
+                for (; digits < 3; ++digits)
+                    p.MSec *= 10;
             }
             if (end != s.size()) return std::nullopt;
         }
     }
-    if (!IsValidDate(p.Year, p.Month, p.Day) || p.Hour > 23 || p.Minute > 59 || p.Second > 59)
-        return std::nullopt;
+    if (!IsValidDate(p.Year, p.Month, p.Day) || p.Hour > 23 || p.Minute > 59 || p.Second > 59) return std::nullopt;
     return EncodeDateTime(p);
 }

@@ -84,8 +84,7 @@ private:
 
 // Copies source to dest through a temporary file beside dest. Answers 0 or
 // an errno value; failedPath names the file the failure concerns.
-int CopyFileImpl(const std::string& source, const std::string& dest, bool failIfExists,
-                 std::string& failedPath)
+int CopyFileImpl(const std::string& source, const std::string& dest, bool failIfExists, std::string& failedPath)
 {
     failedPath = source;
     TFd in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
@@ -138,7 +137,10 @@ int CopyFileImpl(const std::string& source, const std::string& dest, bool failIf
     return err;
 }
 
-bool StatFile(const std::string& path, struct stat& st) { return ::stat(path.c_str(), &st) == 0; }
+bool StatFile(const std::string& path, struct stat& st)
+{
+    return ::stat(path.c_str(), &st) == 0;
+}
 
 TDateTime LocalDateTime(const struct timespec& ts)
 {
@@ -193,14 +195,20 @@ std::string ExcludeTrailingPathDelimiter(std::string_view path)
     return s;
 }
 
-std::string ExtractFilePath(std::string_view path) { return std::string(path.substr(0, NameStart(path))); }
+std::string ExtractFilePath(std::string_view path)
+{
+    return std::string(path.substr(0, NameStart(path)));
+}
 
 std::string ExtractFileDir(std::string_view path)
 {
     return ExcludeTrailingPathDelimiter(path.substr(0, NameStart(path)));
 }
 
-std::string ExtractFileName(std::string_view path) { return std::string(path.substr(NameStart(path))); }
+std::string ExtractFileName(std::string_view path)
+{
+    return std::string(path.substr(NameStart(path)));
+}
 
 std::string ExtractFileExt(std::string_view path)
 {
@@ -228,7 +236,10 @@ bool DirectoryExists(const std::string& path)
     return StatFile(path, st) && S_ISDIR(st.st_mode);
 }
 
-bool DeleteFile(const std::string& path) noexcept { return ::unlink(path.c_str()) == 0; }
+bool DeleteFile(const std::string& path) noexcept
+{
+    return ::unlink(path.c_str()) == 0;
+}
 
 void DeleteFileOrThrow(const std::string& path)
 {
@@ -265,8 +276,10 @@ void CopyFileOrThrow(const std::string& source, const std::string& dest, bool fa
     const int err = CopyFileImpl(source, dest, failIfExists, failed);
     if (err != 0) {
         std::string what = "Cannot copy file " + Quoted(source) + " to " + Quoted(dest);
-        if (err == EEXIST && failed == dest) what += " (the destination exists)";
-        else what += " (" + Quoted(failed) + ")";
+        if (err == EEXIST && failed == dest)
+            what += " (the destination exists)";
+        else
+            what += " (" + Quoted(failed) + ")";
         RaiseOS(what, err);
     }
 }
@@ -347,10 +360,7 @@ std::string CreateTempFile(const std::string& folder, std::string_view prefix)
 
 // --- TTempFile ---
 
-TTempFile::TTempFile(const std::string& folder, std::string_view prefix)
-    : path_(CreateTempFile(folder, prefix))
-{
-}
+TTempFile::TTempFile(const std::string& folder, std::string_view prefix) : path_(CreateTempFile(folder, prefix)) {}
 
 TTempFile TTempFile::Adopt(std::string path)
 {
@@ -359,7 +369,10 @@ TTempFile TTempFile::Adopt(std::string path)
     return file;
 }
 
-TTempFile::~TTempFile() { Remove(); }
+TTempFile::~TTempFile()
+{
+    Remove();
+}
 
 TTempFile::TTempFile(TTempFile&& other) noexcept : path_(std::exchange(other.path_, std::string())) {}
 
@@ -372,7 +385,10 @@ TTempFile& TTempFile::operator=(TTempFile&& other) noexcept
     return *this;
 }
 
-std::string TTempFile::Release() noexcept { return std::exchange(path_, std::string()); }
+std::string TTempFile::Release() noexcept
+{
+    return std::exchange(path_, std::string());
+}
 
 void TTempFile::Remove() noexcept
 {

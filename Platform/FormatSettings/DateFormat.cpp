@@ -1,8 +1,8 @@
 #include "Platform/FormatSettings/FormatSettings.h"
 
 #include "Platform/FormatSettings/FormatText.h"
-#include "Platform/SysUtils/SysUtils.h"
 #include "Platform/SysUtils/AsciiCase.h"
+#include "Platform/SysUtils/SysUtils.h"
 
 #include <charconv>
 #include <cmath>
@@ -37,8 +37,7 @@ bool HasAmPm(std::string_view f)
             std::size_t end = f.find(f[i], i + 1);
             if (end == std::string_view::npos) return false;
             i = end;
-        } else if (StartsWithNoCase(f, i, "am/pm") || StartsWithNoCase(f, i, "a/p") ||
-                   StartsWithNoCase(f, i, "ampm")) {
+        } else if (StartsWithNoCase(f, i, "am/pm") || StartsWithNoCase(f, i, "a/p") || StartsWithNoCase(f, i, "ampm")) {
             return true;
         }
     }
@@ -54,7 +53,8 @@ void AppendDateTime(std::string& out, std::string_view f, TDateTime value, const
     std::size_t i = 0;
     auto count = [&](char letter) {
         std::size_t n = 0;
-        while (i + n < f.size() && AsciiUpper(f[i + n]) == letter) ++n;
+        while (i + n < f.size() && AsciiUpper(f[i + n]) == letter)
+            ++n;
         i += n;
         return static_cast<int>(n);
     };
@@ -73,10 +73,14 @@ void AppendDateTime(std::string& out, std::string_view f, TDateTime value, const
         }
         case 'M': {
             int n = count('M');
-            if (n == 1) out += std::to_string(p.Month);
-            else if (n == 2) out += Padded(p.Month, 2);
-            else if (n == 3) out += fs.ShortMonthNames[p.Month - 1];
-            else out += fs.LongMonthNames[p.Month - 1];
+            if (n == 1)
+                out += std::to_string(p.Month);
+            else if (n == 2)
+                out += Padded(p.Month, 2);
+            else if (n == 3)
+                out += fs.ShortMonthNames[p.Month - 1];
+            else
+                out += fs.LongMonthNames[p.Month - 1];
             break;
         }
         case 'N': {
@@ -86,8 +90,10 @@ void AppendDateTime(std::string& out, std::string_view f, TDateTime value, const
         }
         case 'D': {
             int n = count('D');
-            if (n == 1) out += std::to_string(p.Day);
-            else if (n == 2) out += Padded(p.Day, 2);
+            if (n == 1)
+                out += std::to_string(p.Day);
+            else if (n == 2)
+                out += Padded(p.Day, 2);
             else if (n <= 4) {
                 auto days = static_cast<long long>(std::floor(std::round(value * 86400000.0) / 86400000.0));
                 int dow = static_cast<int>(((days + 6) % 7 + 7) % 7); // day 0 was a Saturday
@@ -119,8 +125,7 @@ void AppendDateTime(std::string& out, std::string_view f, TDateTime value, const
         }
         case 'T': {
             int n = count('T');
-            AppendDateTime(out, n == 1 ? fs.ShortTimeFormat : fs.LongTimeFormat, value, p, fs,
-                           depth + 1);
+            AppendDateTime(out, n == 1 ? fs.ShortTimeFormat : fs.LongTimeFormat, value, p, fs, depth + 1);
             break;
         }
         case 'C': {
@@ -214,7 +219,8 @@ public:
     bool SkipBlanks()
     {
         std::size_t start = pos_;
-        while (pos_ < s_.size() && static_cast<unsigned char>(s_[pos_]) <= ' ') ++pos_;
+        while (pos_ < s_.size() && static_cast<unsigned char>(s_[pos_]) <= ' ')
+            ++pos_;
         return pos_ != start;
     }
     bool Match(std::string_view what)
@@ -248,7 +254,10 @@ private:
     std::size_t pos_ = 0;
 };
 
-int CurrentYear() { return DecodeDateTime(Date()).Year; }
+int CurrentYear()
+{
+    return DecodeDateTime(Date()).Year;
+}
 
 int ExpandTwoDigitYear(int year, int window)
 {
@@ -260,8 +269,7 @@ int ExpandTwoDigitYear(int year, int window)
 
 bool ScanDate(Scanner& sc, const TFormatSettings& fs, TDateTime& value)
 {
-    FieldLayout layout =
-        LayoutOfFields(fs.ShortDateFormat, "DMY", fs.DateSeparator, fs.TimeSeparator);
+    FieldLayout layout = LayoutOfFields(fs.ShortDateFormat, "DMY", fs.DateSeparator, fs.TimeSeparator);
     if (layout.Order.size() != 3) layout = FieldLayout{{'Y', 'M', 'D'}, {"", ""}, ""};
     const std::string dateSep = TrimBlanks(fs.DateSeparator);
     auto separator = [&](const std::string& own) {
@@ -289,9 +297,12 @@ bool ScanDate(Scanner& sc, const TFormatSettings& fs, TDateTime& value)
     }
     int y = 0, m = 0, d = 0;
     for (int k = 0; k < 3; ++k) {
-        if (layout.Order[k] == 'Y') y = parts[k];
-        else if (layout.Order[k] == 'M') m = parts[k];
-        else d = parts[k];
+        if (layout.Order[k] == 'Y')
+            y = parts[k];
+        else if (layout.Order[k] == 'M')
+            m = parts[k];
+        else
+            d = parts[k];
     }
     if (yearDigits <= 2) y = ExpandTwoDigitYear(y, fs.TwoDigitYearCenturyWindow);
     if (!IsValidDate(y, m, d)) return false;
@@ -303,10 +314,9 @@ bool ScanTime(Scanner& sc, const TFormatSettings& fs, TDateTime& value)
 {
     const std::string timeSep = TrimBlanks(fs.TimeSeparator);
     // The pattern's own separators ("h", "m" or the like) are accepted too.
-    const FieldLayout layout =
-        LayoutOfFields(fs.LongTimeFormat, "HNS", fs.DateSeparator, fs.TimeSeparator);
-    const bool ownSeparators = layout.Order.size() == 3 && layout.Order[0] == 'H' &&
-                               layout.Order[1] == 'N' && layout.Order[2] == 'S';
+    const FieldLayout layout = LayoutOfFields(fs.LongTimeFormat, "HNS", fs.DateSeparator, fs.TimeSeparator);
+    const bool ownSeparators =
+        layout.Order.size() == 3 && layout.Order[0] == 'H' && layout.Order[1] == 'N' && layout.Order[2] == 'S';
     auto separator = [&](int k) {
         return sc.Match(timeSep) || sc.Match(":") || (ownSeparators && sc.Match(layout.Separators[k]));
     };
@@ -345,9 +355,12 @@ bool ScanTime(Scanner& sc, const TFormatSettings& fs, TDateTime& value)
     std::size_t keep = sc.Pos();
     sc.SkipBlanks();
     int marker = 0; // 1 am, 2 pm
-    if (sc.MatchNoCase(fs.TimeAMString) || sc.MatchNoCase("AM")) marker = 1;
-    else if (sc.MatchNoCase(fs.TimePMString) || sc.MatchNoCase("PM")) marker = 2;
-    else sc.SetPos(keep);
+    if (sc.MatchNoCase(fs.TimeAMString) || sc.MatchNoCase("AM"))
+        marker = 1;
+    else if (sc.MatchNoCase(fs.TimePMString) || sc.MatchNoCase("PM"))
+        marker = 2;
+    else
+        sc.SetPos(keep);
     int h = *hour;
     if (marker != 0) {
         if (h < 1 || h > 12) return false;
@@ -359,7 +372,6 @@ bool ScanTime(Scanner& sc, const TFormatSettings& fs, TDateTime& value)
     value = EncodeTime(h, minute, second, msec);
     return true;
 }
-
 
 } // namespace
 
@@ -423,7 +435,6 @@ TDateTime StrToTime(std::string_view text, const TFormatSettings& fs)
 TDateTime StrToDateTime(std::string_view text, const TFormatSettings& fs)
 {
     TDateTime v = 0;
-    if (!TryStrToDateTime(text, v, fs))
-        throw EConvertError(Quoted(text) + " is not a valid date and time");
+    if (!TryStrToDateTime(text, v, fs)) throw EConvertError(Quoted(text) + " is not a valid date and time");
     return v;
 }

@@ -17,8 +17,7 @@ struct PatternItem {
     std::string Text; // literal text as it appears in formatted output
 };
 
-std::vector<PatternItem> Tokenize(std::string_view f, std::string_view dateSep,
-                                  std::string_view timeSep)
+std::vector<PatternItem> Tokenize(std::string_view f, std::string_view dateSep, std::string_view timeSep)
 {
     std::vector<PatternItem> items;
     auto literal = [&](std::string_view raw, std::string_view text) {
@@ -42,14 +41,14 @@ std::vector<PatternItem> Tokenize(std::string_view f, std::string_view dateSep,
         } else if (c == ':') {
             literal(":", timeSep);
             ++i;
-        } else if (StartsWithNoCase(f, i, "am/pm") || StartsWithNoCase(f, i, "ampm") ||
-                   StartsWithNoCase(f, i, "a/p")) {
+        } else if (StartsWithNoCase(f, i, "am/pm") || StartsWithNoCase(f, i, "ampm") || StartsWithNoCase(f, i, "a/p")) {
             std::size_t n = StartsWithNoCase(f, i, "am/pm") ? 5 : StartsWithNoCase(f, i, "ampm") ? 4 : 3;
             items.push_back({'A', std::string(f.substr(i, n)), {}});
             i += n;
         } else if (u == 'D' || u == 'M' || u == 'Y' || u == 'H' || u == 'N' || u == 'S' || u == 'Z') {
             std::size_t n = 0;
-            while (i + n < f.size() && AsciiUpper(f[i + n]) == u) ++n;
+            while (i + n < f.size() && AsciiUpper(f[i + n]) == u)
+                ++n;
             char field = (u == 'M' && lastField == 'H') ? 'N' : u;
             items.push_back({field, std::string(f.substr(i, n)), {}});
             lastField = field;
@@ -65,8 +64,8 @@ std::vector<PatternItem> Tokenize(std::string_view f, std::string_view dateSep,
 
 } // namespace
 
-FieldLayout LayoutOfFields(std::string_view pattern, std::string_view fields,
-                           std::string_view dateSep, std::string_view timeSep)
+FieldLayout LayoutOfFields(std::string_view pattern, std::string_view fields, std::string_view dateSep,
+                           std::string_view timeSep)
 {
     FieldLayout layout;
     std::string pending;
@@ -77,7 +76,8 @@ FieldLayout LayoutOfFields(std::string_view pattern, std::string_view fields,
             continue;
         }
         bool seen = false;
-        for (char o : layout.Order) seen = seen || o == item.Field;
+        for (char o : layout.Order)
+            seen = seen || o == item.Field;
         if (fields.find(item.Field) != std::string_view::npos && !seen) {
             if (!layout.Order.empty()) layout.Separators.push_back(TrimBlanks(pending));
             layout.Order.push_back(item.Field);
@@ -97,18 +97,21 @@ std::string WithoutSeconds(const std::string& pattern)
 {
     std::vector<PatternItem> items = Tokenize(pattern, "/", ":");
     std::size_t s = 0;
-    while (s < items.size() && items[s].Field != 'S') ++s;
+    while (s < items.size() && items[s].Field != 'S')
+        ++s;
     if (s == items.size()) return pattern;
     std::string beforeMinutes;
     for (std::size_t k = 1; k < s; ++k)
         if (items[k].Field == 'N' && items[k - 1].Field == 0) beforeMinutes = items[k - 1].Raw;
     std::size_t from = s, to = s + 1;
-    if (s > 0 && items[s - 1].Field == 0 && items[s - 1].Raw == beforeMinutes) from = s - 1;
-    else if (s + 1 < items.size() && items[s + 1].Field == 0) to = s + 2;
-    items.erase(items.begin() + static_cast<std::ptrdiff_t>(from),
-                items.begin() + static_cast<std::ptrdiff_t>(to));
+    if (s > 0 && items[s - 1].Field == 0 && items[s - 1].Raw == beforeMinutes)
+        from = s - 1;
+    else if (s + 1 < items.size() && items[s + 1].Field == 0)
+        to = s + 2;
+    items.erase(items.begin() + static_cast<std::ptrdiff_t>(from), items.begin() + static_cast<std::ptrdiff_t>(to));
     std::string out;
-    for (const auto& item : items) out += item.Raw;
+    for (const auto& item : items)
+        out += item.Raw;
     return TrimBlanks(out);
 }
 

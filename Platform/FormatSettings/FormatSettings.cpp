@@ -1,8 +1,8 @@
 #include "Platform/FormatSettings/FormatSettings.h"
 
 #include "Platform/FormatSettings/FormatText.h"
-#include "Platform/SysUtils/SysUtils.h"
 #include "Platform/SysUtils/AsciiCase.h"
+#include "Platform/SysUtils/SysUtils.h"
 
 #include <charconv>
 #include <cmath>
@@ -28,7 +28,9 @@ class LocaleHandle {
 public:
     LocaleHandle(int mask, const std::string& name)
         : loc_(IsPlainCLocale(name) ? static_cast<locale_t>(0)
-                                    : newlocale(mask, name.c_str(), static_cast<locale_t>(0))) {}
+                                    : newlocale(mask, name.c_str(), static_cast<locale_t>(0)))
+    {
+    }
     ~LocaleHandle()
     {
         if (loc_) freelocale(loc_);
@@ -58,12 +60,13 @@ std::string PosixSeparator(std::string_view fmt, std::string fallback)
     std::size_t p = fmt.find('%');
     if (p == std::string_view::npos) return fallback;
     ++p;
-    while (p < fmt.size() && (fmt[p] == '-' || fmt[p] == '_' || fmt[p] == '0' || fmt[p] == '^' ||
-                              fmt[p] == '#' || IsDigit(fmt[p]) || fmt[p] == 'E' || fmt[p] == 'O'))
+    while (p < fmt.size() && (fmt[p] == '-' || fmt[p] == '_' || fmt[p] == '0' || fmt[p] == '^' || fmt[p] == '#' ||
+                              IsDigit(fmt[p]) || fmt[p] == 'E' || fmt[p] == 'O'))
         ++p;
     ++p; // the conversion letter
     std::size_t q = p;
-    while (q < fmt.size() && fmt[q] != '%') ++q;
+    while (q < fmt.size() && fmt[q] != '%')
+        ++q;
     if (p >= fmt.size()) return fallback;
     std::string sep = TrimBlanks(fmt.substr(p, q - p));
     return sep.empty() ? fallback : sep;
@@ -88,8 +91,10 @@ std::string PosixToDateTimeFormat(std::string_view fmt)
             out += '\'' + literal + '\'';
         } else {
             for (char c : literal) {
-                if (c == '"') out += "'\"'";
-                else out += std::string("\"") + c + '"';
+                if (c == '"')
+                    out += "'\"'";
+                else
+                    out += std::string("\"") + c + '"';
             }
         }
         literal.clear();
@@ -110,51 +115,97 @@ std::string PosixToDateTimeFormat(std::string_view fmt)
         }
         ++i;
         bool unpadded = false;
-        while (i < fmt.size() && (fmt[i] == '-' || fmt[i] == '_' || fmt[i] == '0' || fmt[i] == '^' ||
-                                  fmt[i] == '#' || IsDigit(fmt[i]))) {
+        while (i < fmt.size() &&
+               (fmt[i] == '-' || fmt[i] == '_' || fmt[i] == '0' || fmt[i] == '^' || fmt[i] == '#' || IsDigit(fmt[i]))) {
             if (fmt[i] == '-' || fmt[i] == '_') unpadded = true;
             ++i;
         }
-        while (i < fmt.size() && (fmt[i] == 'E' || fmt[i] == 'O')) ++i;
+        while (i < fmt.size() && (fmt[i] == 'E' || fmt[i] == 'O'))
+            ++i;
         if (i >= fmt.size()) break;
         switch (fmt[i]) {
-        case 'd': emit(unpadded ? "d" : "dd"); break;
-        case 'e': emit("d"); break;
-        case 'm': emit(unpadded ? "m" : "mm"); break;
-        case 'y': emit("yy"); break;
-        case 'Y': emit("yyyy"); break;
-        case 'a': emit("ddd"); break;
-        case 'A': emit("dddd"); break;
+        case 'd':
+            emit(unpadded ? "d" : "dd");
+            break;
+        case 'e':
+            emit("d");
+            break;
+        case 'm':
+            emit(unpadded ? "m" : "mm");
+            break;
+        case 'y':
+            emit("yy");
+            break;
+        case 'Y':
+            emit("yyyy");
+            break;
+        case 'a':
+            emit("ddd");
+            break;
+        case 'A':
+            emit("dddd");
+            break;
         case 'b':
-        case 'h': emit("mmm"); break;
-        case 'B': emit("mmmm"); break;
+        case 'h':
+            emit("mmm");
+            break;
+        case 'B':
+            emit("mmmm");
+            break;
         case 'H':
-        case 'I': emit(unpadded ? "h" : "hh"); break;
+        case 'I':
+            emit(unpadded ? "h" : "hh");
+            break;
         case 'k':
-        case 'l': emit("h"); break;
-        case 'M': emit("nn"); break;
-        case 'S': emit("ss"); break;
+        case 'l':
+            emit("h");
+            break;
+        case 'M':
+            emit("nn");
+            break;
+        case 'S':
+            emit("ss");
+            break;
         case 'p':
-        case 'P': emit("AMPM"); break;
-        case 'D': emit("mm/dd/yy"); break;
-        case 'F': emit("yyyy-mm-dd"); break;
-        case 'T': emit("hh:nn:ss"); break;
-        case 'R': emit("hh:nn"); break;
-        case 'r': emit("hh:nn:ss AMPM"); break;
+        case 'P':
+            emit("AMPM");
+            break;
+        case 'D':
+            emit("mm/dd/yy");
+            break;
+        case 'F':
+            emit("yyyy-mm-dd");
+            break;
+        case 'T':
+            emit("hh:nn:ss");
+            break;
+        case 'R':
+            emit("hh:nn");
+            break;
+        case 'r':
+            emit("hh:nn:ss AMPM");
+            break;
         case 'n':
-        case 't': literal += ' '; break;
-        case '%': literal += '%'; break;
-        default: break; // time zones, week numbers and the like are left out
+        case 't':
+            literal += ' ';
+            break;
+        case '%':
+            literal += '%';
+            break;
+        default:
+            break; // time zones, week numbers and the like are left out
         }
     }
     flushLiteral();
     return out;
 }
 
-TFormatSettings TFormatSettings::Invariant() { return TFormatSettings{}; }
+TFormatSettings TFormatSettings::Invariant()
+{
+    return TFormatSettings{};
+}
 
-TFormatSettings TFormatSettings::FromLocale(const std::string& timeLocale,
-                                            const std::string& numericLocale)
+TFormatSettings TFormatSettings::FromLocale(const std::string& timeLocale, const std::string& numericLocale)
 {
     TFormatSettings fs;
     if (LocaleHandle loc(LC_TIME_MASK, timeLocale); loc) {

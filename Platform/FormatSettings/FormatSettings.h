@@ -31,9 +31,8 @@ struct TFormatSettings {
     std::string ThousandSeparator = ",";
     std::array<std::string, 12> ShortMonthNames{"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                                 "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-    std::array<std::string, 12> LongMonthNames{"January", "February", "March",     "April",
-                                               "May",     "June",     "July",      "August",
-                                               "September", "October", "November", "December"};
+    std::array<std::string, 12> LongMonthNames{"January", "February", "March",     "April",   "May",      "June",
+                                               "July",    "August",   "September", "October", "November", "December"};
     // Sunday first.
     std::array<std::string, 7> ShortDayNames{"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
     std::array<std::string, 7> LongDayNames{"Sunday",   "Monday", "Tuesday", "Wednesday",
@@ -48,8 +47,7 @@ struct TFormatSettings {
     // Settings of the named locales (dates and times from the first, numbers
     // from the second). A name that is empty, C, C.*, POSIX or not installed
     // gives the invariant values for its part.
-    static TFormatSettings FromLocale(const std::string& timeLocale,
-                                      const std::string& numericLocale);
+    static TFormatSettings FromLocale(const std::string& timeLocale, const std::string& numericLocale);
     // Settings of the locale the environment names: LC_ALL, else LC_TIME
     // (LC_NUMERIC for numbers), else LANG.
     static TFormatSettings FromEnvironment();
@@ -86,12 +84,9 @@ std::string DateTimeToStr(TDateTime value, const TFormatSettings& fs = DefaultFo
 // around the text and its separators are ignored. A date-time is a date, a
 // date and a time, or a time alone (on day 0).
 // The Str* forms throw EConvertError ("'31/02/2020' is not a valid date").
-bool TryStrToDate(std::string_view text, TDateTime& value,
-                  const TFormatSettings& fs = DefaultFormatSettings());
-bool TryStrToTime(std::string_view text, TDateTime& value,
-                  const TFormatSettings& fs = DefaultFormatSettings());
-bool TryStrToDateTime(std::string_view text, TDateTime& value,
-                      const TFormatSettings& fs = DefaultFormatSettings());
+bool TryStrToDate(std::string_view text, TDateTime& value, const TFormatSettings& fs = DefaultFormatSettings());
+bool TryStrToTime(std::string_view text, TDateTime& value, const TFormatSettings& fs = DefaultFormatSettings());
+bool TryStrToDateTime(std::string_view text, TDateTime& value, const TFormatSettings& fs = DefaultFormatSettings());
 TDateTime StrToDate(std::string_view text, const TFormatSettings& fs = DefaultFormatSettings());
 TDateTime StrToTime(std::string_view text, const TFormatSettings& fs = DefaultFormatSettings());
 TDateTime StrToDateTime(std::string_view text, const TFormatSettings& fs = DefaultFormatSettings());
@@ -109,11 +104,9 @@ std::string FloatToStr(double value, const TFormatSettings& fs = DefaultFormatSe
 // three sections "positive;negative;zero". Rounds halves away from zero.
 // Exponent patterns (E+) are not supported. Literal text between digit
 // placeholders is written after the number.
-std::string FormatFloat(std::string_view format, double value,
-                        const TFormatSettings& fs = DefaultFormatSettings());
+std::string FormatFloat(std::string_view format, double value, const TFormatSettings& fs = DefaultFormatSettings());
 
 // Optional sign, digits with the decimal separator, optional exponent,
 // blanks around; no thousands separators.
-bool TryStrToFloat(std::string_view text, double& value,
-                   const TFormatSettings& fs = DefaultFormatSettings());
+bool TryStrToFloat(std::string_view text, double& value, const TFormatSettings& fs = DefaultFormatSettings());
 double StrToFloat(std::string_view text, const TFormatSettings& fs = DefaultFormatSettings());

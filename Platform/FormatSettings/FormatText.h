@@ -10,15 +10,26 @@
 
 namespace FormatSettingsDetail {
 
-inline bool IsAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-inline bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-inline bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+inline bool IsAsciiLetter(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+inline bool IsDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+inline bool IsBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
 
 inline std::string TrimBlanks(std::string_view s)
 {
     std::size_t b = 0, e = s.size();
-    while (b < e && IsBlank(s[b])) ++b;
-    while (e > b && IsBlank(s[e - 1])) --e;
+    while (b < e && IsBlank(s[b]))
+        ++b;
+    while (e > b && IsBlank(s[e - 1]))
+        --e;
     return std::string(s.substr(b, e - b));
 }
 
@@ -28,7 +39,10 @@ inline bool StartsWithNoCase(std::string_view s, std::size_t pos, std::string_vi
     return SameTextAscii(s.substr(pos, what.size()), what);
 }
 
-inline std::string Quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
+inline std::string Quoted(std::string_view text)
+{
+    return "'" + std::string(text) + "'";
+}
 
 // Literal text between the fields a pattern holds in the given order, and
 // after the last of them; empty strings where there is none.
@@ -38,8 +52,8 @@ struct FieldLayout {
     std::string Tail;                    // text after the last field, trimmed
 };
 
-FieldLayout LayoutOfFields(std::string_view pattern, std::string_view fields,
-                           std::string_view dateSep, std::string_view timeSep);
+FieldLayout LayoutOfFields(std::string_view pattern, std::string_view fields, std::string_view dateSep,
+                           std::string_view timeSep);
 
 // A time pattern without its seconds: "hh:nn:ss" loses ":ss", a pattern
 // naming each unit ("hh'h'nn'm'ss's'") loses the seconds and their unit.

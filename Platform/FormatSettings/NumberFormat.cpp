@@ -1,8 +1,8 @@
 #include "Platform/FormatSettings/FormatSettings.h"
 
 #include "Platform/FormatSettings/FormatText.h"
-#include "Platform/SysUtils/SysUtils.h"
 #include "Platform/SysUtils/AsciiCase.h"
+#include "Platform/SysUtils/SysUtils.h"
 
 #include <charconv>
 #include <cmath>
@@ -125,12 +125,10 @@ void RoundedDigits(double value, int decimals, std::string& intPart, std::string
 
 bool AllZero(const std::string& a, const std::string& b)
 {
-    return a.find_first_not_of('0') == std::string::npos &&
-           b.find_first_not_of('0') == std::string::npos;
+    return a.find_first_not_of('0') == std::string::npos && b.find_first_not_of('0') == std::string::npos;
 }
 
-std::string Render(const NumberSection& s, std::string intPart, std::string fracPart,
-                   const TFormatSettings& fs)
+std::string Render(const NumberSection& s, std::string intPart, std::string fracPart, const TFormatSettings& fs)
 {
     if (!s.HasPlaceholders) return s.Prefix + s.Suffix;
     if (static_cast<int>(intPart.size()) < s.MinIntDigits)
@@ -177,7 +175,8 @@ std::string FloatToStr(double value, const TFormatSettings& fs)
     std::string d;
     int exp = 0;
     SignificantDigits(value, d, exp);
-    while (d.size() > 1 && d.back() == '0') d.pop_back();
+    while (d.size() > 1 && d.back() == '0')
+        d.pop_back();
     std::string out = value < 0 ? "-" : "";
     if (exp >= 15 || exp < -4) {
         out += d[0];
@@ -225,8 +224,10 @@ std::string FormatFloat(std::string_view format, double value, const TFormatSett
 bool TryStrToFloat(std::string_view text, double& value, const TFormatSettings& fs)
 {
     std::size_t b = 0, e = text.size();
-    while (b < e && static_cast<unsigned char>(text[b]) <= ' ') ++b;
-    while (e > b && static_cast<unsigned char>(text[e - 1]) <= ' ') --e;
+    while (b < e && static_cast<unsigned char>(text[b]) <= ' ')
+        ++b;
+    while (e > b && static_cast<unsigned char>(text[e - 1]) <= ' ')
+        --e;
     std::string_view t = text.substr(b, e - b);
     bool negative = false;
     if (!t.empty() && (t[0] == '+' || t[0] == '-')) {
@@ -248,8 +249,7 @@ bool TryStrToFloat(std::string_view text, double& value, const TFormatSettings& 
             return false;
         }
     }
-    if (!digitSeen || plain[0] == 'e' || plain[0] == 'E' || plain[0] == '+' || plain[0] == '-')
-        return false;
+    if (!digitSeen || plain[0] == 'e' || plain[0] == 'E' || plain[0] == '+' || plain[0] == '-') return false;
     double v = 0;
     auto [ptr, ec] = std::from_chars(plain.data(), plain.data() + plain.size(), v);
     if (ec != std::errc() || ptr != plain.data() + plain.size()) return false;
@@ -260,7 +260,6 @@ bool TryStrToFloat(std::string_view text, double& value, const TFormatSettings& 
 double StrToFloat(std::string_view text, const TFormatSettings& fs)
 {
     double v = 0;
-    if (!TryStrToFloat(text, v, fs))
-        throw EConvertError(Quoted(text) + " is not a valid floating point value");
+    if (!TryStrToFloat(text, v, fs)) throw EConvertError(Quoted(text) + " is not a valid floating point value");
     return v;
 }

@@ -79,8 +79,7 @@ private:
 // closes the dialog unless given a modal result.
 class TDialogButtons final : public TControl {
 public:
-    TDialogButtons(TForm& owner, std::string name, std::string okCaption = "OK",
-                   std::string cancelCaption = "Cancel");
+    TDialogButtons(TForm& owner, std::string name, std::string okCaption = "OK", std::string cancelCaption = "Cancel");
     const char* Kind() const override { return "dialog buttons"; }
     void Accept(TControlVisitor& visitor) override { visitor.Visit(*this); }
     void Accept(TConstControlVisitor& visitor) const override { visitor.Visit(*this); }

@@ -16,31 +16,41 @@ namespace Forms {
 
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
 
-std::string_view TrimLeft(std::string_view text) {
-    while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+std::string_view TrimLeft(std::string_view text)
+{
+    while (!text.empty() && IsBlank(text.front()))
+        text.remove_prefix(1);
     return text;
 }
 
-std::string_view Trim(std::string_view text) {
+std::string_view Trim(std::string_view text)
+{
     text = TrimLeft(text);
-    while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+    while (!text.empty() && IsBlank(text.back()))
+        text.remove_suffix(1);
     return text;
 }
 
 // The first word of text; text keeps what follows it, leading blanks removed.
-std::string_view TakeWord(std::string_view& text) {
+std::string_view TakeWord(std::string_view& text)
+{
     text = TrimLeft(text);
     std::size_t end = 0;
-    while (end < text.size() && !IsBlank(text[end])) ++end;
+    while (end < text.size() && !IsBlank(text[end]))
+        ++end;
     const std::string_view word = text.substr(0, end);
     text = TrimLeft(text.substr(end));
     return word;
 }
 
 // An item by caption, else by index; -1 when neither.
-int FindItem(const std::vector<std::string>& captions, std::string_view text) {
+int FindItem(const std::vector<std::string>& captions, std::string_view text)
+{
     const int byCaption = FindCaption(captions, text);
     if (byCaption >= 0) return byCaption;
     int index = -1;
@@ -51,28 +61,33 @@ int FindItem(const std::vector<std::string>& captions, std::string_view text) {
 
 } // namespace
 
-TConsoleDriver::TConsoleDriver() : TConsoleDriver(std::cin, std::cout, std::cerr) {
+TConsoleDriver::TConsoleDriver() : TConsoleDriver(std::cin, std::cout, std::cerr)
+{
     interactive_ = isatty(STDIN_FILENO) == 1;
     progressBar_ = isatty(STDERR_FILENO) == 1;
 }
 
 TConsoleDriver::TConsoleDriver(std::istream& in, std::ostream& out, std::ostream& err)
-    : reader_(in), out_(out), err_(err) {}
+    : reader_(in), out_(out), err_(err)
+{
+}
 
 TConsoleDriver::TConsoleDriver(const std::string& actionsFile, std::ostream& out, std::ostream& err)
-    : reader_(actionsFile), out_(out), err_(err) {}
+    : reader_(actionsFile), out_(out), err_(err)
+{
+}
 
 TConsoleDriver::~TConsoleDriver() = default;
 
-void TConsoleDriver::RunModal(TForm& form) {
+void TConsoleDriver::RunModal(TForm& form)
+{
     // Watch the memos and progress panes while the form is up.
     std::vector<std::pair<TControl*, int>> watched;
     for (TControl* control : form.Controls()) {
         const TConsoleOutput output = ConsoleTarget(*control).Output;
         if (output == TConsoleOutput::Memo)
-            watched.emplace_back(control, control->AddObserver([this](TControl&, const TChange& change) {
-                MemoChanged(change);
-            }));
+            watched.emplace_back(
+                control, control->AddObserver([this](TControl&, const TChange& change) { MemoChanged(change); }));
         else if (output == TConsoleOutput::Progress)
             watched.emplace_back(control, control->AddObserver([this](TControl& pane, const TChange&) {
                 DrawProgress(static_cast<const TProgressPane&>(pane));
@@ -81,8 +96,10 @@ void TConsoleDriver::RunModal(TForm& form) {
     struct Unwatch {
         TConsoleDriver& driver;
         std::vector<std::pair<TControl*, int>>& watched;
-        ~Unwatch() {
-            for (auto& [control, id] : watched) control->RemoveObserver(id);
+        ~Unwatch()
+        {
+            for (auto& [control, id] : watched)
+                control->RemoveObserver(id);
             driver.HideProgress();
             driver.barPercent_ = -1;
             if (!driver.outAtLineStart_) {
@@ -121,7 +138,8 @@ void TConsoleDriver::RunModal(TForm& form) {
     }
 }
 
-bool TConsoleDriver::TryClose(TForm& form) {
+bool TConsoleDriver::TryClose(TForm& form)
+{
     try {
         return form.CloseModal();
     } catch (const std::exception& error) {
@@ -133,7 +151,8 @@ bool TConsoleDriver::TryClose(TForm& form) {
 
 namespace {
 
-void Set(TForm& form, std::string_view name, std::string_view text, const TActionReport& report) {
+void Set(TForm& form, std::string_view name, std::string_view text, const TActionReport& report)
+{
     TControl* control = form.FindControl(name);
     if (!control) return report("no control named '" + std::string(name) + "'");
     const TConsoleTarget target = ConsoleTarget(*control);
@@ -143,7 +162,8 @@ void Set(TForm& form, std::string_view name, std::string_view text, const TActio
     target.Set(text);
 }
 
-void Select(TForm& form, std::string_view name, std::string_view item, const TActionReport& report) {
+void Select(TForm& form, std::string_view name, std::string_view item, const TActionReport& report)
+{
     TControl* control = form.FindControl(name);
     if (!control) return report("no control named '" + std::string(name) + "'");
     const TConsoleTarget target = ConsoleTarget(*control);
@@ -155,7 +175,8 @@ void Select(TForm& form, std::string_view name, std::string_view item, const TAc
     target.Select(index);
 }
 
-void Check(TForm& form, std::string_view name, std::string_view item, bool checked, const TActionReport& report) {
+void Check(TForm& form, std::string_view name, std::string_view item, bool checked, const TActionReport& report)
+{
     TControl* control = form.FindControl(name);
     if (!control) return report("no control named '" + std::string(name) + "'");
     const TConsoleTarget target = ConsoleTarget(*control);
@@ -172,7 +193,8 @@ void Check(TForm& form, std::string_view name, std::string_view item, bool check
     target.CheckItem(index, checked);
 }
 
-void Click(TForm& form, std::string_view target, const TActionReport& report) {
+void Click(TForm& form, std::string_view target, const TActionReport& report)
+{
     if (target.empty()) return report("'click' needs a button caption or name");
     // NAME.PART: a button that belongs to a control.
     if (const std::size_t dot = target.rfind('.'); dot != std::string_view::npos) {
@@ -190,7 +212,8 @@ void Click(TForm& form, std::string_view target, const TActionReport& report) {
     // A button by caption; the first usable one when several match.
     std::vector<TConsoleButton> buttons;
     for (TControl* control : form.Controls())
-        for (TConsoleButton& button : ConsoleTarget(*control).Buttons) buttons.push_back(std::move(button));
+        for (TConsoleButton& button : ConsoleTarget(*control).Buttons)
+            buttons.push_back(std::move(button));
     const TConsoleButton* chosen = nullptr;
     for (int pass = 0; pass < 2 && !chosen; ++pass)
         for (const TConsoleButton& button : buttons) {
@@ -205,8 +228,8 @@ void Click(TForm& form, std::string_view target, const TActionReport& report) {
 
 } // namespace
 
-void PerformAction(TForm& form, std::string_view line, const TActionReport& report,
-                   const TActionError& showException) {
+void PerformAction(TForm& form, std::string_view line, const TActionReport& report, const TActionError& showException)
+{
     std::string_view rest = TrimLeft(line);
     if (rest.empty() || rest.front() == '#') return;
     const std::string verb = AsciiLower(TakeWord(rest));
@@ -234,18 +257,21 @@ void PerformAction(TForm& form, std::string_view line, const TActionReport& repo
     }
 }
 
-void TConsoleDriver::Perform(TForm& form, std::string_view line) {
+void TConsoleDriver::Perform(TForm& form, std::string_view line)
+{
     PerformAction(
         form, line, [this](std::string_view message) { Report(message); },
         [this, &form](const std::exception& error) { ShowException(form, error); });
 }
 
-void TConsoleDriver::ProcessMessages(TForm&) {
+void TConsoleDriver::ProcessMessages(TForm&)
+{
     out_.flush();
     err_.flush();
 }
 
-std::optional<std::string> TConsoleDriver::ExecuteFileDialog(TForm&, const TFileDialog& dialog) {
+std::optional<std::string> TConsoleDriver::ExecuteFileDialog(TForm&, const TFileDialog& dialog)
+{
     if (interactive_) {
         HideProgress();
         err_ << (dialog.IsSaveDialog() ? "Save file" : "Open file");
@@ -260,7 +286,8 @@ std::optional<std::string> TConsoleDriver::ExecuteFileDialog(TForm&, const TFile
     return reader_.ReadAnswer();
 }
 
-void TConsoleDriver::ShowException(TForm&, const std::exception& error) {
+void TConsoleDriver::ShowException(TForm&, const std::exception& error)
+{
     // A silent exception ends an action without a message.
     if (dynamic_cast<const EAbort*>(&error)) return;
     ++errorsShown_;
@@ -269,18 +296,21 @@ void TConsoleDriver::ShowException(TForm&, const std::exception& error) {
 
 void TConsoleDriver::BusyChanged(TForm&, bool) {}
 
-void TConsoleDriver::Report(std::string_view message) {
+void TConsoleDriver::Report(std::string_view message)
+{
     ++refusedActions_;
     WriteError("line " + std::to_string(reader_.LineNumber()) + ": " + std::string(message) + "\n");
 }
 
-void TConsoleDriver::WriteError(std::string_view text) {
+void TConsoleDriver::WriteError(std::string_view text)
+{
     HideProgress();
     out_.flush();
     err_ << text << std::flush;
 }
 
-void TConsoleDriver::MemoChanged(const TChange& change) {
+void TConsoleDriver::MemoChanged(const TChange& change)
+{
     if (change.Kind == TChangeKind::Append) return WriteMemo(change.Text);
     if (change.Kind != TChangeKind::Reset) return;
     // New text: start it on a fresh line.
@@ -293,7 +323,8 @@ void TConsoleDriver::MemoChanged(const TChange& change) {
     WriteMemo(change.Text);
 }
 
-void TConsoleDriver::WriteMemo(std::string_view piece) {
+void TConsoleDriver::WriteMemo(std::string_view piece)
+{
     // CR LF becomes LF; a CR at the end of a piece waits for the next one.
     std::string text;
     if (pendingCR_ && (piece.empty() || piece.front() != '\n')) text += '\r';
@@ -315,7 +346,8 @@ void TConsoleDriver::WriteMemo(std::string_view piece) {
     PaintBar();
 }
 
-void TConsoleDriver::DrawProgress(const TProgressPane& pane) {
+void TConsoleDriver::DrawProgress(const TProgressPane& pane)
+{
     if (!progressBar_) return;
     if (barShown_ && pane.Percent() == barPercent_ && pane.Segments() == barSegments_) return;
     barPercent_ = pane.Percent();
@@ -323,7 +355,8 @@ void TConsoleDriver::DrawProgress(const TProgressPane& pane) {
     PaintBar();
 }
 
-void TConsoleDriver::PaintBar() {
+void TConsoleDriver::PaintBar()
+{
     // Only below complete output lines; an open memo line waits for its end.
     if (!progressBar_ || barPercent_ < 0 || !outAtLineStart_) return;
     const int filled = barPercent_ * barSegments_ / 100;
@@ -332,7 +365,8 @@ void TConsoleDriver::PaintBar() {
     barShown_ = true;
 }
 
-void TConsoleDriver::HideProgress() {
+void TConsoleDriver::HideProgress()
+{
     if (!barShown_) return;
     err_ << "\r\033[K" << std::flush;
     barShown_ = false;

@@ -90,8 +90,7 @@ private:
 // action asks the form's driver as usual.
 using TActionReport = std::function<void(std::string_view message)>;
 using TActionError = std::function<void(const std::exception& error)>;
-void PerformAction(TForm& form, std::string_view line, const TActionReport& report,
-                   const TActionError& showException);
+void PerformAction(TForm& form, std::string_view line, const TActionReport& report, const TActionError& showException);
 
 // The form's controls and their state as text, one control a line.
 void DescribeForm(const TForm& form, std::ostream& out);

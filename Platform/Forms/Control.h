@@ -140,7 +140,6 @@ std::string StripAccelerator(std::string_view caption);
 int FindCaption(const std::vector<std::string>& captions, std::string_view wanted);
 // Index of a key among captions; EListError when the index is out of range
 // or not found.
-int ResolveItem(const std::vector<std::string>& captions, const TItemKey& key,
-                const std::string& controlName);
+int ResolveItem(const std::vector<std::string>& captions, const TItemKey& key, const std::string& controlName);
 
 } // namespace Forms

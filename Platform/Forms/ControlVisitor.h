@@ -30,11 +30,9 @@ class TComboBox;
 class TRadioGroup;
 class TCheckGroup;
 
-template <bool Const>
-class TBasicControlVisitor {
+template <bool Const> class TBasicControlVisitor {
 protected:
-    template <class T>
-    using Ref = std::conditional_t<Const, const T&, T&>;
+    template <class T> using Ref = std::conditional_t<Const, const T&, T&>;
 
 public:
     virtual ~TBasicControlVisitor() = default;

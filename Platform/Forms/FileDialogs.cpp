@@ -8,7 +8,8 @@ namespace Forms {
 
 TFileDialog::TFileDialog(TForm& owner, std::string name) : owner_(owner), name_(std::move(name)) {}
 
-std::vector<std::pair<std::string, std::string>> TFileDialog::FilterPairs() const {
+std::vector<std::pair<std::string, std::string>> TFileDialog::FilterPairs() const
+{
     std::vector<std::string> parts;
     std::size_t start = 0;
     while (start <= Filter.size() && !Filter.empty()) {
@@ -18,11 +19,13 @@ std::vector<std::pair<std::string, std::string>> TFileDialog::FilterPairs() cons
         start = bar + 1;
     }
     std::vector<std::pair<std::string, std::string>> pairs;
-    for (std::size_t i = 0; i + 1 < parts.size(); i += 2) pairs.emplace_back(parts[i], parts[i + 1]);
+    for (std::size_t i = 0; i + 1 < parts.size(); i += 2)
+        pairs.emplace_back(parts[i], parts[i + 1]);
     return pairs;
 }
 
-bool TFileDialog::Execute() {
+bool TFileDialog::Execute()
+{
     const std::optional<std::string> chosen = owner_.Driver().ExecuteFileDialog(owner_, *this);
     if (!chosen || chosen->empty()) return false;
     std::filesystem::path path(*chosen);

@@ -13,13 +13,16 @@ IModalDriver* defaultDriver = nullptr;
 
 TForm::TForm() = default;
 
-TForm::~TForm() {
+TForm::~TForm()
+{
     // Controls normally die first (members of the derived form); any left
     // over must not reach back into a destroyed form.
-    for (TControl* control : controls_) control->Orphan();
+    for (TControl* control : controls_)
+        control->Orphan();
 }
 
-int TForm::Register(TControl& control) {
+int TForm::Register(TControl& control)
+{
     if (!control.Name().empty())
         for (const TControl* other : controls_)
             if (other->Name() == control.Name())
@@ -28,12 +31,14 @@ int TForm::Register(TControl& control) {
     return nextTabOrder_++;
 }
 
-void TForm::Unregister(TControl& control) {
+void TForm::Unregister(TControl& control)
+{
     std::erase(controls_, &control);
     if (activeControl_ == &control) activeControl_ = nullptr;
 }
 
-TControl* TForm::FindControl(std::string_view name) const {
+TControl* TForm::FindControl(std::string_view name) const
+{
     if (name.empty()) return nullptr;
     for (TControl* control : controls_)
         if (control->Name() == name) return control;
@@ -42,17 +47,20 @@ TControl* TForm::FindControl(std::string_view name) const {
     return nullptr;
 }
 
-void TForm::DoCreate() {
+void TForm::DoCreate()
+{
     if (created_) return;
     created_ = true;
     FormCreate();
 }
 
-void TForm::Close() {
+void TForm::Close()
+{
     if (modalResult_ == mrNone) modalResult_ = mrCancel;
 }
 
-TModalResult TForm::ShowModal() {
+TModalResult TForm::ShowModal()
+{
     if (modal_) throw EInvalidOperation("Cannot make a visible window modal");
     DoCreate();
     modalResult_ = mrNone;
@@ -66,11 +74,13 @@ TModalResult TForm::ShowModal() {
     return modalResult_;
 }
 
-void TForm::ProcessMessages() {
+void TForm::ProcessMessages()
+{
     if (modal_) Driver().ProcessMessages(*this);
 }
 
-bool TForm::CloseModal() {
+bool TForm::CloseModal()
+{
     TCloseAction action = TCloseAction::caHide;
     FormClose(action);
     if (action == TCloseAction::caNone) {
@@ -80,23 +90,35 @@ bool TForm::CloseModal() {
     return true;
 }
 
-void TForm::HandleException(const std::exception& error) { Driver().ShowException(*this, error); }
+void TForm::HandleException(const std::exception& error)
+{
+    Driver().ShowException(*this, error);
+}
 
-IModalDriver& TForm::Driver() const { return driver_ ? *driver_ : DefaultDriver(); }
+IModalDriver& TForm::Driver() const
+{
+    return driver_ ? *driver_ : DefaultDriver();
+}
 
-IModalDriver& TForm::DefaultDriver() {
+IModalDriver& TForm::DefaultDriver()
+{
     if (defaultDriver) return *defaultDriver;
     static TConsoleDriver console;
     return console;
 }
 
-void TForm::SetDefaultDriver(IModalDriver* driver) { defaultDriver = driver; }
+void TForm::SetDefaultDriver(IModalDriver* driver)
+{
+    defaultDriver = driver;
+}
 
-TBusyCursor::TBusyCursor(TForm& form) : form_(form) {
+TBusyCursor::TBusyCursor(TForm& form) : form_(form)
+{
     if (form_.busyDepth_++ == 0 && form_.Modal()) form_.Driver().BusyChanged(form_, true);
 }
 
-TBusyCursor::~TBusyCursor() {
+TBusyCursor::~TBusyCursor()
+{
     if (--form_.busyDepth_ == 0 && form_.Modal()) {
         try {
             form_.Driver().BusyChanged(form_, false);

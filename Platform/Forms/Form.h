@@ -39,8 +39,7 @@ public:
     // Lets the user interface catch up during long work (repaint, output).
     virtual void ProcessMessages(TForm& form) = 0;
     // Asks for a file; nothing when cancelled.
-    virtual std::optional<std::string> ExecuteFileDialog(TForm& owner,
-                                                         const TFileDialog& dialog) = 0;
+    virtual std::optional<std::string> ExecuteFileDialog(TForm& owner, const TFileDialog& dialog) = 0;
     // The application's standard error message for an exception a handler
     // let escape.
     virtual void ShowException(TForm& form, const std::exception& error) = 0;
@@ -66,9 +65,7 @@ public:
     const std::vector<TControl*>& Controls() const { return controls_; }
     // By name: exact, else ASCII case-insensitive; null when none.
     TControl* FindControl(std::string_view name) const;
-    template <class T> T* FindControl(std::string_view name) const {
-        return dynamic_cast<T*>(FindControl(name));
-    }
+    template <class T> T* FindControl(std::string_view name) const { return dynamic_cast<T*>(FindControl(name)); }
     TControl* ActiveControl() const { return activeControl_; }
     void SetActiveControl(TControl* control) { activeControl_ = control; }
 

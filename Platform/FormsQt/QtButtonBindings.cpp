@@ -22,7 +22,8 @@ namespace {
 
 // An item button that is no longer wanted; it may be the one whose click
 // is being handled, so it goes once control returns to the event loop.
-void Discard(QAbstractButton* button) {
+void Discard(QAbstractButton* button)
+{
     if (QButtonGroup* group = button->group()) group->removeButton(button);
     button->hide();
     button->deleteLater();
@@ -30,7 +31,8 @@ void Discard(QAbstractButton* button) {
 
 } // namespace
 
-void TBindings::TFactory::Visit(TLabel& label) {
+void TBindings::TFactory::Visit(TLabel& label)
+{
     auto* widget = new QLabel(parent_);
     Bind(label, widget, [&label, widget](const TChange&) {
         widget->setText(CaptionText(label.Caption()));
@@ -39,7 +41,8 @@ void TBindings::TFactory::Visit(TLabel& label) {
     });
 }
 
-void TBindings::TFactory::Visit(TGroupBox& groupBox) {
+void TBindings::TFactory::Visit(TGroupBox& groupBox)
+{
     auto* widget = new TCaptionGroup(parent_);
     auto* grid = new QGridLayout(widget->Body());
     grid->setContentsMargins(4, 2, 0, 2);
@@ -52,7 +55,8 @@ void TBindings::TFactory::Visit(TGroupBox& groupBox) {
     });
 }
 
-void TBindings::TFactory::Visit(TStatusPane& pane) {
+void TBindings::TFactory::Visit(TStatusPane& pane)
+{
     auto* widget = new TStatusText(parent_);
     Bind(pane, widget, [&pane, widget](const TChange&) {
         widget->setText(ToQ(pane.Text()));
@@ -60,7 +64,8 @@ void TBindings::TFactory::Visit(TStatusPane& pane) {
     });
 }
 
-void TBindings::TFactory::Visit(TProgressPane& progress) {
+void TBindings::TFactory::Visit(TProgressPane& progress)
+{
     auto* widget = new TSegmentBar(parent_);
     widget->setFixedWidth(150);
     Bind(progress, widget, [&progress, widget](const TChange&) {
@@ -70,7 +75,8 @@ void TBindings::TFactory::Visit(TProgressPane& progress) {
     });
 }
 
-void TBindings::TFactory::Visit(TButton& button) {
+void TBindings::TFactory::Visit(TButton& button)
+{
     auto* widget = new QPushButton(parent_);
     widget->setAutoDefault(false);
     QObject::connect(widget, &QPushButton::clicked, widget,
@@ -81,7 +87,8 @@ void TBindings::TFactory::Visit(TButton& button) {
     });
 }
 
-void TBindings::TFactory::Visit(TButtonPair& pair) {
+void TBindings::TFactory::Visit(TButtonPair& pair)
+{
     auto* widget = new QWidget(parent_);
     auto* layout = new QHBoxLayout(widget);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -101,8 +108,7 @@ void TBindings::TFactory::Visit(TButtonPair& pair) {
     QObject::connect(alt, &QToolButton::clicked, widget,
                      [b = b_, &pair] { b->act_(&pair, [&pair] { pair.AltBtn().UserClick(); }); });
     Bind(pair, widget, [&pair, widget, find, alt](const TChange&) {
-        for (auto [button, sub] :
-             {std::pair{find, &pair.Button()}, std::pair{alt, &pair.AltBtn()}}) {
+        for (auto [button, sub] : {std::pair{find, &pair.Button()}, std::pair{alt, &pair.AltBtn()}}) {
             button->setHidden(!sub->Visible());
             button->setEnabled(sub->Enabled());
             button->setToolTip(CaptionText(sub->Caption()));
@@ -111,7 +117,8 @@ void TBindings::TFactory::Visit(TButtonPair& pair) {
     });
 }
 
-void TBindings::TFactory::Visit(TDialogButtons& buttons) {
+void TBindings::TFactory::Visit(TDialogButtons& buttons)
+{
     auto* widget = new QWidget(parent_);
     auto* layout = new QVBoxLayout(widget);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -128,15 +135,12 @@ void TBindings::TFactory::Visit(TDialogButtons& buttons) {
         layout->addWidget(button);
     }
     widget->setFocusProxy(ok);
-    QObject::connect(ok, &QPushButton::clicked, widget, [b = b_, &buttons] {
-        b->act_(&buttons, [&buttons] { buttons.Ok().UserClick(); });
-    });
-    QObject::connect(cancel, &QPushButton::clicked, widget, [b = b_, &buttons] {
-        b->act_(&buttons, [&buttons] { buttons.Cancel().UserClick(); });
-    });
+    QObject::connect(ok, &QPushButton::clicked, widget,
+                     [b = b_, &buttons] { b->act_(&buttons, [&buttons] { buttons.Ok().UserClick(); }); });
+    QObject::connect(cancel, &QPushButton::clicked, widget,
+                     [b = b_, &buttons] { b->act_(&buttons, [&buttons] { buttons.Cancel().UserClick(); }); });
     Bind(buttons, widget, [&buttons, widget, ok, cancel](const TChange&) {
-        for (auto [button, sub] :
-             {std::pair{ok, &buttons.Ok()}, std::pair{cancel, &buttons.Cancel()}}) {
+        for (auto [button, sub] : {std::pair{ok, &buttons.Ok()}, std::pair{cancel, &buttons.Cancel()}}) {
             button->setText(ToQ(sub->Caption()));
             button->setHidden(!sub->Visible());
             button->setEnabled(sub->Enabled());
@@ -145,11 +149,11 @@ void TBindings::TFactory::Visit(TDialogButtons& buttons) {
     });
 }
 
-void TBindings::TFactory::Visit(TCheckBox& box) {
+void TBindings::TFactory::Visit(TCheckBox& box)
+{
     auto* widget = new QCheckBox(parent_);
-    QObject::connect(widget, &QCheckBox::clicked, widget, [b = b_, &box](bool checked) {
-        b->act_(&box, [&box, checked] { box.UserSetChecked(checked); });
-    });
+    QObject::connect(widget, &QCheckBox::clicked, widget,
+                     [b = b_, &box](bool checked) { b->act_(&box, [&box, checked] { box.UserSetChecked(checked); }); });
     Bind(box, widget, [&box, widget](const TChange&) {
         widget->setText(CaptionText(box.Caption()));
         widget->setChecked(box.Checked());
@@ -158,7 +162,8 @@ void TBindings::TFactory::Visit(TCheckBox& box) {
     });
 }
 
-void TBindings::TFactory::Visit(TRadioGroup& radio) {
+void TBindings::TFactory::Visit(TRadioGroup& radio)
+{
     auto* widget = new TCaptionGroup(parent_);
     auto* buttons = new QButtonGroup(widget);
     TItemGrid& grid = *b_->itemGrids_.emplace_back(std::make_unique<TItemGrid>());
@@ -173,9 +178,8 @@ void TBindings::TFactory::Visit(TRadioGroup& radio) {
             for (std::size_t i = 0; i < radio.Items().size(); ++i) {
                 auto* button = new QRadioButton(grid.Body);
                 buttons->addButton(button, int(i));
-                QObject::connect(button, &QRadioButton::clicked, button, [b, &radio, i] {
-                    b->act_(&radio, [&radio, i] { radio.UserSelect(int(i)); });
-                });
+                QObject::connect(button, &QRadioButton::clicked, button,
+                                 [b, &radio, i] { b->act_(&radio, [&radio, i] { radio.UserSelect(int(i)); }); });
                 grid.Buttons.push_back(button);
             }
             FillGrid(grid, grid.Columns);
@@ -193,7 +197,8 @@ void TBindings::TFactory::Visit(TRadioGroup& radio) {
     });
 }
 
-void TBindings::TFactory::Visit(TCheckGroup& group) {
+void TBindings::TFactory::Visit(TCheckGroup& group)
+{
     auto* widget = new TCaptionGroup(parent_);
     TItemGrid& grid = *b_->itemGrids_.emplace_back(std::make_unique<TItemGrid>());
     grid.Body = widget->Body();

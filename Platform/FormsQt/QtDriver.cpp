@@ -26,10 +26,10 @@ using namespace Forms::Gui;
 // Qt keeps process-wide state and is not made to be unloaded and loaded
 // again: once a plug-in has brought it in, it stays until the process ends,
 // whatever the host does with the plug-in.
-void KeepLoaded(const void* symbol) {
+void KeepLoaded(const void* symbol)
+{
     Dl_info info{};
-    if (dladdr(symbol, &info) && info.dli_fname)
-        dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+    if (dladdr(symbol, &info) && info.dli_fname) dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
 }
 
 const bool qtKeptLoaded = [] {
@@ -50,7 +50,8 @@ struct TQtModalDriver::TImpl {
     std::vector<TQtSession*> Sessions;
     int BusyDepth = 0;
 
-    TQtSession* Find(const TForm& form) const {
+    TQtSession* Find(const TForm& form) const
+    {
         for (auto it = Sessions.rbegin(); it != Sessions.rend(); ++it)
             if (&(*it)->Form() == &form) return *it;
         return nullptr;
@@ -59,26 +60,31 @@ struct TQtModalDriver::TImpl {
 
 // --- the driver ------------------------------------------------------------------
 
-TQtModalDriver::TQtModalDriver(QWidget* owner) : impl_(std::make_unique<TImpl>()) {
+TQtModalDriver::TQtModalDriver(QWidget* owner) : impl_(std::make_unique<TImpl>())
+{
     impl_->Owner = owner;
 }
 
-TQtModalDriver::TQtModalDriver(std::uint32_t hostHandle) : impl_(std::make_unique<TImpl>()) {
+TQtModalDriver::TQtModalDriver(std::uint32_t hostHandle) : impl_(std::make_unique<TImpl>())
+{
     impl_->HostHandle = hostHandle;
 }
 
-TQtModalDriver::~TQtModalDriver() {
+TQtModalDriver::~TQtModalDriver()
+{
     while (impl_->BusyDepth > 0) {
         QApplication::restoreOverrideCursor();
         --impl_->BusyDepth;
     }
 }
 
-bool TQtModalDriver::Available() {
+bool TQtModalDriver::Available()
+{
     return qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr;
 }
 
-QWidget* TQtModalDriver::FindHostWindow(std::uint32_t handle) {
+QWidget* TQtModalDriver::FindHostWindow(std::uint32_t handle)
+{
     if (!Available() || handle == 0) return nullptr;
     for (QWidget* window : QApplication::topLevelWidgets()) {
         const QVariant value = window->property(HostHandleProperty);
@@ -87,9 +93,9 @@ QWidget* TQtModalDriver::FindHostWindow(std::uint32_t handle) {
     return nullptr;
 }
 
-void TQtModalDriver::RunModal(TForm& form) {
-    if (!Available())
-        throw EInvalidOperation("No graphical application to show '" + form.Caption() + "'");
+void TQtModalDriver::RunModal(TForm& form)
+{
+    if (!Available()) throw EInvalidOperation("No graphical application to show '" + form.Caption() + "'");
     QWidget* owner = impl_->Owner;
     if (!owner && impl_->HostHandle) owner = FindHostWindow(*impl_->HostHandle);
     const int busyBefore = impl_->BusyDepth;
@@ -98,7 +104,8 @@ void TQtModalDriver::RunModal(TForm& form) {
     struct TPop {
         TImpl& impl;
         int busyBefore;
-        ~TPop() {
+        ~TPop()
+        {
             impl.Sessions.pop_back();
             // A busy cursor left on by the dialog does not outlive it.
             while (impl.BusyDepth > busyBefore) {
@@ -110,7 +117,8 @@ void TQtModalDriver::RunModal(TForm& form) {
     session.Run();
 }
 
-void TQtModalDriver::ProcessMessages(TForm&) {
+void TQtModalDriver::ProcessMessages(TForm&)
+{
     // A run calls this for every record; drawing the window each time would
     // cost more than the record. The window catches up at most every frame,
     // and at once when the run has been quiet for a frame.
@@ -120,15 +128,14 @@ void TQtModalDriver::ProcessMessages(TForm&) {
     impl_->LastPump = std::chrono::steady_clock::now();
 }
 
-std::optional<std::string> TQtModalDriver::ExecuteFileDialog(TForm& owner,
-                                                             const TFileDialog& dialog) {
+std::optional<std::string> TQtModalDriver::ExecuteFileDialog(TForm& owner, const TFileDialog& dialog)
+{
     TQtSession* session = impl_->Find(owner);
     if (session && session->Scripted()) return session->ScriptAnswer();
     QWidget* parent = session ? session->Window() : impl_->Owner.data();
     QFileDialog chooser(parent, ToQ(dialog.Title));
     chooser.setOption(QFileDialog::DontUseNativeDialog);
-    chooser.setAcceptMode(dialog.IsSaveDialog() ? QFileDialog::AcceptSave
-                                                : QFileDialog::AcceptOpen);
+    chooser.setAcceptMode(dialog.IsSaveDialog() ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     chooser.setFileMode(dialog.IsSaveDialog() ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     QStringList filters;
     for (const auto& [description, pattern] : dialog.FilterPairs()) {
@@ -146,12 +153,12 @@ std::optional<std::string> TQtModalDriver::ExecuteFileDialog(TForm& owner,
     QString suffix = ToQ(dialog.DefaultExt);
     if (suffix.startsWith(u'.')) suffix.remove(0, 1);
     chooser.setDefaultSuffix(suffix);
-    if (chooser.exec() != QDialog::Accepted || chooser.selectedFiles().isEmpty())
-        return std::nullopt;
+    if (chooser.exec() != QDialog::Accepted || chooser.selectedFiles().isEmpty()) return std::nullopt;
     return FromQ(chooser.selectedFiles().front());
 }
 
-void TQtModalDriver::ShowException(TForm& form, const std::exception& error) {
+void TQtModalDriver::ShowException(TForm& form, const std::exception& error)
+{
     // A silent exception ends an action without a message.
     if (dynamic_cast<const EAbort*>(&error)) return;
     TQtSession* session = impl_->Find(form);
@@ -166,7 +173,8 @@ void TQtModalDriver::ShowException(TForm& form, const std::exception& error) {
     QMessageBox::critical(session->Window(), title, text);
 }
 
-void TQtModalDriver::BusyChanged(TForm&, bool busy) {
+void TQtModalDriver::BusyChanged(TForm&, bool busy)
+{
     if (busy) {
         QApplication::setOverrideCursor(::Qt::WaitCursor);
         ++impl_->BusyDepth;

@@ -47,7 +47,8 @@ public:
     void Visit(const TCheckGroup&) override { Slot = TSlot::Panel; }
 };
 
-TSlot SlotOf(const TControl& control) {
+TSlot SlotOf(const TControl& control)
+{
     TSlotOf slot;
     control.Accept(slot);
     return slot.Slot;
@@ -55,7 +56,8 @@ TSlot SlotOf(const TControl& control) {
 
 // The dialogs were laid out for Tahoma 8 pt (11 pixels); pixels keep the
 // layout independent of the screen's resolution.
-QFont DialogFont(const QFont& base) {
+QFont DialogFont(const QFont& base)
+{
     QFont font = base;
     font.setFamilies({QStringLiteral("Tahoma"), QStringLiteral("DejaVu Sans Condensed"),
                       QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
@@ -65,7 +67,8 @@ QFont DialogFont(const QFont& base) {
 
 } // namespace
 
-void TQtSession::FitItemGrids() {
+void TQtSession::FitItemGrids()
+{
     // Fewer columns where the asked ones would not fit the panel.
     const int width = dialog_->minimumWidth() > 0 ? dialog_->minimumWidth() : 0;
     if (width <= 0) return;
@@ -76,7 +79,8 @@ void TQtSession::FitItemGrids() {
     bindings_.FitItemGrids(available);
 }
 
-void TQtSession::Place(TControl& control, QWidget* widget) {
+void TQtSession::Place(TControl& control, QWidget* widget)
+{
     const TSlot slot = SlotOf(control);
     TControl* parent = control.Parent();
     if (QGridLayout* grid = parent ? bindings_.GroupGrid(parent) : nullptr) {
@@ -107,7 +111,8 @@ void TQtSession::Place(TControl& control, QWidget* widget) {
     }
 }
 
-void TQtSession::Build() {
+void TQtSession::Build()
+{
     dialog_ = std::make_unique<TDialogWindow>(owner_, [this] { RequestClose(); });
     QWidget* dialog = dialog_.get();
     dialog->setObjectName(QStringLiteral("form"));

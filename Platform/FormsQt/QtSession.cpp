@@ -14,13 +14,16 @@ namespace Forms::Gui {
 
 TQtSession::TQtSession(IModalDriver& driver, TForm& form, QWidget* owner)
     : driver_(driver), form_(form), owner_(owner),
-      bindings_([this](TControl* source, const std::function<void()>& action) { Act(source, action); }) {}
+      bindings_([this](TControl* source, const std::function<void()>& action) { Act(source, action); })
+{
+}
 
 TQtSession::~TQtSession() = default;
 
 // --- what a person does ---------------------------------------------------------
 
-void TQtSession::Refused(TControl* source, const std::string& message) {
+void TQtSession::Refused(TControl* source, const std::string& message)
+{
     QWidget* widget = source ? bindings_.Widget(source) : nullptr;
     if (!widget) widget = dialog_.get();
     if (Scripted()) {
@@ -30,7 +33,8 @@ void TQtSession::Refused(TControl* source, const std::string& message) {
     QToolTip::showText(widget->mapToGlobal(QPoint(0, widget->height())), ToQ(message), widget);
 }
 
-void TQtSession::Act(TControl* source, const std::function<void()>& action) {
+void TQtSession::Act(TControl* source, const std::function<void()>& action)
+{
     ++depth_;
     try {
         action();
@@ -45,11 +49,13 @@ void TQtSession::Act(TControl* source, const std::function<void()>& action) {
     TryFinish();
 }
 
-void TQtSession::RequestClose() {
+void TQtSession::RequestClose()
+{
     Act(nullptr, [this] { form_.Close(); });
 }
 
-void TQtSession::TryFinish() {
+void TQtSession::TryFinish()
+{
     if (depth_ > 0 || finished_ || form_.ModalResult() == mrNone) return;
     bool closes = true;
     ++depth_;
@@ -63,13 +69,15 @@ void TQtSession::TryFinish() {
     if (closes) Finish();
 }
 
-void TQtSession::Finish() {
+void TQtSession::Finish()
+{
     finished_ = true;
     InvokeHost("dialogClosing");
     if (loop_.isRunning()) loop_.quit();
 }
 
-QString TQtSession::InvokeHost(const char* method) {
+QString TQtSession::InvokeHost(const char* method)
+{
     QString answer;
     if (!owner_ || !dialog_) return answer;
     const QMetaObject* meta = owner_->metaObject();
@@ -79,8 +87,7 @@ QString TQtSession::InvokeHost(const char* method) {
     const QMetaMethod invoked = meta->method(index);
     QWidget* dialog = dialog_.get();
     if (invoked.returnType() == QMetaType::QString)
-        invoked.invoke(owner_, ::Qt::DirectConnection, Q_RETURN_ARG(QString, answer),
-                       Q_ARG(QWidget*, dialog));
+        invoked.invoke(owner_, ::Qt::DirectConnection, Q_RETURN_ARG(QString, answer), Q_ARG(QWidget*, dialog));
     else
         invoked.invoke(owner_, ::Qt::DirectConnection, Q_ARG(QWidget*, dialog));
     return answer;
@@ -88,15 +95,15 @@ QString TQtSession::InvokeHost(const char* method) {
 
 // --- the modal loop ------------------------------------------------------------
 
-void TQtSession::Run() {
+void TQtSession::Run()
+{
     Build();
     dialog_->show();
     dialog_->activateWindow();
     QCoreApplication::processEvents();
     Act(nullptr, [this] { form_.FormActivate(); });
     if (finished_) return;
-    if (QWidget* active = bindings_.Widget(form_.ActiveControl()))
-        active->setFocus(::Qt::OtherFocusReason);
+    if (QWidget* active = bindings_.Widget(form_.ActiveControl())) active->setFocus(::Qt::OtherFocusReason);
     QCoreApplication::processEvents();
     const QString script = InvokeHost("dialogShown");
     if (finished_) return;
@@ -104,7 +111,8 @@ void TQtSession::Run() {
     loop_.exec(QEventLoop::DialogExec);
 }
 
-void TQtSession::PlayScript(const std::string& path) {
+void TQtSession::PlayScript(const std::string& path)
+{
     try {
         script_ = std::make_unique<TActionReader>(path);
     } catch (const EFOpenError&) {
@@ -120,23 +128,22 @@ void TQtSession::PlayScript(const std::string& path) {
             RequestClose();
             if (!finished_) {
                 std::cerr << "line " << script_->LineNumber()
-                          << ": end of input: the dialog refused to close and was closed anyway"
-                          << std::endl;
+                          << ": end of input: the dialog refused to close and was closed anyway" << std::endl;
                 Finish();
             }
             break;
         }
         Act(nullptr, [this, &line] {
             PerformAction(
-                form_, line,
-                [this](std::string_view message) { Refused(nullptr, std::string(message)); },
+                form_, line, [this](std::string_view message) { Refused(nullptr, std::string(message)); },
                 [this](const std::exception& error) { driver_.ShowException(form_, error); });
         });
         QCoreApplication::processEvents();
     }
 }
 
-std::optional<std::string> TQtSession::ScriptAnswer() {
+std::optional<std::string> TQtSession::ScriptAnswer()
+{
     return script_ ? script_->ReadAnswer() : std::nullopt;
 }
 

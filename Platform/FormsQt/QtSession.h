@@ -29,12 +29,15 @@ namespace Forms::Gui {
 class TDialogWindow : public QDialog {
 public:
     TDialogWindow(QWidget* parent, std::function<void()> closeRequest)
-        : QDialog(parent), closeRequest_(std::move(closeRequest)) {}
+        : QDialog(parent), closeRequest_(std::move(closeRequest))
+    {
+    }
     void reject() override { closeRequest_(); }
 
 protected:
     // The form decides whether it closes.
-    void closeEvent(QCloseEvent* event) override {
+    void closeEvent(QCloseEvent* event) override
+    {
         event->ignore();
         closeRequest_();
     }

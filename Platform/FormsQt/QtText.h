@@ -10,14 +10,17 @@
 
 namespace Forms::Gui {
 
-inline QString ToQ(std::string_view text) {
+inline QString ToQ(std::string_view text)
+{
     return QString::fromUtf8(text.data(), qsizetype(text.size()));
 }
-inline std::string FromQ(const QString& text) {
+inline std::string FromQ(const QString& text)
+{
     return text.toStdString();
 }
 // A caption as shown: accelerator marks removed.
-inline QString CaptionText(const std::string& caption) {
+inline QString CaptionText(const std::string& caption)
+{
     return ToQ(StripAccelerator(caption));
 }
 

@@ -23,9 +23,9 @@ namespace {
 
 // A read-only one-line edit shows the info-tip colours: it displays a value
 // the dialog found rather than one the user gives.
-void SetInfoColours(QWidget* widget, bool info) {
-    QPalette palette =
-        widget->parentWidget() ? widget->parentWidget()->palette() : QApplication::palette();
+void SetInfoColours(QWidget* widget, bool info)
+{
+    QPalette palette = widget->parentWidget() ? widget->parentWidget()->palette() : QApplication::palette();
     if (info) {
         palette.setColor(QPalette::Base, palette.color(QPalette::ToolTipBase));
         palette.setColor(QPalette::Text, palette.color(QPalette::ToolTipText));
@@ -34,7 +34,8 @@ void SetInfoColours(QWidget* widget, bool info) {
 }
 
 // The memo's text without carriage returns ("\r\n" ends a line).
-QString MemoText(std::string_view text) {
+QString MemoText(std::string_view text)
+{
     std::string plain;
     plain.reserve(text.size());
     for (char c : text)
@@ -44,18 +45,20 @@ QString MemoText(std::string_view text) {
 
 } // namespace
 
-void TBindings::TFactory::Visit(TEdit& edit) {
+void TBindings::TFactory::Visit(TEdit& edit)
+{
     Edit(edit, nullptr);
 }
 
-void TBindings::TFactory::Visit(TButtonEdit& edit) {
+void TBindings::TFactory::Visit(TButtonEdit& edit)
+{
     Edit(edit, &edit);
 }
 
-void TBindings::TFactory::Visit(TDateEdit& date) {
+void TBindings::TFactory::Visit(TDateEdit& date)
+{
     auto* widget = new TDateField(parent_);
-    widget->setFixedWidth(
-        widget->fontMetrics().horizontalAdvance(QStringLiteral("0000-00-00")) + 34);
+    widget->setFixedWidth(widget->fontMetrics().horizontalAdvance(QStringLiteral("0000-00-00")) + 34);
     widget->OnCommit = [b = b_, &date](const QString& text) {
         if (FromQ(text) == date.Text()) return;
         b->act_(&date, [&date, text] { date.UserSetText(FromQ(text)); });
@@ -76,7 +79,8 @@ void TBindings::TFactory::Visit(TDateEdit& date) {
     });
 }
 
-void TBindings::TFactory::Visit(TSpinEdit& spin) {
+void TBindings::TFactory::Visit(TSpinEdit& spin)
+{
     auto* widget = new QDoubleSpinBox(parent_);
     widget->setKeyboardTracking(false);
     widget->setFixedWidth(widget->fontMetrics().horizontalAdvance(QStringLiteral("0000")) + 30);
@@ -97,7 +101,8 @@ void TBindings::TFactory::Visit(TSpinEdit& spin) {
     });
 }
 
-void TBindings::TFactory::Visit(TMemo& memo) {
+void TBindings::TFactory::Visit(TMemo& memo)
+{
     auto* widget = new QPlainTextEdit(parent_);
     widget->setLineWrapMode(QPlainTextEdit::NoWrap);
     widget->setHorizontalScrollBarPolicy(::Qt::ScrollBarAlwaysOn);
@@ -134,11 +139,11 @@ void TBindings::TFactory::Visit(TMemo& memo) {
     });
 }
 
-void TBindings::TFactory::Visit(TComboBox& combo) {
+void TBindings::TFactory::Visit(TComboBox& combo)
+{
     auto* widget = new QComboBox(parent_);
-    QObject::connect(widget, &QComboBox::activated, widget, [b = b_, &combo](int index) {
-        b->act_(&combo, [&combo, index] { combo.UserSelect(index); });
-    });
+    QObject::connect(widget, &QComboBox::activated, widget,
+                     [b = b_, &combo](int index) { b->act_(&combo, [&combo, index] { combo.UserSelect(index); }); });
     Bind(combo, widget, [&combo, widget](const TChange&) {
         const QSignalBlocker quiet(widget);
         QStringList items;
@@ -160,7 +165,8 @@ void TBindings::TFactory::Visit(TComboBox& combo) {
 }
 
 // A one-line edit; a button edit adds its browse button.
-void TBindings::TFactory::Edit(TEdit& edit, TButtonEdit* buttonEdit) {
+void TBindings::TFactory::Edit(TEdit& edit, TButtonEdit* buttonEdit)
+{
     QWidget* widget = nullptr;
     QLineEdit* line = nullptr;
     QToolButton* browse = nullptr;
@@ -199,8 +205,7 @@ void TBindings::TFactory::Edit(TEdit& edit, TButtonEdit* buttonEdit) {
             const TSubButton& sub = buttonEdit->Button();
             browse->setHidden(!sub.Visible());
             browse->setEnabled(sub.Enabled());
-            browse->setToolTip(sub.Caption().empty() ? QStringLiteral("Browse")
-                                                     : CaptionText(sub.Caption()));
+            browse->setToolTip(sub.Caption().empty() ? QStringLiteral("Browse") : CaptionText(sub.Caption()));
         }
         SyncCommon(edit, widget);
     });

@@ -11,7 +11,8 @@
 
 namespace Forms::Gui {
 
-TCaptionGroup::TCaptionGroup(QWidget* parent) : QWidget(parent) {
+TCaptionGroup::TCaptionGroup(QWidget* parent) : QWidget(parent)
+{
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(2);
@@ -25,13 +26,15 @@ TCaptionGroup::TCaptionGroup(QWidget* parent) : QWidget(parent) {
     layout->addWidget(body_);
 }
 
-void TCaptionGroup::SetCaption(const QString& caption) {
+void TCaptionGroup::SetCaption(const QString& caption)
+{
     // Leading and trailing blanks only framed the caption in a border.
     caption_->setText(caption.trimmed());
     caption_->setVisible(!caption.trimmed().isEmpty());
 }
 
-TDateField::TDateField(QWidget* parent) : QWidget(parent) {
+TDateField::TDateField(QWidget* parent) : QWidget(parent)
+{
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     edit_ = new QLineEdit(this);
@@ -46,12 +49,14 @@ TDateField::TDateField(QWidget* parent) : QWidget(parent) {
     connect(calendar_, &QAction::triggered, this, [this] { ShowCalendar(); });
 }
 
-void TDateField::SetReadOnly(bool readOnly) {
+void TDateField::SetReadOnly(bool readOnly)
+{
     edit_->setReadOnly(readOnly);
     calendar_->setEnabled(!readOnly);
 }
 
-void TDateField::ShowCalendar() {
+void TDateField::ShowCalendar()
+{
     // A popup: it goes away by itself when the user clicks elsewhere.
     auto* calendar = new QCalendarWidget(this);
     calendar->setWindowFlags(::Qt::Popup);
@@ -66,19 +71,20 @@ void TDateField::ShowCalendar() {
     QPoint at = mapToGlobal(QPoint(0, height()));
     if (const QScreen* screen = this->screen()) {
         const QRect area = screen->availableGeometry();
-        if (at.y() + calendar->height() > area.bottom())
-            at.setY(mapToGlobal(QPoint(0, 0)).y() - calendar->height());
+        if (at.y() + calendar->height() > area.bottom()) at.setY(mapToGlobal(QPoint(0, 0)).y() - calendar->height());
         at.setX(std::min(at.x(), area.right() - calendar->width()));
     }
     calendar->move(at);
     calendar->show();
 }
 
-TStatusText::TStatusText(QWidget* parent) : QLabel(parent) {
+TStatusText::TStatusText(QWidget* parent) : QLabel(parent)
+{
     setContentsMargins(4, 0, 4, 0);
 }
 
-void TStatusText::paintEvent(QPaintEvent* event) {
+void TStatusText::paintEvent(QPaintEvent* event)
+{
     QLabel::paintEvent(event);
     QPainter painter(this);
     QStyleOptionFrame frame;
@@ -88,18 +94,21 @@ void TStatusText::paintEvent(QPaintEvent* event) {
     style()->drawPrimitive(QStyle::PE_Frame, &frame, &painter, this);
 }
 
-TSegmentBar::TSegmentBar(QWidget* parent) : QProgressBar(parent) {
+TSegmentBar::TSegmentBar(QWidget* parent) : QProgressBar(parent)
+{
     setRange(0, 100);
     setValue(0);
     setTextVisible(false);
 }
 
-void TSegmentBar::SetSegments(int segments) {
+void TSegmentBar::SetSegments(int segments)
+{
     segments_ = std::max(1, segments);
     update();
 }
 
-void TSegmentBar::paintEvent(QPaintEvent*) {
+void TSegmentBar::paintEvent(QPaintEvent*)
+{
     QPainter painter(this);
     QStyleOptionFrame frame;
     frame.initFrom(this);
@@ -116,14 +125,14 @@ void TSegmentBar::paintEvent(QPaintEvent*) {
     for (int i = 0; i < segments_; ++i) {
         const int left = area.left() + int(i * step);
         const int right = area.left() + int((i + 1) * step) - gap;
-        painter.fillRect(QRect(QPoint(left, area.top()), QPoint(right, area.bottom())),
-                         i < lit ? on : off);
+        painter.fillRect(QRect(QPoint(left, area.top()), QPoint(right, area.bottom())), i < lit ? on : off);
     }
 }
 
 namespace {
 
-QPixmap Canvas(int size) {
+QPixmap Canvas(int size)
+{
     QPixmap pixmap(size, size);
     pixmap.fill(::Qt::transparent);
     return pixmap;
@@ -131,7 +140,8 @@ QPixmap Canvas(int size) {
 
 } // namespace
 
-QIcon DropGlyph() {
+QIcon DropGlyph()
+{
     QPixmap pixmap = Canvas(12);
     QPainter painter(&pixmap);
     painter.setRenderHint(QPainter::Antialiasing);
@@ -141,7 +151,8 @@ QIcon DropGlyph() {
     return QIcon(pixmap);
 }
 
-QIcon FindGlyph() {
+QIcon FindGlyph()
+{
     QPixmap pixmap = Canvas(16);
     QPainter painter(&pixmap);
     painter.setRenderHint(QPainter::Antialiasing);
@@ -152,7 +163,8 @@ QIcon FindGlyph() {
     return QIcon(pixmap);
 }
 
-QIcon CalendarGlyph() {
+QIcon CalendarGlyph()
+{
     QPixmap pixmap = Canvas(16);
     QPainter painter(&pixmap);
     painter.setPen(QColor(40, 40, 40));
@@ -165,7 +177,8 @@ QIcon CalendarGlyph() {
     return QIcon(pixmap);
 }
 
-QPixmap LogoPicture(int size) {
+QPixmap LogoPicture(int size)
+{
     // A mast with radio waves on a rounded tile.
     QPixmap pixmap = Canvas(size);
     QPainter painter(&pixmap);

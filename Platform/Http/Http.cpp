@@ -20,9 +20,13 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
+std::string Quoted(const std::string& s)
+{
+    return "\"" + s + "\"";
+}
 
-void GlobalInit() {
+void GlobalInit()
+{
     static std::once_flag once;
     static CURLcode result = CURLE_OK;
     std::call_once(once, [] { result = curl_global_init(CURL_GLOBAL_DEFAULT); });
@@ -42,7 +46,8 @@ struct TTransfer {
     std::exception_ptr callbackError;
 };
 
-size_t OnWrite(char* data, size_t size, size_t count, void* user) {
+size_t OnWrite(char* data, size_t size, size_t count, void* user)
+{
     auto* t = static_cast<TTransfer*>(user);
     std::size_t n = size * count;
     if (t->written + n > t->limit) {
@@ -65,7 +70,8 @@ size_t OnWrite(char* data, size_t size, size_t count, void* user) {
     return n;
 }
 
-int OnProgress(void* user, curl_off_t dltotal, curl_off_t dlnow, curl_off_t, curl_off_t) {
+int OnProgress(void* user, curl_off_t dltotal, curl_off_t dlnow, curl_off_t, curl_off_t)
+{
     auto* t = static_cast<TTransfer*>(user);
     if (!t->options->OnProgress) return 0;
     try {
@@ -90,7 +96,8 @@ struct TCurlDeleter {
 struct TTempBody {
     std::string path;
     int fd = -1;
-    ~TTempBody() {
+    ~TTempBody()
+    {
         if (fd >= 0) ::close(fd);
         if (!path.empty()) ::unlink(path.c_str());
     }
@@ -98,7 +105,8 @@ struct TTempBody {
 
 } // namespace
 
-bool HttpsAvailable() {
+bool HttpsAvailable()
+{
     GlobalInit();
     const curl_version_info_data* info = curl_version_info(CURLVERSION_NOW);
     if (!info || !(info->features & CURL_VERSION_SSL) || !info->protocols) return false;
@@ -107,8 +115,8 @@ bool HttpsAvailable() {
     return false;
 }
 
-THttpResponse HttpGetToFile(const std::string& url, const std::string& targetPath,
-                            const THttpOptions& options) {
+THttpResponse HttpGetToFile(const std::string& url, const std::string& targetPath, const THttpOptions& options)
+{
     GlobalInit();
     std::unique_ptr<CURL, TCurlDeleter> curl(curl_easy_init());
     if (!curl) throw Exception("Cannot initialise the HTTP client");

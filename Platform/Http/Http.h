@@ -50,8 +50,7 @@ struct THttpResponse {
 // failure, a time-out or a body larger than MaxBodySize; EAbort when
 // OnProgress cancels; EFCreateError / EWriteError when the file cannot be
 // written.
-THttpResponse HttpGetToFile(const std::string& url, const std::string& targetPath,
-                            const THttpOptions& options = {});
+THttpResponse HttpGetToFile(const std::string& url, const std::string& targetPath, const THttpOptions& options = {});
 
 // Whether the linked libcurl can speak HTTPS.
 bool HttpsAvailable();

@@ -1,7 +1,7 @@
 #include "Platform/IniFile/IniFile.h"
 
-#include "Platform/SysUtils/SysUtils.h"
 #include "Platform/SysUtils/AsciiCase.h"
+#include "Platform/SysUtils/SysUtils.h"
 
 #include <unicode/uchar.h>
 #include <unicode/utf8.h>
@@ -18,13 +18,18 @@
 
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
+bool IsBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
+}
 
 std::string_view TrimBlanks(std::string_view s)
 {
     std::size_t b = 0, e = s.size();
-    while (b < e && IsBlank(s[b])) ++b;
-    while (e > b && IsBlank(s[e - 1])) --e;
+    while (b < e && IsBlank(s[b]))
+        ++b;
+    while (e > b && IsBlank(s[e - 1]))
+        --e;
     return s.substr(b, e - b);
 }
 
@@ -80,12 +85,16 @@ ParsedLine Classify(std::string_view text)
     if (p.Name.empty()) return p;
     p.Kind = LineKind::Key;
     p.ValueStart = eq + 1;
-    while (p.ValueStart < text.size() && IsBlank(text[p.ValueStart])) ++p.ValueStart;
+    while (p.ValueStart < text.size() && IsBlank(text[p.ValueStart]))
+        ++p.ValueStart;
     p.Value = TrimBlanks(text.substr(eq + 1));
     return p;
 }
 
-bool HasLineBreak(std::string_view s) { return s.find_first_of("\r\n") != std::string_view::npos; }
+bool HasLineBreak(std::string_view s)
+{
+    return s.find_first_of("\r\n") != std::string_view::npos;
+}
 
 std::string_view CheckedSection(std::string_view section)
 {
@@ -98,8 +107,8 @@ std::string_view CheckedSection(std::string_view section)
 std::string_view CheckedKey(std::string_view key)
 {
     std::string_view k = TrimBlanks(key);
-    if (k.empty() || HasLineBreak(k) || k.find('=') != std::string_view::npos || k[0] == '[' ||
-        k[0] == ';' || k[0] == '#')
+    if (k.empty() || HasLineBreak(k) || k.find('=') != std::string_view::npos || k[0] == '[' || k[0] == ';' ||
+        k[0] == '#')
         throw EArgumentException("Invalid settings key name \"" + std::string(key) + "\"");
     return k;
 }
@@ -138,7 +147,8 @@ void TIniDocument::Parse(std::string_view text)
 std::string TIniDocument::Serialize() const
 {
     std::string out = bom_;
-    for (const auto& line : lines_) out += line.Text + line.End;
+    for (const auto& line : lines_)
+        out += line.Text + line.End;
     return out;
 }
 
@@ -156,7 +166,8 @@ std::optional<std::string> TIniDocument::Value(std::string_view section, std::st
     bool inSection = false;
     for (const auto& line : lines_) {
         ParsedLine p = Classify(line.Text);
-        if (p.Kind == LineKind::Section) inSection = SameName(p.Name, section);
+        if (p.Kind == LineKind::Section)
+            inSection = SameName(p.Name, section);
         else if (p.Kind == LineKind::Key && inSection && SameName(p.Name, key))
             return std::string(p.Value);
     }
@@ -180,7 +191,8 @@ std::vector<std::string> TIniDocument::Sections() const
         ParsedLine p = Classify(line.Text);
         if (p.Kind != LineKind::Section) continue;
         bool known = false;
-        for (const auto& n : names) known = known || SameName(n, p.Name);
+        for (const auto& n : names)
+            known = known || SameName(n, p.Name);
         if (!known) names.emplace_back(p.Name);
     }
     return names;
@@ -197,7 +209,8 @@ std::vector<std::string> TIniDocument::Keys(std::string_view section) const
             inSection = SameName(p.Name, section);
         } else if (p.Kind == LineKind::Key && inSection) {
             bool known = false;
-            for (const auto& n : names) known = known || SameName(n, p.Name);
+            for (const auto& n : names)
+                known = known || SameName(n, p.Name);
             if (!known) names.emplace_back(p.Name);
         }
     }
@@ -209,8 +222,7 @@ void TIniDocument::SetValue(std::string_view section, std::string_view key, std:
     section = CheckedSection(section);
     key = CheckedKey(key);
     if (HasLineBreak(value))
-        throw EArgumentException("The value of settings key \"" + std::string(key) +
-                                 "\" contains a line break");
+        throw EArgumentException("The value of settings key \"" + std::string(key) + "\" contains a line break");
     bool inSection = false;
     std::optional<std::size_t> insertAfter; // last header or key line of the first such section
     bool firstSectionDone = false;
@@ -233,8 +245,7 @@ void TIniDocument::SetValue(std::string_view section, std::string_view key, std:
     if (insertAfter) {
         Line& before = lines_[*insertAfter];
         if (before.End.empty()) before.End = end;
-        lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(*insertAfter) + 1,
-                      Line{std::move(entry), end});
+        lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(*insertAfter) + 1, Line{std::move(entry), end});
         return;
     }
     if (!lines_.empty()) {
@@ -416,8 +427,7 @@ void TIniFile::Save(const std::string& text)
 
 template <class Edit> void TIniFile::Change(Edit edit)
 {
-    if (fileName_.empty())
-        throw EFCreateError("Cannot write settings: no settings file name is set");
+    if (fileName_.empty()) throw EFCreateError("Cannot write settings: no settings file name is set");
     // Nothing in memory changes unless the file was written.
     Stamp stamp = stamp_;
     TIniDocument copy = loaded_ && StampOf() == stamp_ ? doc_ : ReadFile(stamp);
@@ -493,9 +503,15 @@ bool TIniFile::ValueExists(std::string_view section, std::string_view key)
     return Document().Value(section, key).has_value();
 }
 
-bool TIniFile::SectionExists(std::string_view section) { return Document().SectionExists(section); }
+bool TIniFile::SectionExists(std::string_view section)
+{
+    return Document().SectionExists(section);
+}
 
-std::vector<std::string> TIniFile::ReadSections() { return Document().Sections(); }
+std::vector<std::string> TIniFile::ReadSections()
+{
+    return Document().Sections();
+}
 
 std::vector<std::string> TIniFile::ReadSection(std::string_view section)
 {

@@ -18,9 +18,15 @@ bool IsIdentChar(unsigned char c)
     return IsIdentStart(c) || (c >= '0' && c <= '9') || c == '$';
 }
 
-bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(unsigned char c)
+{
+    return c >= '0' && c <= '9';
+}
 
-bool IsSpace(unsigned char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v'; }
+bool IsSpace(unsigned char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
+}
 
 // Case-insensitive comparison with an upper-case ASCII keyword.
 bool IsKeyword(std::string_view token, std::string_view upper)
@@ -46,9 +52,11 @@ bool ReadNumber(std::string_view s, std::size_t& pos, int minDigits, int maxDigi
 bool ParseJetDate(std::string_view s, TDateParts& d)
 {
     std::size_t p = 0;
-    while (p < s.size() && s[p] == ' ') ++p;
+    while (p < s.size() && s[p] == ' ')
+        ++p;
     std::size_t end = s.size();
-    while (end > p && s[end - 1] == ' ') --end;
+    while (end > p && s[end - 1] == ' ')
+        --end;
     s = s.substr(0, end);
 
     int a = 0, b = 0, c = 0;
@@ -79,7 +87,8 @@ bool ParseJetDate(std::string_view s, TDateParts& d)
     if (p == s.size()) return true;
 
     if (s[p] != ' ') return false;
-    while (p < s.size() && s[p] == ' ') ++p;
+    while (p < s.size() && s[p] == ' ')
+        ++p;
     int h = 0, n = 0, sec = 0;
     if (!ReadNumber(s, p, 1, 2, h) || p >= s.size() || (s[p] != ':' && s[p] != '.')) return false;
     const char tsep = s[p++];
@@ -126,14 +135,12 @@ constexpr std::size_t kMaxDateLiteral = 40;
 
 class TTranslator {
 public:
-    explicit TTranslator(std::string_view in) : in_(in)
-    {
-        out_.reserve(in.size() + in.size() / 4 + 16);
-    }
+    explicit TTranslator(std::string_view in) : in_(in) { out_.reserve(in.size() + in.size() / 4 + 16); }
 
     TJetTranslation Run()
     {
-        while (i_ < in_.size()) Step();
+        while (i_ < in_.size())
+            Step();
         TJetTranslation result;
         if (!target_.empty()) {
             result.Sql.reserve(out_.size() + target_.size() + 20);
@@ -164,7 +171,8 @@ private:
             DateLiteral();
         } else if (IsIdentStart(c)) {
             Word();
-        } else if (IsDigit(c) || (c == '.' && i_ + 1 < in_.size() && IsDigit(static_cast<unsigned char>(in_[i_ + 1])))) {
+        } else if (IsDigit(c) ||
+                   (c == '.' && i_ + 1 < in_.size() && IsDigit(static_cast<unsigned char>(in_[i_ + 1])))) {
             Number();
         } else {
             Other(c);
@@ -179,7 +187,8 @@ private:
     {
         std::size_t j = i_ + 1;
         for (;;) {
-            while (j < in_.size() && in_[j] != quote) ++j;
+            while (j < in_.size() && in_[j] != quote)
+                ++j;
             if (j + 1 < in_.size() && in_[j + 1] == quote) {
                 j += 2;
                 continue;
@@ -199,7 +208,8 @@ private:
         // Find the end first; an unterminated literal is left as it is.
         std::size_t j = i_ + 1;
         for (;;) {
-            while (j < in_.size() && in_[j] != '"') ++j;
+            while (j < in_.size() && in_[j] != '"')
+                ++j;
             if (j >= in_.size()) {
                 out_.append(in_.data() + i_, in_.size() - i_);
                 i_ = in_.size();
@@ -215,7 +225,8 @@ private:
         std::size_t k = i_ + 1;
         while (k < j) {
             std::size_t run = k;
-            while (run < j && in_[run] != '"' && in_[run] != '\'') ++run;
+            while (run < j && in_[run] != '"' && in_[run] != '\'')
+                ++run;
             out_.append(in_.data() + k, run - k);
             if (run >= j) break;
             if (in_[run] == '"') {
@@ -235,7 +246,8 @@ private:
     void Bracketed(std::string& out)
     {
         std::size_t j = i_ + 1;
-        while (j < in_.size() && in_[j] != ']') ++j;
+        while (j < in_.size() && in_[j] != ']')
+            ++j;
         if (j >= in_.size()) {
             out.append(in_.data() + i_, in_.size() - i_);
             i_ = in_.size();
@@ -255,7 +267,8 @@ private:
     {
         const std::size_t limit = std::min(in_.size(), i_ + 1 + kMaxDateLiteral + 1);
         std::size_t j = i_ + 1;
-        while (j < limit && in_[j] != '#' && in_[j] != '\n' && in_[j] != '\'' && in_[j] != '"') ++j;
+        while (j < limit && in_[j] != '#' && in_[j] != '\n' && in_[j] != '\'' && in_[j] != '"')
+            ++j;
         TDateParts parts;
         if (j < limit && in_[j] == '#' && ParseJetDate(in_.substr(i_ + 1, j - i_ - 1), parts)) {
             PutCanonical(out_, parts);
@@ -270,7 +283,8 @@ private:
     void Word()
     {
         std::size_t j = i_ + 1;
-        while (j < in_.size() && IsIdentChar(static_cast<unsigned char>(in_[j]))) ++j;
+        while (j < in_.size() && IsIdentChar(static_cast<unsigned char>(in_[j])))
+            ++j;
         const std::string_view word = in_.substr(i_, j - i_);
         const bool qualified = prevDot_;
         i_ = j;
@@ -303,7 +317,8 @@ private:
     bool MakeTableTarget()
     {
         std::size_t j = i_;
-        while (j < in_.size() && IsSpace(static_cast<unsigned char>(in_[j]))) ++j;
+        while (j < in_.size() && IsSpace(static_cast<unsigned char>(in_[j])))
+            ++j;
         if (j >= in_.size()) return false;
         const unsigned char c = static_cast<unsigned char>(in_[j]);
         if (c == '[') {
@@ -315,7 +330,8 @@ private:
         }
         if (!IsIdentStart(c)) return false;
         std::size_t k = j + 1;
-        while (k < in_.size() && IsIdentChar(static_cast<unsigned char>(in_[k]))) ++k;
+        while (k < in_.size() && IsIdentChar(static_cast<unsigned char>(in_[k])))
+            ++k;
         const std::string_view name = in_.substr(j, k - j);
         if (IsKeyword(name, "FROM")) return false;
         target_.assign(name);
@@ -345,8 +361,7 @@ private:
     {
         // Jet has no comments: "--" is two minus signs and "/*" a division
         // followed by "*". A blank keeps SQLite from reading a comment.
-        if ((c == '-' || c == '/') && i_ + 1 < in_.size() &&
-            in_[i_ + 1] == (c == '-' ? '-' : '*')) {
+        if ((c == '-' || c == '/') && i_ + 1 < in_.size() && in_[i_ + 1] == (c == '-' ? '-' : '*')) {
             out_ += static_cast<char>(c);
             out_ += ' ';
             ++i_;
@@ -376,9 +391,15 @@ private:
 
 } // namespace
 
-TJetTranslation TranslateJet(std::string_view jet) { return TTranslator(jet).Run(); }
+TJetTranslation TranslateJet(std::string_view jet)
+{
+    return TTranslator(jet).Run();
+}
 
-std::string JetToSqlite(std::string_view jet) { return TranslateJet(jet).Sql; }
+std::string JetToSqlite(std::string_view jet)
+{
+    return TranslateJet(jet).Sql;
+}
 
 std::string QuotedStr(std::string_view text)
 {

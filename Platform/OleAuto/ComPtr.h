@@ -5,8 +5,7 @@
 
 #include <utility>
 
-template <class T>
-class ComPtr {
+template <class T> class ComPtr {
 public:
     ComPtr() = default;
     // Adds a reference to a borrowed pointer.
@@ -48,8 +47,7 @@ public:
     explicit operator bool() const noexcept { return p_ != nullptr; }
 
     // QueryInterface on another reference; empty when not supported.
-    template <class U>
-    static ComPtr Query(U* from, const GUID& iid)
+    template <class U> static ComPtr Query(U* from, const GUID& iid)
     {
         ComPtr c;
         if (from && from->QueryInterface(iid, reinterpret_cast<void**>(&c.p_)) != S_OK) c.p_ = nullptr;

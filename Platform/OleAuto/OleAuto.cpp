@@ -11,9 +11,8 @@
 std::string GuidToString(const GUID& g)
 {
     char buf[40];
-    std::snprintf(buf, sizeof buf, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", g.Data1,
-                  g.Data2, g.Data3, g.Data4[0], g.Data4[1], g.Data4[2], g.Data4[3], g.Data4[4],
-                  g.Data4[5], g.Data4[6], g.Data4[7]);
+    std::snprintf(buf, sizeof buf, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", g.Data1, g.Data2, g.Data3,
+                  g.Data4[0], g.Data4[1], g.Data4[2], g.Data4[3], g.Data4[4], g.Data4[5], g.Data4[6], g.Data4[7]);
     return buf;
 }
 
@@ -82,7 +81,8 @@ BSTR AllocCopy(const char16_t* s)
 {
     if (!s) return nullptr;
     std::size_t n = 0;
-    while (s[n]) ++n;
+    while (s[n])
+        ++n;
     return SysAllocStringLen(s, static_cast<std::uint32_t>(n));
 }
 
@@ -251,8 +251,7 @@ std::string Utf16ToUtf8(std::u16string_view text)
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
         char32_t cp = text[i];
-        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-            text[i + 1] <= 0xDFFF) {
+        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
             cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
             ++i;
         } else if (cp >= 0xD800 && cp <= 0xDFFF) {
@@ -309,8 +308,7 @@ WideString WideString::Adopt(BSTR s)
     return w;
 }
 
-WideString::WideString(const WideString& other)
-    : s_(other.s_ ? SysAllocStringLen(other.s_, other.Length()) : nullptr)
+WideString::WideString(const WideString& other) : s_(other.s_ ? SysAllocStringLen(other.s_, other.Length()) : nullptr)
 {
 }
 
@@ -344,13 +342,17 @@ BSTR WideString::Detach() noexcept
     return s;
 }
 
-std::string WideString::Utf8() const { return Utf16ToUtf8(View()); }
+std::string WideString::Utf8() const
+{
+    return Utf16ToUtf8(View());
+}
 
 std::string BstrToUtf8(const char16_t* s)
 {
     if (!s) return {};
     std::size_t n = 0;
-    while (s[n]) ++n;
+    while (s[n])
+        ++n;
     return Utf16ToUtf8({s, n});
 }
 

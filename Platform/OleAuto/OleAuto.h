@@ -49,6 +49,7 @@ struct IInterface {
     virtual HRESULT PLUGIN_CALL QueryInterface(const GUID& iid, void** obj) = 0;
     virtual std::int32_t PLUGIN_CALL AddRef() = 0;
     virtual std::int32_t PLUGIN_CALL Release() = 0;
+
 protected:
     ~IInterface() = default;
 };
@@ -61,11 +62,11 @@ struct IErrorInfo : IInterface {
     virtual HRESULT PLUGIN_CALL GetDescription(BSTR* description) = 0;
     virtual HRESULT PLUGIN_CALL GetHelpFile(BSTR* helpFile) = 0;
     virtual HRESULT PLUGIN_CALL GetHelpContext(std::uint32_t* helpContext) = 0;
+
 protected:
     ~IErrorInfo() = default;
 };
-inline constexpr GUID IID_IErrorInfo{
-    0x1CF2B120, 0x547D, 0x101B, {0x8E, 0x65, 0x08, 0x00, 0x2B, 0x2B, 0xD1, 0x19}};
+inline constexpr GUID IID_IErrorInfo{0x1CF2B120, 0x547D, 0x101B, {0x8E, 0x65, 0x08, 0x00, 0x2B, 0x2B, 0xD1, 0x19}};
 
 // Error information record, write side.
 struct ICreateErrorInfo : IInterface {
@@ -74,6 +75,7 @@ struct ICreateErrorInfo : IInterface {
     virtual HRESULT PLUGIN_CALL SetDescription(const char16_t* description) = 0;
     virtual HRESULT PLUGIN_CALL SetHelpFile(const char16_t* helpFile) = 0;
     virtual HRESULT PLUGIN_CALL SetHelpContext(std::uint32_t helpContext) = 0;
+
 protected:
     ~ICreateErrorInfo() = default;
 };

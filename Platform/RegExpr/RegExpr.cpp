@@ -11,27 +11,43 @@ namespace {
 
 constexpr std::string_view CallTail = "[A-Z0-9/]*";
 
-bool IsTailChar(char c) {
+bool IsTailChar(char c)
+{
     return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '/';
 }
 
 // Printable ASCII that stands for itself outside a character class.
-bool IsLiteralChar(char c) {
+bool IsLiteralChar(char c)
+{
     if (c < 0x20 || c > 0x7E) return false;
     switch (c) {
-    case '\\': case '^': case '$': case '.': case '[': case ']': case '|':
-    case '(': case ')': case '?': case '*': case '+': case '{': case '}':
+    case '\\':
+    case '^':
+    case '$':
+    case '.':
+    case '[':
+    case ']':
+    case '|':
+    case '(':
+    case ')':
+    case '?':
+    case '*':
+    case '+':
+    case '{':
+    case '}':
         return false;
     default:
         return true;
     }
 }
 
-bool IsLiteral(std::string_view s) {
+bool IsLiteral(std::string_view s)
+{
     return !s.empty() && std::all_of(s.begin(), s.end(), IsLiteralChar);
 }
 
-std::string Pcre2Message(int code) {
+std::string Pcre2Message(int code)
+{
     PCRE2_UCHAR buffer[256];
     int n = pcre2_get_error_message(code, buffer, sizeof buffer);
     if (n < 0) return "error " + std::to_string(code);
@@ -50,20 +66,22 @@ struct TRegExpr::TImpl {
     bool matched = false;
     std::string subject; // copy of the last matched subject, for Match()
 
-    ~TImpl() {
+    ~TImpl()
+    {
         pcre2_match_data_free(data);
         pcre2_code_free(code);
     }
 };
 
-TRegExpr::TRegExpr(std::string_view expression, bool ignoreCase) : impl_(std::make_unique<TImpl>()) {
+TRegExpr::TRegExpr(std::string_view expression, bool ignoreCase) : impl_(std::make_unique<TImpl>())
+{
     impl_->expression.assign(expression);
     uint32_t options = PCRE2_UTF | PCRE2_MATCH_INVALID_UTF;
     if (ignoreCase) options |= PCRE2_CASELESS;
     int error = 0;
     PCRE2_SIZE offset = 0;
-    impl_->code = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(expression.data()), expression.size(),
-                                options, &error, &offset, nullptr);
+    impl_->code = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(expression.data()), expression.size(), options, &error,
+                                &offset, nullptr);
     if (!impl_->code)
         throw EParserError("Invalid regular expression \"" + impl_->expression + "\" at offset " +
                            std::to_string(offset) + ": " + Pcre2Message(error));
@@ -76,63 +94,72 @@ TRegExpr::~TRegExpr() = default;
 TRegExpr::TRegExpr(TRegExpr&&) noexcept = default;
 TRegExpr& TRegExpr::operator=(TRegExpr&&) noexcept = default;
 
-const std::string& TRegExpr::Expression() const noexcept { return impl_->expression; }
-bool TRegExpr::IsJit() const noexcept { return impl_->jit; }
+const std::string& TRegExpr::Expression() const noexcept
+{
+    return impl_->expression;
+}
+bool TRegExpr::IsJit() const noexcept
+{
+    return impl_->jit;
+}
 
-int TRegExpr::SubExprCount() const noexcept {
+int TRegExpr::SubExprCount() const noexcept
+{
     uint32_t n = 0;
     pcre2_pattern_info(impl_->code, PCRE2_INFO_CAPTURECOUNT, &n);
     return static_cast<int>(n);
 }
 
-bool TRegExpr::Exec(std::string_view subject, std::size_t offset) {
+bool TRegExpr::Exec(std::string_view subject, std::size_t offset)
+{
     impl_->matched = false;
     if (offset > subject.size()) return false;
-    int rc = pcre2_match(impl_->code, reinterpret_cast<PCRE2_SPTR>(subject.data()), subject.size(),
-                         offset, 0, impl_->data, nullptr);
+    int rc = pcre2_match(impl_->code, reinterpret_cast<PCRE2_SPTR>(subject.data()), subject.size(), offset, 0,
+                         impl_->data, nullptr);
     if (rc == PCRE2_ERROR_NOMATCH) return false;
-    if (rc < 0)
-        throw Exception("Regular expression \"" + impl_->expression +
-                        "\" failed: " + Pcre2Message(rc));
+    if (rc < 0) throw Exception("Regular expression \"" + impl_->expression + "\" failed: " + Pcre2Message(rc));
     impl_->matched = true;
     impl_->subject.assign(subject);
     return true;
 }
 
-std::size_t TRegExpr::MatchPos(int i) const {
+std::size_t TRegExpr::MatchPos(int i) const
+{
     if (!impl_->matched || i < 0 || static_cast<uint32_t>(i) >= pcre2_get_ovector_count(impl_->data))
         return std::string::npos;
     PCRE2_SIZE* v = pcre2_get_ovector_pointer(impl_->data);
     return v[2 * i] == PCRE2_UNSET ? std::string::npos : v[2 * i];
 }
 
-std::size_t TRegExpr::MatchLen(int i) const {
+std::size_t TRegExpr::MatchLen(int i) const
+{
     std::size_t pos = MatchPos(i);
     if (pos == std::string::npos) return 0;
     return pcre2_get_ovector_pointer(impl_->data)[2 * i + 1] - pos;
 }
 
-std::string TRegExpr::Match(int i) const {
+std::string TRegExpr::Match(int i) const
+{
     std::size_t pos = MatchPos(i);
     if (pos == std::string::npos) return {};
     return impl_->subject.substr(pos, MatchLen(i));
 }
 
-bool TRegExpr::MatchesWhole(std::string_view subject) {
+bool TRegExpr::MatchesWhole(std::string_view subject)
+{
     impl_->matched = false;
-    int rc = pcre2_match(impl_->code, reinterpret_cast<PCRE2_SPTR>(subject.data()), subject.size(),
-                         0, 0, impl_->data, nullptr);
+    int rc = pcre2_match(impl_->code, reinterpret_cast<PCRE2_SPTR>(subject.data()), subject.size(), 0, 0, impl_->data,
+                         nullptr);
     if (rc == PCRE2_ERROR_NOMATCH) return false;
-    if (rc < 0)
-        throw Exception("Regular expression \"" + impl_->expression +
-                        "\" failed: " + Pcre2Message(rc));
+    if (rc < 0) throw Exception("Regular expression \"" + impl_->expression + "\" failed: " + Pcre2Message(rc));
     const PCRE2_SIZE* v = pcre2_get_ovector_pointer(impl_->data);
     return v[0] == 0 && v[1] == subject.size();
 }
 
 // --------------------------------------------------------- literal shapes
 
-std::optional<TLiteralPattern> AnalyseLiteralPattern(std::string_view expression) {
+std::optional<TLiteralPattern> AnalyseLiteralPattern(std::string_view expression)
+{
     TLiteralPattern result;
     std::string_view body = expression;
     if (body.size() > CallTail.size() && body.ends_with(CallTail)) {
@@ -144,8 +171,8 @@ std::optional<TLiteralPattern> AnalyseLiteralPattern(std::string_view expression
         std::size_t start = 0;
         for (;;) {
             std::size_t bar = body.find('|', start);
-            std::string_view alt = body.substr(start, bar == std::string_view::npos ? std::string_view::npos
-                                                                                 : bar - start);
+            std::string_view alt =
+                body.substr(start, bar == std::string_view::npos ? std::string_view::npos : bar - start);
             if (!IsLiteral(alt)) return std::nullopt;
             result.Literals.emplace_back(alt);
             if (bar == std::string_view::npos) break;
@@ -158,7 +185,8 @@ std::optional<TLiteralPattern> AnalyseLiteralPattern(std::string_view expression
     return result;
 }
 
-bool LiteralPatternMatchesWhole(const TLiteralPattern& pattern, std::string_view subject) {
+bool LiteralPatternMatchesWhole(const TLiteralPattern& pattern, std::string_view subject)
+{
     for (const std::string& literal : pattern.Literals) {
         if (!subject.starts_with(literal)) continue;
         std::string_view rest = subject.substr(literal.size());
@@ -175,9 +203,12 @@ bool LiteralPatternMatchesWhole(const TLiteralPattern& pattern, std::string_view
 // ----------------------------------------------------------- TWholeMatcher
 
 TWholeMatcher::TWholeMatcher(std::string expression)
-    : expression_(std::move(expression)), literal_(AnalyseLiteralPattern(expression_)) {}
+    : expression_(std::move(expression)), literal_(AnalyseLiteralPattern(expression_))
+{
+}
 
-bool TWholeMatcher::Matches(std::string_view subject) {
+bool TWholeMatcher::Matches(std::string_view subject)
+{
     if (literal_) return LiteralPatternMatchesWhole(*literal_, subject);
     if (!engine_) engine_ = std::make_unique<TRegExpr>(expression_);
     return engine_->MatchesWhole(subject);
@@ -185,7 +216,8 @@ bool TWholeMatcher::Matches(std::string_view subject) {
 
 // --------------------------------------------------------- TWholeMatchList
 
-void TWholeMatchList::Clear() {
+void TWholeMatchList::Clear()
+{
     items_.clear();
     exact_.clear();
     prefix_.clear();
@@ -194,7 +226,8 @@ void TWholeMatchList::Clear() {
     longestPrefix_ = 0;
 }
 
-void TWholeMatchList::Add(std::string expression) {
+void TWholeMatchList::Add(std::string expression)
+{
     std::size_t index = items_.size();
     items_.emplace_back(std::move(expression));
     const auto& literal = items_.back().Literal();
@@ -210,7 +243,8 @@ void TWholeMatchList::Add(std::string expression) {
     }
 }
 
-std::optional<std::size_t> TWholeMatchList::FirstWholeMatch(std::string_view subject) {
+std::optional<std::size_t> TWholeMatchList::FirstWholeMatch(std::string_view subject)
+{
     scratch_.clear();
     if (!exact_.empty()) {
         if (auto it = exact_.find(subject); it != exact_.end())

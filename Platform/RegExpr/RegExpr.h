@@ -105,16 +105,13 @@ public:
 private:
     struct THash {
         using is_transparent = void;
-        std::size_t operator()(std::string_view s) const noexcept {
-            return std::hash<std::string_view>{}(s);
-        }
+        std::size_t operator()(std::string_view s) const noexcept { return std::hash<std::string_view>{}(s); }
     };
-    using TIndexMap =
-        std::unordered_map<std::string, std::vector<std::size_t>, THash, std::equal_to<>>;
+    using TIndexMap = std::unordered_map<std::string, std::vector<std::size_t>, THash, std::equal_to<>>;
 
     std::vector<TWholeMatcher> items_;
-    TIndexMap exact_;  // literal -> elements without tail holding it
-    TIndexMap prefix_; // literal -> elements with tail holding it
+    TIndexMap exact_;                  // literal -> elements without tail holding it
+    TIndexMap prefix_;                 // literal -> elements with tail holding it
     std::vector<std::size_t> others_;  // elements the engine decides, ascending
     std::size_t longestPrefix_ = 0;    // longest key of prefix_
     std::vector<std::size_t> scratch_; // candidates of one lookup

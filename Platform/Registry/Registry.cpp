@@ -6,8 +6,8 @@
 #include "Platform/SysUtils/AsciiCase.h"
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -29,10 +29,14 @@ std::string NormaliseKey(std::string_view key)
         std::string_view part = key.substr(pos, end - pos);
         if (!part.empty()) {
             if (first) {
-                if (SameTextAscii(part, "HKCU")) part = "HKEY_CURRENT_USER";
-                else if (SameTextAscii(part, "HKLM")) part = "HKEY_LOCAL_MACHINE";
-                else if (SameTextAscii(part, "HKCR")) part = "HKEY_CLASSES_ROOT";
-                else if (SameTextAscii(part, "HKU")) part = "HKEY_USERS";
+                if (SameTextAscii(part, "HKCU"))
+                    part = "HKEY_CURRENT_USER";
+                else if (SameTextAscii(part, "HKLM"))
+                    part = "HKEY_LOCAL_MACHINE";
+                else if (SameTextAscii(part, "HKCR"))
+                    part = "HKEY_CLASSES_ROOT";
+                else if (SameTextAscii(part, "HKU"))
+                    part = "HKEY_USERS";
             }
             if (!result.empty()) result += '\\';
             result += part;
@@ -76,7 +80,10 @@ std::string Utf8ToUtf16Le(std::string_view text)
         if (c < 0x80) {
             cp = c;
         } else {
-            const int extra = (c >= 0xF0 && c <= 0xF4) ? 3 : (c >= 0xE0) && c < 0xF0 ? 2 : (c >= 0xC2 && c < 0xE0) ? 1 : -1;
+            const int extra = (c >= 0xF0 && c <= 0xF4)  ? 3
+                              : (c >= 0xE0) && c < 0xF0 ? 2
+                              : (c >= 0xC2 && c < 0xE0) ? 1
+                                                        : -1;
             if (extra > 0 && i + static_cast<std::size_t>(extra) < text.size()) {
                 char32_t v = c & (0x3F >> extra);
                 bool ok = true;
@@ -108,8 +115,10 @@ std::string Utf8ToUtf16Le(std::string_view text)
 
 std::string_view TrimBlanks(std::string_view s)
 {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.remove_suffix(1);
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+        s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
+        s.remove_suffix(1);
     return s;
 }
 
@@ -157,25 +166,29 @@ bool ReadHexBytes(std::string_view s, std::string& bytes)
     if (s.empty()) return true;
     std::size_t pos = 0;
     for (;;) {
-        while (pos < s.size() && (s[pos] == ' ' || s[pos] == '\t')) ++pos;
+        while (pos < s.size() && (s[pos] == ' ' || s[pos] == '\t'))
+            ++pos;
         if (pos >= s.size()) return false;
         const int hi = HexDigit(s[pos]);
         const int lo = pos + 1 < s.size() ? HexDigit(s[pos + 1]) : -1;
         if (hi < 0 || lo < 0) return false;
         bytes += static_cast<char>(hi * 16 + lo);
         pos += 2;
-        while (pos < s.size() && (s[pos] == ' ' || s[pos] == '\t')) ++pos;
+        while (pos < s.size() && (s[pos] == ' ' || s[pos] == '\t'))
+            ++pos;
         if (pos >= s.size()) return true;
         if (s[pos] != ',') return false;
         ++pos;
-        while (pos < s.size() && (s[pos] == ' ' || s[pos] == '\t')) ++pos;
+        while (pos < s.size() && (s[pos] == ' ' || s[pos] == '\t'))
+            ++pos;
         if (pos >= s.size()) return true; // a trailing comma
     }
 }
 
 std::string StripTrailingNuls(std::string text)
 {
-    while (!text.empty() && text.back() == '\0') text.pop_back();
+    while (!text.empty() && text.back() == '\0')
+        text.pop_back();
     return text;
 }
 
@@ -234,11 +247,13 @@ bool ReadValueData(std::string_view data, TRegistryValue& value, bool& deleted)
         } else if (kind == "B" && bytes.size() == 8) {
             value.Type = TRegDataType::QWord;
             value.Number = 0;
-            for (int i = 7; i >= 0; --i) value.Number = (value.Number << 8) | static_cast<unsigned char>(bytes[static_cast<std::size_t>(i)]);
+            for (int i = 7; i >= 0; --i)
+                value.Number = (value.Number << 8) | static_cast<unsigned char>(bytes[static_cast<std::size_t>(i)]);
         } else if (kind == "4" && bytes.size() == 4) {
             value.Type = TRegDataType::DWord;
             value.Number = 0;
-            for (int i = 3; i >= 0; --i) value.Number = (value.Number << 8) | static_cast<unsigned char>(bytes[static_cast<std::size_t>(i)]);
+            for (int i = 3; i >= 0; --i)
+                value.Number = (value.Number << 8) | static_cast<unsigned char>(bytes[static_cast<std::size_t>(i)]);
         } else {
             value.Type = TRegDataType::Binary;
             value.Bytes = std::move(bytes);
@@ -336,8 +351,10 @@ TRegistryData TRegistryData::Parse(std::string_view text)
         if (end == std::string_view::npos) end = text.size();
         const std::string_view raw = TrimBlanks(text.substr(pos, end - pos));
         pos = end + 1;
-        if (continuing) logical.append(raw);
-        else logical.assign(raw);
+        if (continuing)
+            logical.append(raw);
+        else
+            logical.assign(raw);
         // A value may go on over several lines, each but the last ending in '\'.
         if (!logical.empty() && logical.back() == '\\' && logical.front() != '[' && pos < text.size()) {
             logical.pop_back();
@@ -374,7 +391,8 @@ TRegistryData TRegistryData::Parse(std::string_view text)
         } else {
             continue;
         }
-        while (p < line.size() && (line[p] == ' ' || line[p] == '\t')) ++p;
+        while (p < line.size() && (line[p] == ' ' || line[p] == '\t'))
+            ++p;
         if (p >= line.size() || line[p] != '=') continue;
         bool deleted = false;
         if (!ReadValueData(line.substr(p + 1), value, deleted)) continue;
@@ -442,12 +460,14 @@ void TRegistryData::DeleteKey(std::string_view fullKey)
     }
     keys_ = std::move(kept);
     index_.clear();
-    for (std::size_t i = 0; i < keys_.size(); ++i) index_.emplace(AsciiUpper(keys_[i].Name), i);
+    for (std::size_t i = 0; i < keys_.size(); ++i)
+        index_.emplace(AsciiUpper(keys_[i].Name), i);
 }
 
 void TRegistryData::SetValue(std::string_view fullKey, TRegistryValue value)
 {
-    if (!HasRoot(NormaliseKey(fullKey))) throw ERegistryException("Invalid registry key '" + std::string(fullKey) + "'");
+    if (!HasRoot(NormaliseKey(fullKey)))
+        throw ERegistryException("Invalid registry key '" + std::string(fullKey) + "'");
     TRegistryKey& key = AddKey(fullKey);
     for (TRegistryValue& existing : key.Values) {
         if (SameTextAscii(existing.Name, value.Name)) {
@@ -496,8 +516,10 @@ std::string TRegistryData::ToText() const
             case TRegDataType::String:
                 // Line breaks cannot stand in a quoted string: such text is
                 // written as UTF-16 bytes.
-                if (HasControl(value.Text)) out += "hex(1):" + HexList(Utf8ToUtf16Le(value.Text) + std::string(2, '\0'));
-                else out += EscapeString(value.Text);
+                if (HasControl(value.Text))
+                    out += "hex(1):" + HexList(Utf8ToUtf16Le(value.Text) + std::string(2, '\0'));
+                else
+                    out += EscapeString(value.Text);
                 break;
             case TRegDataType::ExpandString:
                 out += "hex(2):" + HexList(Utf8ToUtf16Le(value.Text) + std::string(2, '\0'));
@@ -513,7 +535,8 @@ std::string TRegistryData::ToText() const
             }
             case TRegDataType::QWord: {
                 std::string bytes;
-                for (int i = 0; i < 8; ++i) bytes += static_cast<char>((value.Number >> (8 * i)) & 0xFF);
+                for (int i = 0; i < 8; ++i)
+                    bytes += static_cast<char>((value.Number >> (8 * i)) & 0xFF);
                 out += "hex(b):" + HexList(bytes);
                 break;
             }
@@ -533,7 +556,9 @@ void TRegistryData::SaveToFile(const std::string& path) const
     if (!folder.empty()) {
         std::error_code ec;
         std::filesystem::create_directories(folder, ec);
-        if (ec) throw EOSError("Cannot create folder '" + folder + "': " + ec.message(), static_cast<std::uint32_t>(ec.value()));
+        if (ec)
+            throw EOSError("Cannot create folder '" + folder + "': " + ec.message(),
+                           static_cast<std::uint32_t>(ec.value()));
     }
     TTempFile temp(folder, ".hkcu");
     const std::string text = ToText();
@@ -573,9 +598,12 @@ const TRegistryData& TRegistry::Data()
 std::string TRegistry::Resolve(std::string_view key) const
 {
     std::string path;
-    if (!key.empty() && key.front() == '\\') path = NormaliseKey(key);
-    else if (current_ != nullptr && !currentPath_.empty()) path = NormaliseKey(currentPath_ + "\\" + std::string(key));
-    else path = NormaliseKey(key);
+    if (!key.empty() && key.front() == '\\')
+        path = NormaliseKey(key);
+    else if (current_ != nullptr && !currentPath_.empty())
+        path = NormaliseKey(currentPath_ + "\\" + std::string(key));
+    else
+        path = NormaliseKey(key);
     return path;
 }
 
@@ -589,7 +617,10 @@ bool TRegistry::OpenKeyReadOnly(std::string_view key)
     return true;
 }
 
-bool TRegistry::KeyExists(std::string_view key) { return Data().KeyExists(RootKey + "\\" + Resolve(key)); }
+bool TRegistry::KeyExists(std::string_view key)
+{
+    return Data().KeyExists(RootKey + "\\" + Resolve(key));
+}
 
 void TRegistry::CloseKey() noexcept
 {
@@ -625,6 +656,7 @@ std::vector<std::string> TRegistry::GetValueNames() const
 {
     std::vector<std::string> names;
     if (current_ != nullptr)
-        for (const TRegistryValue& value : current_->Values) names.push_back(value.Name);
+        for (const TRegistryValue& value : current_->Values)
+            names.push_back(value.Name);
     return names;
 }

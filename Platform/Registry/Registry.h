@@ -35,9 +35,9 @@ enum class TRegDataType { String, ExpandString, MultiString, DWord, QWord, Binar
 struct TRegistryValue {
     std::string Name; // as written; empty for the default value (@)
     TRegDataType Type = TRegDataType::String;
-    std::string Text;          // String, ExpandString; MultiString joined by '\0'
-    std::uint64_t Number = 0;  // DWord, QWord
-    std::string Bytes;         // Binary and other raw data
+    std::string Text;         // String, ExpandString; MultiString joined by '\0'
+    std::uint64_t Number = 0; // DWord, QWord
+    std::string Bytes;        // Binary and other raw data
 };
 
 struct TRegistryKey {

@@ -54,14 +54,30 @@ bool Unescape(std::string_view s, std::size_t& pos, char terminator, std::string
         const char e = s[pos + 1];
         pos += 2;
         switch (e) {
-        case 'a': unit(7); break;
-        case 'b': unit(8); break;
-        case 'e': unit(27); break;
-        case 'f': unit(12); break;
-        case 'n': unit(10); break;
-        case 'r': unit(13); break;
-        case 't': unit(9); break;
-        case 'v': unit(11); break;
+        case 'a':
+            unit(7);
+            break;
+        case 'b':
+            unit(8);
+            break;
+        case 'e':
+            unit(27);
+            break;
+        case 'f':
+            unit(12);
+            break;
+        case 'n':
+            unit(10);
+            break;
+        case 'r':
+            unit(13);
+            break;
+        case 't':
+            unit(9);
+            break;
+        case 'v':
+            unit(11);
+            break;
         case 'x': {
             char32_t v = 0;
             int digits = 0;
@@ -112,7 +128,8 @@ std::string HexUtf16(std::string_view utf8, int terminatingNuls)
         }
         i += len;
     }
-    for (int k = 0; k < terminatingNuls; ++k) units.push_back(0);
+    for (int k = 0; k < terminatingNuls; ++k)
+        units.push_back(0);
     static const char digits[] = "0123456789abcdef";
     std::string out;
     for (char16_t u : units)
@@ -156,7 +173,8 @@ std::string ConvertValue(std::string_view line)
         ++pos;
         out = RegQuoted(name);
     }
-    while (pos < line.size() && (line[pos] == ' ' || line[pos] == '\t')) ++pos;
+    while (pos < line.size() && (line[pos] == ' ' || line[pos] == '\t'))
+        ++pos;
     if (pos >= line.size() || line[pos] != '=') return {};
     ++pos;
     std::string_view data = line.substr(pos);
@@ -193,9 +211,12 @@ bool IsFolder(const fs::path& path)
 std::string WineUserRegistryPath()
 {
     std::string prefix;
-    if (const char* env = std::getenv("WINEPREFIX"); env != nullptr && env[0] == '/') prefix = env;
-    else prefix = HomeFolder() + "/.wine";
-    while (prefix.size() > 1 && prefix.back() == '/') prefix.pop_back();
+    if (const char* env = std::getenv("WINEPREFIX"); env != nullptr && env[0] == '/')
+        prefix = env;
+    else
+        prefix = HomeFolder() + "/.wine";
+    while (prefix.size() > 1 && prefix.back() == '/')
+        prefix.pop_back();
     return prefix + "/user.reg";
 }
 
@@ -273,7 +294,8 @@ TRegistryData ParseWineRegistry(std::string_view text)
             continue;
         }
         std::string_view trimmed = line;
-        while (!trimmed.empty() && (trimmed.front() == ' ' || trimmed.front() == '\t')) trimmed.remove_prefix(1);
+        while (!trimmed.empty() && (trimmed.front() == ' ' || trimmed.front() == '\t'))
+            trimmed.remove_prefix(1);
         if (trimmed.empty() || trimmed.front() == ';' || trimmed.front() == '#') {
             converted += '\n';
             continue;
@@ -290,8 +312,10 @@ TRegistryData ParseWineRegistry(std::string_view text)
             converted += "[HKEY_CURRENT_USER\\" + key + "]\n";
             continue;
         }
-        if (trimmed.front() == '"' || trimmed.front() == '@') converted += ConvertValue(trimmed) + '\n';
-        else converted += std::string(line) + '\n'; // a continued hex line
+        if (trimmed.front() == '"' || trimmed.front() == '@')
+            converted += ConvertValue(trimmed) + '\n';
+        else
+            converted += std::string(line) + '\n'; // a continued hex line
     }
     TRegistryData data = TRegistryData::Parse(converted);
     data.wine_ = true;

@@ -5,20 +5,28 @@
 #include <string>
 #include <string_view>
 
-constexpr char AsciiUpper(char c) noexcept { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-constexpr char AsciiLower(char c) noexcept { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+constexpr char AsciiUpper(char c) noexcept
+{
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+constexpr char AsciiLower(char c) noexcept
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 inline std::string AsciiUpper(std::string_view text)
 {
     std::string out(text);
-    for (char& c : out) c = AsciiUpper(c);
+    for (char& c : out)
+        c = AsciiUpper(c);
     return out;
 }
 
 inline std::string AsciiLower(std::string_view text)
 {
     std::string out(text);
-    for (char& c : out) c = AsciiLower(c);
+    for (char& c : out)
+        c = AsciiLower(c);
     return out;
 }
 

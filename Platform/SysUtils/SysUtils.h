@@ -12,7 +12,9 @@ using HRESULT = std::int32_t;
 class Exception : public std::exception {
 public:
     explicit Exception(std::string message, int helpContext = 0)
-        : message_(std::move(message)), helpContext_(helpContext) {}
+        : message_(std::move(message)), helpContext_(helpContext)
+    {
+    }
     ~Exception() override = default;
 
     const std::string& Message() const noexcept { return message_; }
@@ -32,7 +34,9 @@ private:
 class EOSError : public Exception {
 public:
     EOSError(std::string message, std::uint32_t errorCode, int helpContext = 0)
-        : Exception(std::move(message), helpContext), errorCode_(errorCode) {}
+        : Exception(std::move(message), helpContext), errorCode_(errorCode)
+    {
+    }
     std::uint32_t ErrorCode() const noexcept { return errorCode_; }
     void SetErrorCode(std::uint32_t code) noexcept { errorCode_ = code; }
     const char* ClassName() const noexcept override { return "EOSError"; }
@@ -45,7 +49,9 @@ private:
 class EOleSysError : public Exception {
 public:
     EOleSysError(std::string message, HRESULT errorCode, int helpContext = 0)
-        : Exception(std::move(message), helpContext), errorCode_(errorCode) {}
+        : Exception(std::move(message), helpContext), errorCode_(errorCode)
+    {
+    }
     HRESULT ErrorCode() const noexcept { return errorCode_; }
     void SetErrorCode(HRESULT code) noexcept { errorCode_ = code; }
     const char* ClassName() const noexcept override { return "EOleSysError"; }
@@ -58,10 +64,12 @@ private:
 // (database provider errors, host failures of unknown kind).
 class EOleException : public EOleSysError {
 public:
-    EOleException(std::string message, HRESULT errorCode, std::string source = {},
-                  std::string helpFile = {}, int helpContext = 0)
+    EOleException(std::string message, HRESULT errorCode, std::string source = {}, std::string helpFile = {},
+                  int helpContext = 0)
         : EOleSysError(std::move(message), errorCode, helpContext), source_(std::move(source)),
-          helpFile_(std::move(helpFile)) {}
+          helpFile_(std::move(helpFile))
+    {
+    }
     const std::string& Source() const noexcept { return source_; }
     const std::string& HelpFile() const noexcept { return helpFile_; }
     const char* ClassName() const noexcept override { return "EOleException"; }
@@ -73,65 +81,65 @@ private:
 
 // Named kinds: (name, parent). Each is a plain message-and-help-context
 // exception distinguished by its name.
-#define HAM_NAMED_EXCEPTIONS(X)                                                                    \
-    X(EAbort, Exception)                                                                           \
-    X(EAbstractError, Exception)                                                                   \
-    X(EArgumentException, Exception)                                                               \
-    X(EArgumentOutOfRangeException, EArgumentException)                                            \
-    X(EAssertionFailed, Exception)                                                                 \
-    X(EBitsError, Exception)                                                                       \
-    X(EClassNotFound, Exception)                                                                   \
-    X(EComponentError, Exception)                                                                  \
-    X(EConvertError, Exception)                                                                    \
-    X(EDirectoryNotFoundException, Exception)                                                      \
-    X(EStreamError, Exception)                                                                     \
-    X(EFileStreamError, EStreamError)                                                              \
-    X(EFCreateError, EFileStreamError)                                                             \
-    X(EFOpenError, EFileStreamError)                                                               \
-    X(EFileNotFoundException, Exception)                                                           \
-    X(EFilerError, EStreamError)                                                                   \
-    X(EHeapException, Exception)                                                                   \
-    X(EInOutError, Exception)                                                                      \
-    X(EIntfCastError, Exception)                                                                   \
-    X(EInvalidCast, Exception)                                                                     \
-    X(EInvalidContainer, Exception)                                                                \
-    X(EInvalidImage, EFilerError)                                                                  \
-    X(EInvalidInsert, Exception)                                                                   \
-    X(EInvalidOperation, Exception)                                                                \
-    X(EInvalidPointer, EHeapException)                                                             \
-    X(EListError, Exception)                                                                       \
-    X(EMethodNotFound, EFilerError)                                                                \
-    X(EMonitor, Exception)                                                                         \
-    X(EMonitorLockException, Exception)                                                            \
-    X(ENoConstructException, Exception)                                                            \
-    X(ENoMonitorSupportException, Exception)                                                       \
-    X(ENotSupportedException, Exception)                                                           \
-    X(EOutOfMemory, EHeapException)                                                                \
-    X(EOutOfResources, Exception)                                                                  \
-    X(EPackageError, Exception)                                                                    \
-    X(EParserError, Exception)                                                                     \
-    X(EPathTooLongException, Exception)                                                            \
-    X(EProgrammerNotFound, Exception)                                                              \
-    X(EPropReadOnly, Exception)                                                                    \
-    X(EPropWriteOnly, Exception)                                                                   \
-    X(EReadError, EFilerError)                                                                     \
-    X(EResNotFound, Exception)                                                                     \
-    X(EStringListError, Exception)                                                                 \
-    X(EVariantError, Exception)                                                                    \
+#define HAM_NAMED_EXCEPTIONS(X)                                                                                        \
+    X(EAbort, Exception)                                                                                               \
+    X(EAbstractError, Exception)                                                                                       \
+    X(EArgumentException, Exception)                                                                                   \
+    X(EArgumentOutOfRangeException, EArgumentException)                                                                \
+    X(EAssertionFailed, Exception)                                                                                     \
+    X(EBitsError, Exception)                                                                                           \
+    X(EClassNotFound, Exception)                                                                                       \
+    X(EComponentError, Exception)                                                                                      \
+    X(EConvertError, Exception)                                                                                        \
+    X(EDirectoryNotFoundException, Exception)                                                                          \
+    X(EStreamError, Exception)                                                                                         \
+    X(EFileStreamError, EStreamError)                                                                                  \
+    X(EFCreateError, EFileStreamError)                                                                                 \
+    X(EFOpenError, EFileStreamError)                                                                                   \
+    X(EFileNotFoundException, Exception)                                                                               \
+    X(EFilerError, EStreamError)                                                                                       \
+    X(EHeapException, Exception)                                                                                       \
+    X(EInOutError, Exception)                                                                                          \
+    X(EIntfCastError, Exception)                                                                                       \
+    X(EInvalidCast, Exception)                                                                                         \
+    X(EInvalidContainer, Exception)                                                                                    \
+    X(EInvalidImage, EFilerError)                                                                                      \
+    X(EInvalidInsert, Exception)                                                                                       \
+    X(EInvalidOperation, Exception)                                                                                    \
+    X(EInvalidPointer, EHeapException)                                                                                 \
+    X(EListError, Exception)                                                                                           \
+    X(EMethodNotFound, EFilerError)                                                                                    \
+    X(EMonitor, Exception)                                                                                             \
+    X(EMonitorLockException, Exception)                                                                                \
+    X(ENoConstructException, Exception)                                                                                \
+    X(ENoMonitorSupportException, Exception)                                                                           \
+    X(ENotSupportedException, Exception)                                                                               \
+    X(EOutOfMemory, EHeapException)                                                                                    \
+    X(EOutOfResources, Exception)                                                                                      \
+    X(EPackageError, Exception)                                                                                        \
+    X(EParserError, Exception)                                                                                         \
+    X(EPathTooLongException, Exception)                                                                                \
+    X(EProgrammerNotFound, Exception)                                                                                  \
+    X(EPropReadOnly, Exception)                                                                                        \
+    X(EPropWriteOnly, Exception)                                                                                       \
+    X(EReadError, EFilerError)                                                                                         \
+    X(EResNotFound, Exception)                                                                                         \
+    X(EStringListError, Exception)                                                                                     \
+    X(EVariantError, Exception)                                                                                        \
     X(EWriteError, EFilerError)
 
-#define HAM_DECLARE_NAMED_EXCEPTION(Name, Parent)                                                  \
-    class Name : public Parent {                                                                   \
-    public:                                                                                        \
-        using Parent::Parent;                                                                      \
-        const char* ClassName() const noexcept override { return #Name; }                          \
+#define HAM_DECLARE_NAMED_EXCEPTION(Name, Parent)                                                                      \
+    class Name : public Parent {                                                                                       \
+    public:                                                                                                            \
+        using Parent::Parent;                                                                                          \
+        const char* ClassName() const noexcept override { return #Name; }                                              \
     };
 HAM_NAMED_EXCEPTIONS(HAM_DECLARE_NAMED_EXCEPTION)
 
 // Raises EAssertionFailed naming the source file and line, as a failed
 // assertion of the given unit does.
 [[noreturn]] void AssertionFailure(const char* file, int line);
-#define HAM_ASSERT(cond)                                                                           \
-    do {                                                                                           \
-        if (!(cond)) ::AssertionFailure(__FILE__, __LINE__);                                       \
+#define HAM_ASSERT(cond)                                                                                               \
+    do {                                                                                                               \
+        if (!(cond)) ::AssertionFailure(__FILE__, __LINE__);                                                           \
     } while (0)

@@ -35,23 +35,20 @@ std::string LeftCodePoints(std::string_view text, std::size_t count)
 
 bool CharIsWhiteSpace(char32_t c)
 {
-    if (c <= 0xFF)
-        return (c >= 9 && c <= 13) || c == 32 || c == 0x85 || c == 0xA0;
+    if (c <= 0xFF) return (c >= 9 && c <= 13) || c == 32 || c == 0x85 || c == 0xA0;
     const auto mask = U_GET_GC_MASK(static_cast<UChar32>(c));
     return (mask & (U_GC_ZS_MASK | U_GC_ZL_MASK | U_GC_ZP_MASK)) != 0;
 }
 
 bool CharIsLetter(char32_t c)
 {
-    if (c < 0x80)
-        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+    if (c < 0x80) return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
     return (U_GET_GC_MASK(static_cast<UChar32>(c)) & U_GC_L_MASK) != 0;
 }
 
 bool CharIsDigit(char32_t c)
 {
-    if (c <= 0xFF)
-        return c >= '0' && c <= '9';
+    if (c <= 0xFF) return c >= '0' && c <= '9';
     return u_charType(static_cast<UChar32>(c)) == U_DECIMAL_DIGIT_NUMBER;
 }
 

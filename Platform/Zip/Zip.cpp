@@ -18,9 +18,13 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
+std::string Quoted(const std::string& s)
+{
+    return "\"" + s + "\"";
+}
 
-std::string ZipErrorText(int code) {
+std::string ZipErrorText(int code)
+{
     zip_error_t error;
     zip_error_init_with_code(&error, code);
     std::string text = zip_error_strerror(&error);
@@ -28,13 +32,17 @@ std::string ZipErrorText(int code) {
     return text;
 }
 
-std::string ZipErrorText(zip_error_t* error) { return zip_error_strerror(error); }
+std::string ZipErrorText(zip_error_t* error)
+{
+    return zip_error_strerror(error);
+}
 
 // Closes a descriptor and removes a temporary file unless released.
 class TTempFile {
 public:
     TTempFile(std::string path, int fd) : path_(std::move(path)), fd_(fd) {}
-    ~TTempFile() {
+    ~TTempFile()
+    {
         if (fd_ >= 0) ::close(fd_);
         if (!path_.empty()) ::unlink(path_.c_str());
     }
@@ -42,7 +50,8 @@ public:
     TTempFile& operator=(const TTempFile&) = delete;
     int Fd() const { return fd_; }
     const std::string& Path() const { return path_; }
-    int CloseFd() {
+    int CloseFd()
+    {
         int rc = ::close(fd_);
         fd_ = -1;
         return rc;
@@ -54,13 +63,15 @@ private:
     int fd_;
 };
 
-TZipDateTime ToZipDateTime(std::time_t t) {
+TZipDateTime ToZipDateTime(std::time_t t)
+{
     std::tm tm{};
     localtime_r(&t, &tm);
     return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
 }
 
-void WriteAll(int fd, const char* data, std::size_t size, const std::string& path) {
+void WriteAll(int fd, const char* data, std::size_t size, const std::string& path)
+{
     while (size > 0) {
         ssize_t n = ::write(fd, data, size);
         if (n < 0) {
@@ -72,7 +83,8 @@ void WriteAll(int fd, const char* data, std::size_t size, const std::string& pat
     }
 }
 
-std::string RandomHex() {
+std::string RandomHex()
+{
     static thread_local std::mt19937_64 rng{std::random_device{}()};
     char buffer[17];
     std::snprintf(buffer, sizeof buffer, "%016llx", static_cast<unsigned long long>(rng()));
@@ -81,13 +93,14 @@ std::string RandomHex() {
 
 } // namespace
 
-bool IsZipSignature(std::string_view head) {
+bool IsZipSignature(std::string_view head)
+{
     if (head.size() < 4 || head[0] != 'P' || head[1] != 'K') return false;
-    return (head[2] == 3 && head[3] == 4) || (head[2] == 5 && head[3] == 6) ||
-           (head[2] == 7 && head[3] == 8);
+    return (head[2] == 3 && head[3] == 4) || (head[2] == 5 && head[3] == 6) || (head[2] == 7 && head[3] == 8);
 }
 
-bool FileHasZipSignature(const std::string& path) {
+bool FileHasZipSignature(const std::string& path)
+{
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) throw EFOpenError("Cannot open file " + Quoted(path) + ". " + std::strerror(errno));
     char head[4];
@@ -109,10 +122,10 @@ bool FileHasZipSignature(const std::string& path) {
 
 // ---------------------------------------------------------------- reading
 
-TZipReader::TZipReader(const std::string& path) : path_(path) {
+TZipReader::TZipReader(const std::string& path) : path_(path)
+{
     std::error_code ec;
-    if (fs::is_directory(path, ec))
-        throw EFOpenError("Cannot open archive " + Quoted(path) + ": it is a folder");
+    if (fs::is_directory(path, ec)) throw EFOpenError("Cannot open archive " + Quoted(path) + ": it is a folder");
     if (!FileHasZipSignature(path)) {
         if (fs::file_size(path, ec) == 0 && !ec)
             throw Exception("File " + Quoted(path) + " is empty, not a ZIP archive");
@@ -159,17 +172,20 @@ TZipReader::TZipReader(const std::string& path) : path_(path) {
     }
 }
 
-TZipReader::~TZipReader() {
+TZipReader::~TZipReader()
+{
     if (archive_) zip_discard(archive_);
 }
 
-std::optional<std::size_t> TZipReader::Find(std::string_view name) const {
+std::optional<std::size_t> TZipReader::Find(std::string_view name) const
+{
     for (std::size_t i = 0; i < entries_.size(); ++i)
         if (entries_[i].Name == name) return i;
     return std::nullopt;
 }
 
-std::uint64_t TZipReader::Extract(std::size_t index, const std::string& target, std::uint64_t maxSize) {
+std::uint64_t TZipReader::Extract(std::size_t index, const std::string& target, std::uint64_t maxSize)
+{
     const TZipEntry& entry = entries_.at(index);
     const std::string what = "entry " + Quoted(entry.Name) + " of archive " + Quoted(path_);
     if (entry.IsDirectory) throw Exception("Cannot extract " + what + ": it is a folder");
@@ -177,7 +193,8 @@ std::uint64_t TZipReader::Extract(std::size_t index, const std::string& target, 
         throw Exception("Cannot extract " + what + ": its size of " + std::to_string(entry.Size) +
                         " bytes exceeds the limit of " + std::to_string(maxSize) + " bytes");
 
-    std::string pattern = (fs::path(target).parent_path() / ("." + fs::path(target).filename().string() + ".XXXXXX")).string();
+    std::string pattern =
+        (fs::path(target).parent_path() / ("." + fs::path(target).filename().string() + ".XXXXXX")).string();
     if (fs::path(target).parent_path().empty()) pattern = "." + fs::path(target).filename().string() + ".XXXXXX";
     int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
     if (fd < 0) throw EFCreateError("Cannot create file " + Quoted(target) + ". " + std::strerror(errno));
@@ -194,9 +211,7 @@ std::uint64_t TZipReader::Extract(std::size_t index, const std::string& target, 
     std::uint64_t written = 0;
     for (;;) {
         zip_int64_t n = zip_fread(file, buffer.data(), buffer.size());
-        if (n < 0)
-            throw Exception("Cannot extract " + what + ", the archive is damaged: " +
-                            zip_file_strerror(file));
+        if (n < 0) throw Exception("Cannot extract " + what + ", the archive is damaged: " + zip_file_strerror(file));
         if (n == 0) break;
         written += static_cast<std::uint64_t>(n);
         if (written > entry.Size)
@@ -205,8 +220,8 @@ std::uint64_t TZipReader::Extract(std::size_t index, const std::string& target, 
         WriteAll(temp.Fd(), buffer.data(), static_cast<std::size_t>(n), target);
     }
     if (written != entry.Size)
-        throw Exception("Cannot extract " + what + ": " + std::to_string(written) +
-                        " bytes instead of the declared " + std::to_string(entry.Size));
+        throw Exception("Cannot extract " + what + ": " + std::to_string(written) + " bytes instead of the declared " +
+                        std::to_string(entry.Size));
 
     // Keep the mode of a file being replaced (a temporary file made by the
     // caller); a new file gets the usual rw-r--r--.
@@ -228,12 +243,12 @@ std::uint64_t TZipReader::Extract(std::size_t index, const std::string& target, 
 
 // ---------------------------------------------------------------- writing
 
-std::vector<TZipPackedFile> CreateZipArchive(const std::string& archivePath,
-                                             const std::vector<std::string>& files, int level) {
+std::vector<TZipPackedFile> CreateZipArchive(const std::string& archivePath, const std::vector<std::string>& files,
+                                             int level)
+{
     if (files.empty()) throw EArgumentException("No files to put into archive " + Quoted(archivePath));
     if (level < 1 || level > 9)
-        throw EArgumentOutOfRangeException("Compression level " + std::to_string(level) +
-                                           " is not between 1 and 9");
+        throw EArgumentOutOfRangeException("Compression level " + std::to_string(level) + " is not between 1 and 9");
 
     struct TSource {
         std::string path;
@@ -248,19 +263,18 @@ std::vector<TZipPackedFile> CreateZipArchive(const std::string& archivePath,
             throw EFOpenError("Cannot open file " + Quoted(file) + ". " + std::strerror(errno));
         if (!S_ISREG(s.st.st_mode)) throw EFOpenError("Cannot open file " + Quoted(file) + ": not a file");
         if (!names.insert(s.name).second)
-            throw Exception("Cannot put two files named " + Quoted(s.name) + " into archive " +
-                            Quoted(archivePath));
+            throw Exception("Cannot put two files named " + Quoted(s.name) + " into archive " + Quoted(archivePath));
         sources.push_back(std::move(s));
     }
 
     fs::path final(archivePath);
-    std::string tempPath = (final.parent_path() / ("." + final.filename().string() + "." + RandomHex() + ".tmp")).string();
+    std::string tempPath =
+        (final.parent_path() / ("." + final.filename().string() + "." + RandomHex() + ".tmp")).string();
     if (final.parent_path().empty()) tempPath = "." + final.filename().string() + "." + RandomHex() + ".tmp";
 
     int code = 0;
     zip_t* za = zip_open(tempPath.c_str(), ZIP_CREATE | ZIP_EXCL, &code);
-    if (!za)
-        throw EFCreateError("Cannot create archive " + Quoted(archivePath) + ": " + ZipErrorText(code));
+    if (!za) throw EFCreateError("Cannot create archive " + Quoted(archivePath) + ": " + ZipErrorText(code));
     auto fail = [&](const std::string& message) {
         zip_discard(za);
         ::unlink(tempPath.c_str());

@@ -36,13 +36,13 @@ struct TZipDateTime {
 };
 
 struct TZipEntry {
-    std::string Name;                 // full name inside the archive, '/' between folders
-    std::uint64_t Size = 0;           // declared uncompressed size
+    std::string Name;       // full name inside the archive, '/' between folders
+    std::uint64_t Size = 0; // declared uncompressed size
     std::uint64_t CompressedSize = 0;
-    std::int32_t Method = 0;          // 0 stored, 8 Deflate ...
+    std::int32_t Method = 0; // 0 stored, 8 Deflate ...
     bool IsDirectory = false;
     TZipDateTime Modified;
-    std::time_t ModifiedTime = 0;     // the same moment as seconds since the epoch
+    std::time_t ModifiedTime = 0; // the same moment as seconds since the epoch
 };
 
 class TZipReader {
@@ -71,8 +71,7 @@ public:
     // target as it was. Refuses entries declaring more than maxSize bytes and
     // entries whose content differs from the declared size or checksum.
     // Returns the number of bytes written.
-    std::uint64_t Extract(std::size_t index, const std::string& target,
-                          std::uint64_t maxSize = DefaultMaxZipEntrySize);
+    std::uint64_t Extract(std::size_t index, const std::string& target, std::uint64_t maxSize = DefaultMaxZipEntrySize);
 
 private:
     std::string path_;
@@ -81,9 +80,9 @@ private:
 };
 
 struct TZipPackedFile {
-    std::string Name;                // entry name (the file's bare name)
+    std::string Name; // entry name (the file's bare name)
     std::uint64_t OriginalSize = 0;
-    std::uint64_t PackedSize = 0;    // compressed size inside the archive
+    std::uint64_t PackedSize = 0; // compressed size inside the archive
 };
 
 // Creates the archive archivePath from files, in that order: each stored
@@ -93,6 +92,5 @@ struct TZipPackedFile {
 // over archivePath once complete; on failure no new file remains and an
 // earlier file at archivePath is left as it was. Two files with the same bare
 // name, a missing file or an empty list are errors.
-std::vector<TZipPackedFile> CreateZipArchive(const std::string& archivePath,
-                                             const std::vector<std::string>& files,
+std::vector<TZipPackedFile> CreateZipArchive(const std::string& archivePath, const std::vector<std::string>& files,
                                              int level = 1);

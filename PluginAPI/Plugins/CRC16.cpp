@@ -29,4 +29,7 @@ std::uint16_t Crc16Bytes(const void* data, std::size_t length)
     return crc;
 }
 
-std::uint16_t Crc16Utf8(std::string_view utf8) { return Crc16Bytes(utf8.data(), utf8.size()); }
+std::uint16_t Crc16Utf8(std::string_view utf8)
+{
+    return Crc16Bytes(utf8.data(), utf8.size());
+}

@@ -63,14 +63,12 @@ TErrorRecord TakeThreadErrorInfo()
 
 using TExceptionFactory = std::function<std::exception_ptr(const TErrorRecord&, HRESULT)>;
 
-template <class E>
-TExceptionFactory PlainKind()
+template <class E> TExceptionFactory PlainKind()
 {
     return [](const TErrorRecord& r, HRESULT) { return std::make_exception_ptr(E(r.Description)); };
 }
 
-template <class E>
-TExceptionFactory BaseFamilyKind()
+template <class E> TExceptionFactory BaseFamilyKind()
 {
     return [](const TErrorRecord& r, HRESULT) {
         E e(r.Description);
@@ -87,14 +85,15 @@ const std::unordered_map<HRESULT, TExceptionFactory>& KindTable()
 #define HAM_PLAIN_ROW(Name, Parent) {#Name, PlainKind<Name>()},
             HAM_NAMED_EXCEPTIONS(HAM_PLAIN_ROW)
 #undef HAM_PLAIN_ROW
-            {"ECheckedInterfacedObjectDeleteError", BaseFamilyKind<ECheckedInterfacedObjectDeleteError>()},
+                {"ECheckedInterfacedObjectDeleteError", BaseFamilyKind<ECheckedInterfacedObjectDeleteError>()},
             {"ECheckedInterfacedObjectDoubleFreeError", BaseFamilyKind<ECheckedInterfacedObjectDoubleFreeError>()},
             {"ECheckedInterfacedObjectError", BaseFamilyKind<ECheckedInterfacedObjectError>()},
             {"ECheckedInterfacedObjectUseDeletedError", BaseFamilyKind<ECheckedInterfacedObjectUseDeletedError>()},
             {"EInvalidCoreVersion", BaseFamilyKind<EInvalidCoreVersion>()},
         };
         std::unordered_map<HRESULT, TExceptionFactory> map;
-        for (auto& [name, factory] : rows) map.emplace(ErrorCodeOfClass(name), std::move(factory));
+        for (auto& [name, factory] : rows)
+            map.emplace(ErrorCodeOfClass(name), std::move(factory));
         return map;
     }();
     return table;
@@ -150,12 +149,10 @@ std::exception_ptr ResultToException(HRESULT code)
 {
     TErrorRecord r = TakeThreadErrorInfo();
     if (ResultFacility(code) == 7)
-        return std::make_exception_ptr(
-            EOSError(r.Description, static_cast<std::uint32_t>(code) & 0xFFFF));
+        return std::make_exception_ptr(EOSError(r.Description, static_cast<std::uint32_t>(code) & 0xFFFF));
     const auto& table = KindTable();
     if (auto it = table.find(code); it != table.end()) return it->second(r, code);
-    return std::make_exception_ptr(
-        EOleException(r.Description, code, r.Source, r.HelpFile, r.HelpContext));
+    return std::make_exception_ptr(EOleException(r.Description, code, r.Source, r.HelpFile, r.HelpContext));
 }
 
 HRESULT CheckHostResult(HRESULT code)
@@ -167,8 +164,8 @@ HRESULT CheckHostResult(HRESULT code)
 std::int32_t TCheckedInterfacedObject::CheckedAddRef()
 {
     if (refCount_.load() < 0)
-        throw ECheckedInterfacedObjectUseDeletedError(
-            CreateFmt{}, "Usage attempt with just deleted object %s", debugName_.c_str());
+        throw ECheckedInterfacedObjectUseDeletedError(CreateFmt{}, "Usage attempt with just deleted object %s",
+                                                      debugName_.c_str());
     return ++refCount_;
 }
 
@@ -189,19 +186,18 @@ void TCheckedInterfacedObject::BeforeDestruction()
 {
     std::int32_t count = refCount_.load();
     if (count < 0)
-        throw ECheckedInterfacedObjectDoubleFreeError(
-            CreateFmt{}, "Object deletion attempt with just deleted one %s", debugName_.c_str());
+        throw ECheckedInterfacedObjectDoubleFreeError(CreateFmt{}, "Object deletion attempt with just deleted one %s",
+                                                      debugName_.c_str());
     if (count != 0)
-        throw ECheckedInterfacedObjectDeleteError(
-            CreateFmt{}, "Object deletion attempt %s with active interface link; counter: %d",
-            debugName_.c_str(), count);
+        throw ECheckedInterfacedObjectDeleteError(CreateFmt{},
+                                                  "Object deletion attempt %s with active interface link; counter: %d",
+                                                  debugName_.c_str(), count);
     refCount_.store(-1);
 }
 
 void TCheckedInterfacedObject::NameObject()
 {
-    debugName_ = FormatMessage("[$%08llX] %s",
-                               static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(this)),
+    debugName_ = FormatMessage("[$%08llX] %s", static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(this)),
                                ClassName());
     if (debugName_.size() > 99) debugName_.resize(99);
 }

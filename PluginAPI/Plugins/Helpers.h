@@ -2,8 +2,8 @@
 // a plug-in and result codes plus error information at the host boundary.
 #pragma once
 
-#include "PluginAPI/PluginAPI.h"
 #include "Platform/SysUtils/SysUtils.h"
+#include "PluginAPI/PluginAPI.h"
 
 #include <atomic>
 #include <cstdarg>
@@ -24,19 +24,18 @@ struct CreateFmt {};
 
 // The framework's own exceptions: each carries the name-derived code of the
 // class actually created and help context 0.
-#define HAM_DECLARE_BASE_EXCEPTION(Name, Parent)                                                   \
-    class Name : public Parent {                                                                   \
-    public:                                                                                        \
-        explicit Name(std::string message) : Parent(std::move(message)) { Init(); }                \
-        template <class... A>                                                                      \
-        Name(CreateFmt, const char* format, A... args) : Parent(FormatMessage(format, args...))    \
-        {                                                                                          \
-            Init();                                                                                \
-        }                                                                                          \
-        const char* ClassName() const noexcept override { return #Name; }                          \
-                                                                                                   \
-    private:                                                                                       \
-        void Init() { SetErrorCode(ErrorCodeOfClass(#Name)); }                                     \
+#define HAM_DECLARE_BASE_EXCEPTION(Name, Parent)                                                                       \
+    class Name : public Parent {                                                                                       \
+    public:                                                                                                            \
+        explicit Name(std::string message) : Parent(std::move(message)) { Init(); }                                    \
+        template <class... A> Name(CreateFmt, const char* format, A... args) : Parent(FormatMessage(format, args...))  \
+        {                                                                                                              \
+            Init();                                                                                                    \
+        }                                                                                                              \
+        const char* ClassName() const noexcept override { return #Name; }                                              \
+                                                                                                                       \
+    private:                                                                                                           \
+        void Init() { SetErrorCode(ErrorCodeOfClass(#Name)); }                                                         \
     };
 
 class EBaseException : public EOleSysError {
@@ -46,8 +45,7 @@ public:
     {
     }
     template <class... A>
-    EBaseException(CreateFmt, const char* format, A... args)
-        : EBaseException(FormatMessage(format, args...))
+    EBaseException(CreateFmt, const char* format, A... args) : EBaseException(FormatMessage(format, args...))
     {
     }
     const char* ClassName() const noexcept override { return "EBaseException"; }
@@ -71,8 +69,7 @@ std::exception_ptr ResultToException(HRESULT code);
 HRESULT CheckHostResult(HRESULT code);
 
 // Runs body and turns an escaping exception into the method's result code.
-template <class Body>
-HRESULT SafeCall(std::string_view objectClass, Body&& body) noexcept
+template <class Body> HRESULT SafeCall(std::string_view objectClass, Body&& body) noexcept
 {
     try {
         body();
@@ -101,13 +98,9 @@ public:
     void Free();
 
     // The outbound mapping with this object's class as the source.
-    HRESULT SafeCallException(const std::exception_ptr& e) const
-    {
-        return ReportSafeCallException(ClassName(), e);
-    }
+    HRESULT SafeCallException(const std::exception_ptr& e) const { return ReportSafeCallException(ClassName(), e); }
 
-    template <class T, class... A>
-    friend T* CheckedCreate(A&&... args);
+    template <class T, class... A> friend T* CheckedCreate(A&&... args);
 
 protected:
     TCheckedInterfacedObject() = default;
@@ -122,8 +115,7 @@ private:
     std::string debugName_;
 };
 
-template <class T, class... A>
-T* CheckedCreate(A&&... args)
+template <class T, class... A> T* CheckedCreate(A&&... args)
 {
     T* object = new T(std::forward<A>(args)...);
     object->NameObject();
@@ -133,14 +125,20 @@ T* CheckedCreate(A&&... args)
 
 // The three IInterface methods of a checked object, for classes that
 // implement one or more interfaces. Implement QueryInterfaceImpl.
-#define HAM_CHECKED_IINTERFACE                                                                     \
-    HRESULT PLUGIN_CALL QueryInterface(const GUID& iid, void** obj) override                       \
-    {                                                                                              \
-        if (!obj) return E_POINTER;                                                                \
-        *obj = QueryInterfaceImpl(iid);                                                            \
-        if (!*obj) return E_NOINTERFACE;                                                           \
-        CheckedAddRef();                                                                           \
-        return S_OK;                                                                               \
-    }                                                                                              \
-    std::int32_t PLUGIN_CALL AddRef() override { return CheckedAddRef(); }                         \
-    std::int32_t PLUGIN_CALL Release() override { return CheckedRelease(); }
+#define HAM_CHECKED_IINTERFACE                                                                                         \
+    HRESULT PLUGIN_CALL QueryInterface(const GUID& iid, void** obj) override                                           \
+    {                                                                                                                  \
+        if (!obj) return E_POINTER;                                                                                    \
+        *obj = QueryInterfaceImpl(iid);                                                                                \
+        if (!*obj) return E_NOINTERFACE;                                                                               \
+        CheckedAddRef();                                                                                               \
+        return S_OK;                                                                                                   \
+    }                                                                                                                  \
+    std::int32_t PLUGIN_CALL AddRef() override                                                                         \
+    {                                                                                                                  \
+        return CheckedAddRef();                                                                                        \
+    }                                                                                                                  \
+    std::int32_t PLUGIN_CALL Release() override                                                                        \
+    {                                                                                                                  \
+        return CheckedRelease();                                                                                       \
+    }

@@ -28,7 +28,10 @@ TPlugin::TPlugin(ICore* core, const TPluginValues& values, const char* assertFil
     }
 }
 
-TPlugin::~TPlugin() { ReleaseSteps(); }
+TPlugin::~TPlugin()
+{
+    ReleaseSteps();
+}
 
 void TPlugin::ReleaseSteps()
 {
@@ -77,11 +80,26 @@ HRESULT TPlugin::Text(BSTR* out, const std::string& text)
     });
 }
 
-HRESULT TPlugin::GetName(BSTR* name) { return Text(name, values_.Name); }
-HRESULT TPlugin::GetVersion(BSTR* version) { return Text(version, values_.Version); }
-HRESULT TPlugin::GetCopyright(BSTR* text) { return Text(text, PluginCopyright); }
-HRESULT TPlugin::GetHomePage(BSTR* page) { return Text(page, PluginHomePage); }
-HRESULT TPlugin::GetEmail(BSTR* mail) { return Text(mail, PluginEmail); }
+HRESULT TPlugin::GetName(BSTR* name)
+{
+    return Text(name, values_.Name);
+}
+HRESULT TPlugin::GetVersion(BSTR* version)
+{
+    return Text(version, values_.Version);
+}
+HRESULT TPlugin::GetCopyright(BSTR* text)
+{
+    return Text(text, PluginCopyright);
+}
+HRESULT TPlugin::GetHomePage(BSTR* page)
+{
+    return Text(page, PluginHomePage);
+}
+HRESULT TPlugin::GetEmail(BSTR* mail)
+{
+    return Text(mail, PluginEmail);
+}
 
 HRESULT TPlugin::GetKind(std::int32_t* kind)
 {
@@ -95,24 +113,23 @@ void TPlugin::ClickAction()
 {
     for (const auto& column : values_.ProbeColumns) {
         BOOL32 exists = 0;
-        CheckHostResult(Server->FieldExists(WideString("CALLBOOK").c_bstr(),
-                                            WideString(column).c_bstr(), &exists));
+        CheckHostResult(Server->FieldExists(WideString("CALLBOOK").c_bstr(), WideString(column).c_bstr(), &exists));
         if (!exists) {
             std::int32_t pressed = 0;
-            CheckHostResult(Kernel->MessageBox(
-                WideString("Invalid DB structure, upgrade it to version 1.04.019 or re-create.\r\n"
-                           "(Use service plugin Kelt" +
-                           std::to_string(RequiredCoreVersion) + ".ext if needed)")
-                    .c_bstr(),
-                WideString("Critical warning").c_bstr(), 0, 4, &pressed));
+            CheckHostResult(
+                Kernel->MessageBox(WideString("Invalid DB structure, upgrade it to version 1.04.019 or re-create.\r\n"
+                                              "(Use service plugin Kelt" +
+                                              std::to_string(RequiredCoreVersion) + ".ext if needed)")
+                                       .c_bstr(),
+                                   WideString("Critical warning").c_bstr(), 0, 4, &pressed));
             return;
         }
     }
     if (values_.ShowDialog) values_.ShowDialog(*this);
 }
 
-HRESULT CreatePluginObject(ICore* core, IPlugin** plugin, const TPluginValues& values,
-                           const char* assertFile, int assertLine) noexcept
+HRESULT CreatePluginObject(ICore* core, IPlugin** plugin, const TPluginValues& values, const char* assertFile,
+                           int assertLine) noexcept
 {
     if (!plugin) return E_UNEXPECTED;
     *plugin = nullptr;

@@ -72,17 +72,19 @@ private:
 };
 
 // Body of the initialisation export.
-HRESULT CreatePluginObject(ICore* core, IPlugin** plugin, const TPluginValues& values,
-                           const char* assertFile, int assertLine) noexcept;
+HRESULT CreatePluginObject(ICore* core, IPlugin** plugin, const TPluginValues& values, const char* assertFile,
+                           int assertLine) noexcept;
 
 // Defines the library's two exports under their exact names. Use once, in the
 // entry unit, with a function returning the library's values.
-#define HAM_PLUGIN_EXPORTS(ValuesFunction)                                                         \
-    extern "C" __attribute__((used)) HRESULT PLUGIN_CALL HamPluginInit(ICore* core,               \
-                                                                       IPlugin** plugin)          \
-    {                                                                                              \
-        return CreatePluginObject(core, plugin, ValuesFunction(), __FILE__, __LINE__);             \
-    }                                                                                              \
-    extern "C" __attribute__((used)) HRESULT PLUGIN_CALL HamPluginDone() { return 0; }            \
-    asm(".globl \"" PLUGIN_INIT_EXPORT "\"\n.set \"" PLUGIN_INIT_EXPORT "\", HamPluginInit\n"    \
+#define HAM_PLUGIN_EXPORTS(ValuesFunction)                                                                             \
+    extern "C" __attribute__((used)) HRESULT PLUGIN_CALL HamPluginInit(ICore* core, IPlugin** plugin)                  \
+    {                                                                                                                  \
+        return CreatePluginObject(core, plugin, ValuesFunction(), __FILE__, __LINE__);                                 \
+    }                                                                                                                  \
+    extern "C" __attribute__((used)) HRESULT PLUGIN_CALL HamPluginDone()                                               \
+    {                                                                                                                  \
+        return 0;                                                                                                      \
+    }                                                                                                                  \
+    asm(".globl \"" PLUGIN_INIT_EXPORT "\"\n.set \"" PLUGIN_INIT_EXPORT "\", HamPluginInit\n"                          \
         ".globl \"" PLUGIN_DONE_EXPORT "\"\n.set \"" PLUGIN_DONE_EXPORT "\", HamPluginDone\n");

@@ -1,10 +1,10 @@
 #include "PluginAPI/Plugins/PluginForm.h"
 
+#include "Platform/Ado/Ado.h"
+#include "Platform/Files/Files.h"
 #include "PluginAPI/Plugins/Helpers.h"
 #include "PluginAPI/Plugins/PluginEntry.h"
 #include "PluginAPI/Plugins/PluginSupport.h"
-#include "Platform/Ado/Ado.h"
-#include "Platform/Files/Files.h"
 
 #include <cmath>
 #include <fstream>
@@ -31,7 +31,9 @@ TCreateParams TForm::CreateParams() const
     TCreateParams params;
     params.WndParent = GetApplicationHandle();
     switch (ParentMode) {
-    case 1: params.WndParent = 0; break;
+    case 1:
+        params.WndParent = 0;
+        break;
     case 2:
         params.WndParent = ParentWindow;
         params.ExStyle &= ~WS_EX_APPWINDOW;
@@ -44,7 +46,8 @@ TCreateParams TForm::CreateParams() const
         params.WndParent = ParentWindow;
         params.Style |= WS_CHILD;
         break;
-    default: break;
+    default:
+        break;
     }
     return params;
 }
@@ -109,8 +112,7 @@ void TPluginDialog::WriteLog(const std::string& text)
 void TPluginDialog::MessageBox(const std::string& text, const std::string& caption, int kind)
 {
     std::int32_t pressed = 0;
-    CheckHostResult(Kernel->MessageBox(WideString(text).c_bstr(), WideString(caption).c_bstr(), kind, 4,
-                                       &pressed));
+    CheckHostResult(Kernel->MessageBox(WideString(text).c_bstr(), WideString(caption).c_bstr(), kind, 4, &pressed));
 }
 
 void TPluginDialog::FormActivate()
@@ -122,8 +124,8 @@ void TPluginDialog::FormActivate()
 
 void TPluginDialog::PrepareErrorLog()
 {
-    ErrorLogPath = IncludeTrailingPathDelimiter(HostParameter("DOWNLOAD")) +
-                   ChangeFileExt(HostParameter("PLUGIN.NAME"), ".err");
+    ErrorLogPath =
+        IncludeTrailingPathDelimiter(HostParameter("DOWNLOAD")) + ChangeFileExt(HostParameter("PLUGIN.NAME"), ".err");
     if (FileExists(ErrorLogPath)) DeleteFile(ErrorLogPath);
 }
 
@@ -163,9 +165,9 @@ namespace {
 // blanks at its ends) goes in double quotes, inner ones doubled.
 std::string DataSourceValue(const std::string& path)
 {
-    const bool quote = path.find(';') != std::string::npos ||
-                       (!path.empty() && (path.front() == '"' || path.front() == '\'' ||
-                                          path.front() == ' ' || path.back() == ' '));
+    const bool quote =
+        path.find(';') != std::string::npos ||
+        (!path.empty() && (path.front() == '"' || path.front() == '\'' || path.front() == ' ' || path.back() == ' '));
     if (!quote) return path;
     std::string quoted = "\"";
     for (char c : path) {
@@ -183,8 +185,7 @@ void TPluginDialog::OpenDatabase(TADOConnection& Connection, const std::string& 
         Connection.Close();
         Connection.Mode = cmShareDenyNone;
         Connection.LoginPrompt = false;
-        Connection.ConnectionString =
-            "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + DataSourceValue(Path) + ";";
+        Connection.ConnectionString = "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + DataSourceValue(Path) + ";";
         Connection.Open();
         WriteLog(ConnectText + Path);
     } catch (const std::exception& e) {
@@ -226,6 +227,6 @@ void ShowPluginDialog(TPluginDialog& dialog, TPlugin& plugin)
     dialog.ShowModal();
     if (!console) return;
     if (auto session = ComPtr<IConsoleSession>::Query(dialog.Core.Get(), IID_IConsoleSession))
-        CheckHostResult(session->DialogEnded(console->RefusedActions() - refusedBefore,
-                                             console->ErrorsShown() - errorsBefore));
+        CheckHostResult(
+            session->DialogEnded(console->RefusedActions() - refusedBefore, console->ErrorsShown() - errorsBefore));
 }

@@ -3,10 +3,10 @@
 // progress pane, last-run flag, and the external database connection.
 #pragma once
 
-#include "PluginAPI/PluginAPI.h"
 #include "Platform/Forms/Forms.h"
 #include "Platform/IniFile/IniFile.h"
 #include "Platform/OleAuto/ComPtr.h"
+#include "PluginAPI/PluginAPI.h"
 
 #include <cstdint>
 #include <string>

@@ -6,8 +6,14 @@ namespace {
 WindowHandle ApplicationHandle = 0;
 }
 
-WindowHandle GetApplicationHandle() { return ApplicationHandle; }
-void SetApplicationHandle(WindowHandle handle) { ApplicationHandle = handle; }
+WindowHandle GetApplicationHandle()
+{
+    return ApplicationHandle;
+}
+void SetApplicationHandle(WindowHandle handle)
+{
+    ApplicationHandle = handle;
+}
 
 TPluginMenuItem::TPluginMenuItem(ICore* core, std::int32_t kind)
 {

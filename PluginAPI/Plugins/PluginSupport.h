@@ -1,8 +1,8 @@
 // The plug-in's menu command and the library's application window.
 #pragma once
 
-#include "PluginAPI/PluginAPI.h"
 #include "Platform/OleAuto/ComPtr.h"
+#include "PluginAPI/PluginAPI.h"
 
 #include <functional>
 

@@ -29,9 +29,15 @@ std::int32_t TServerQuery::RecordCount()
     return count;
 }
 
-void TServerQuery::First() { CheckHostResult(server_->First(handle_)); }
+void TServerQuery::First()
+{
+    CheckHostResult(server_->First(handle_));
+}
 
-void TServerQuery::Next() { CheckHostResult(server_->Next(handle_)); }
+void TServerQuery::Next()
+{
+    CheckHostResult(server_->Next(handle_));
+}
 
 bool TServerQuery::Eof()
 {
@@ -78,13 +84,15 @@ std::optional<TDateTime> TServerQuery::GetDateTime(const WideString& field)
 {
     WORD year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
     BOOL32 has = 0;
-    CheckHostResult(
-        server_->GetDateTime(handle_, field.c_bstr(), &year, &month, &day, &hour, &minute, &second, &has));
+    CheckHostResult(server_->GetDateTime(handle_, field.c_bstr(), &year, &month, &day, &hour, &minute, &second, &has));
     if (!has) return std::nullopt;
     return EncodeDateTime(TDateParts{year, month, day, hour, minute, second, 0});
 }
 
-void TServerQuery::Requery() { CheckHostResult(server_->Requery(handle_)); }
+void TServerQuery::Requery()
+{
+    CheckHostResult(server_->Requery(handle_));
+}
 
 void TServerQuery::Close()
 {

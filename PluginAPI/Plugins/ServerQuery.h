@@ -5,8 +5,8 @@
 // plug-in's order of calls on the host is part of its behaviour.
 #pragma once
 
-#include "PluginAPI/PluginAPI.h"
 #include "Platform/DateTime/DateTime.h"
+#include "PluginAPI/PluginAPI.h"
 
 #include <cstdint>
 #include <optional>

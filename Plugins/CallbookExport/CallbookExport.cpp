@@ -1,7 +1,7 @@
 // Entry unit: the library's values and its two exports.
+#include "Platform/Files/Files.h"
 #include "PluginAPI/Plugins/PluginEntry.h"
 #include "PluginAPI/Plugins/PluginForm.h"
-#include "Platform/Files/Files.h"
 #include "Plugins/CallbookExport/uXpoZemrak.h"
 
 namespace {

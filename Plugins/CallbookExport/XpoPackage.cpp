@@ -15,8 +15,7 @@
 
 std::string BuildKeysList(const TExtInfo& ExtInfo)
 {
-    static constexpr TExtInfoItem order[] = {eiAka, eiBureau, eiDirect, eiLotW, eiEQSL,
-                                             eiSkype, eiEmail, eiBorn, eiSK};
+    static constexpr TExtInfoItem order[] = {eiAka, eiBureau, eiDirect, eiLotW, eiEQSL, eiSkype, eiEmail, eiBorn, eiSK};
     std::string keys;
     for (TExtInfoItem item : order) {
         if (!ExtInfo[item]) continue;
@@ -63,7 +62,8 @@ void WriteDescriptionFile(const std::string& Path, const std::vector<std::string
     if (FileExists(Path)) DeleteFileOrThrow(Path);
     std::ofstream out(Path, std::ios::binary | std::ios::trunc);
     if (!out) throw EFCreateError("Cannot create file '" + Path + "'");
-    for (const std::string& line : Lines) out << line << "\r\n";
+    for (const std::string& line : Lines)
+        out << line << "\r\n";
     out.close();
     if (!out) throw EInOutError("Cannot write file '" + Path + "'");
 }

@@ -17,13 +17,13 @@ std::string BuildKeysList(const TExtInfo& ExtInfo);
 std::uint64_t PackedPercent(std::uint64_t ArchiveSize, std::uint64_t TargetSize);
 
 struct TDescription {
-    std::string TargetName;    // file name of the database
-    TDateTime Written = 0;     // its last-write time (local)
-    std::int64_t Size = 0;     // its size in bytes
-    int Saved = 0;             // records transferred
-    std::string Application;   // host's APPLICATION parameter
-    std::string AppVersion;    // host's APPVERSION parameter
-    std::string Keys;          // BuildKeysList
+    std::string TargetName;  // file name of the database
+    TDateTime Written = 0;   // its last-write time (local)
+    std::int64_t Size = 0;   // its size in bytes
+    int Saved = 0;           // records transferred
+    std::string Application; // host's APPLICATION parameter
+    std::string AppVersion;  // host's APPVERSION parameter
+    std::string Keys;        // BuildKeysList
 };
 // The five lines of the ".nfo" file.
 std::vector<std::string> DescriptionLines(const TDescription& Description);

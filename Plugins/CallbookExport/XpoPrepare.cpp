@@ -3,8 +3,8 @@
 #include "Includes/uZemrakDb/uZemrakDb.h"
 #include "Platform/Clock/Clock.h"
 #include "Platform/Files/Files.h"
-#include "Plugins/CallbookExport/uXpoZemrak.h"
 #include "Platform/SysUtils/SysUtils.h"
+#include "Plugins/CallbookExport/uXpoZemrak.h"
 
 #include <sys/stat.h>
 
@@ -38,7 +38,7 @@ using TFileId = std::pair<dev_t, ino_t>;
 
 std::optional<TFileId> FileId(const std::filesystem::path& path)
 {
-    struct stat st{};
+    struct stat st {};
     if (::stat(path.c_str(), &st) != 0) return std::nullopt;
     return TFileId{st.st_dev, st.st_ino};
 }

@@ -4,11 +4,11 @@
 
 #include "Includes/uCommFunc/uCommFunc.h"
 #include "Includes/uZemrakDb/uZemrakDb.h"
-#include "PluginAPI/Plugins/Helpers.h"
-#include "PluginAPI/Plugins/ServerQuery.h"
 #include "Platform/FormatSettings/FormatSettings.h"
 #include "Platform/OleAuto/OleAuto.h"
 #include "Platform/Unicode/Unicode.h"
+#include "PluginAPI/Plugins/Helpers.h"
+#include "PluginAPI/Plugins/ServerQuery.h"
 #include "Plugins/CallbookExport/uXpoZemrak.h"
 
 const std::array<TExtInfoDef, eiCount> ExtInfoItems{{
@@ -36,7 +36,10 @@ std::string OmitPart(const TOmitOption& option, const char* flag, const char* da
     return part + ")";
 }
 
-std::string Quoted(std::string_view text, std::size_t cut) { return QuoteSQLValue(LeftCodePoints(text, cut)); }
+std::string Quoted(std::string_view text, std::size_t cut)
+{
+    return QuoteSQLValue(LeftCodePoints(text, cut));
+}
 
 void AddColumn(std::string& columns, std::string& values, std::string_view column, std::string_view value)
 {
@@ -44,7 +47,10 @@ void AddColumn(std::string& columns, std::string& values, std::string_view colum
     values = AppendCommaItem(values, value);
 }
 
-std::string DatePiece(const std::optional<TDateTime>& date) { return date ? DateToStr(*date) : std::string(); }
+std::string DatePiece(const std::optional<TDateTime>& date)
+{
+    return date ? DateToStr(*date) : std::string();
+}
 
 } // namespace
 
@@ -108,9 +114,9 @@ namespace {
 // Column names as the host takes them, made once per run.
 struct THostColumns {
     WideString OMCALL{"OMCALL"}, OMNAME{"OMNAME"}, OMQTH{"OMQTH"}, GRIDSQUARE{"GRIDSQUARE"}, STATE{"STATE"},
-        QSLMANAGER{"QSLMANAGER"}, CHK{"CHK"}, AKA{"AKA"}, SKYPE{"SKYPE"}, EMAIL{"EMAIL"},
-        Use_BUREAU{"Use_BUREAU"}, Use_DIRECT{"Use_DIRECT"}, Use_LOTW{"Use_LOTW"}, LOTWACTDATE{"LOTWACTDATE"},
-        Use_EQSL{"Use_EQSL"}, EQSLACTDATE{"EQSLACTDATE"}, BORN{"BORN"}, SK{"SK"};
+        QSLMANAGER{"QSLMANAGER"}, CHK{"CHK"}, AKA{"AKA"}, SKYPE{"SKYPE"}, EMAIL{"EMAIL"}, Use_BUREAU{"Use_BUREAU"},
+        Use_DIRECT{"Use_DIRECT"}, Use_LOTW{"Use_LOTW"}, LOTWACTDATE{"LOTWACTDATE"}, Use_EQSL{"Use_EQSL"},
+        EQSLACTDATE{"EQSLACTDATE"}, BORN{"BORN"}, SK{"SK"};
 };
 
 class TRowReader {

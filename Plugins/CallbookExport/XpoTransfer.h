@@ -9,18 +9,7 @@
 #include <string>
 
 // The "Include extra info" items, in the check group's order.
-enum TExtInfoItem {
-    eiAka,
-    eiSkype,
-    eiBureau,
-    eiEmail,
-    eiDirect,
-    eiBorn,
-    eiLotW,
-    eiSK,
-    eiEQSL,
-    eiCount
-};
+enum TExtInfoItem { eiAka, eiSkype, eiBureau, eiEmail, eiDirect, eiBorn, eiLotW, eiSK, eiEQSL, eiCount };
 using TExtInfo = std::array<bool, eiCount>;
 
 struct TExtInfoDef {

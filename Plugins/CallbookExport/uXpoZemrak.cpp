@@ -2,12 +2,12 @@
 #include "Plugins/CallbookExport/uXpoZemrak.h"
 
 #include "Includes/uZemrakDb/uZemrakDb.h"
-#include "PluginAPI/Plugins/Helpers.h"
-#include "PluginAPI/Plugins/ServerQuery.h"
 #include "Platform/Files/Files.h"
 #include "Platform/FormatSettings/FormatSettings.h"
 #include "Platform/OleAuto/OleAuto.h"
 #include "Platform/Unicode/Unicode.h"
+#include "PluginAPI/Plugins/Helpers.h"
+#include "PluginAPI/Plugins/ServerQuery.h"
 
 namespace {
 
@@ -44,7 +44,8 @@ TfrmXpoZemrak::TfrmXpoZemrak(ICore* core) : TPluginDialog(core)
         pair->AltBtn().SetCaption("-1 year");
     }
     std::vector<std::string> captions;
-    for (const TExtInfoDef& item : ExtInfoItems) captions.emplace_back(item.Caption);
+    for (const TExtInfoDef& item : ExtInfoItems)
+        captions.emplace_back(item.Caption);
     cgExtInfo.SetItems(captions);
     cgExtInfo.SetColumns(6);
 
@@ -109,15 +110,20 @@ void TfrmXpoZemrak::FormActivate()
 
 void TfrmXpoZemrak::ReadOmitDate(const char* Key, Forms::TDateEdit& DateEdit)
 {
-    if (Trim(iniExport.ReadString(Key, "")).empty()) DateEdit.Clear();
-    else DateEdit.SetDate(iniExport.ReadDate(Key, Now()));
+    if (Trim(iniExport.ReadString(Key, "")).empty())
+        DateEdit.Clear();
+    else
+        DateEdit.SetDate(iniExport.ReadDate(Key, Now()));
 }
 
 void TfrmXpoZemrak::WriteOmitDate(const char* Key, const Forms::TCheckBox& Box, const Forms::TDateEdit& DateEdit)
 {
-    if (!Box.Checked()) iniExport.DeleteKey(Key);
-    else if (DateEdit.Empty()) iniExport.WriteString(Key, "");
-    else iniExport.WriteDate(Key, *DateEdit.Date());
+    if (!Box.Checked())
+        iniExport.DeleteKey(Key);
+    else if (DateEdit.Empty())
+        iniExport.WriteString(Key, "");
+    else
+        iniExport.WriteDate(Key, *DateEdit.Date());
 }
 
 void TfrmXpoZemrak::FormClose(Forms::TCloseAction& Action)
@@ -130,8 +136,10 @@ void TfrmXpoZemrak::FormClose(Forms::TCloseAction& Action)
     iniExport.WriteBool("eQSL omit", cbOmitEQSL.Checked());
     WriteOmitDate("eQSL date", cbOmitEQSL, dtOmitEQSL);
     for (int i = 0; i < eiCount; ++i) {
-        if (cgExtInfo.ItemEnabled(i)) iniExport.WriteBool(ExtInfoItems[i].Key, cgExtInfo.ItemChecked(i));
-        else iniExport.DeleteKey(ExtInfoItems[i].Key);
+        if (cgExtInfo.ItemEnabled(i))
+            iniExport.WriteBool(ExtInfoItems[i].Key, cgExtInfo.ItemChecked(i));
+        else
+            iniExport.DeleteKey(ExtInfoItems[i].Key);
     }
     iniExport.WriteString("Export", edTarget.Text());
 }
@@ -169,8 +177,14 @@ void TfrmXpoZemrak::SetOmitControls(bool Checked, Forms::TDateEdit& DateEdit, Fo
     dtOmitEQSLChange();
 }
 
-void TfrmXpoZemrak::cbOmitLOTWClick() { SetOmitControls(cbOmitLOTW.Checked(), dtOmitLOTW, bteDefLOTW); }
-void TfrmXpoZemrak::cbOmitEQSLClick() { SetOmitControls(cbOmitEQSL.Checked(), dtOmitEQSL, bteDefEQSL); }
+void TfrmXpoZemrak::cbOmitLOTWClick()
+{
+    SetOmitControls(cbOmitLOTW.Checked(), dtOmitLOTW, bteDefLOTW);
+}
+void TfrmXpoZemrak::cbOmitEQSLClick()
+{
+    SetOmitControls(cbOmitEQSL.Checked(), dtOmitEQSL, bteDefEQSL);
+}
 
 void TfrmXpoZemrak::dtOmitLOTWChange()
 {
@@ -182,19 +196,34 @@ void TfrmXpoZemrak::dtOmitEQSLChange()
     cbOmitEQSL.SetCaption(dtOmitEQSL.Text().empty() ? "for eQSL" : "for eQSL before");
 }
 
-void TfrmXpoZemrak::bteDefLOTWButtonClick() { dtOmitLOTW.SetText(FindEarliestDate("LOTWACTDATE")); }
-void TfrmXpoZemrak::bteDefEQSLButtonClick() { dtOmitEQSL.SetText(FindEarliestDate("EQSLACTDATE")); }
+void TfrmXpoZemrak::bteDefLOTWButtonClick()
+{
+    dtOmitLOTW.SetText(FindEarliestDate("LOTWACTDATE"));
+}
+void TfrmXpoZemrak::bteDefEQSLButtonClick()
+{
+    dtOmitEQSL.SetText(FindEarliestDate("EQSLACTDATE"));
+}
 
 namespace {
 
 // Twelve calendar months back, the day clamped (29 February gives 28
 // February); an empty edit counts from today.
-void YearEarlier(Forms::TDateEdit& edit) { edit.SetDate(IncMonth(edit.Date().value_or(Date()), -12)); }
+void YearEarlier(Forms::TDateEdit& edit)
+{
+    edit.SetDate(IncMonth(edit.Date().value_or(Date()), -12));
+}
 
 } // namespace
 
-void TfrmXpoZemrak::bteDefLOTWAltBtnClick() { YearEarlier(dtOmitLOTW); }
-void TfrmXpoZemrak::bteDefEQSLAltBtnClick() { YearEarlier(dtOmitEQSL); }
+void TfrmXpoZemrak::bteDefLOTWAltBtnClick()
+{
+    YearEarlier(dtOmitLOTW);
+}
+void TfrmXpoZemrak::bteDefEQSLAltBtnClick()
+{
+    YearEarlier(dtOmitEQSL);
+}
 
 std::string TfrmXpoZemrak::FindEarliestDate(const std::string& Column)
 {
@@ -219,7 +248,8 @@ std::string TfrmXpoZemrak::FindEarliestDate(const std::string& Column)
 TExtInfo TfrmXpoZemrak::CheckedExtInfo() const
 {
     TExtInfo ext{};
-    for (int i = 0; i < eiCount; ++i) ext[i] = cgExtInfo.ItemChecked(i);
+    for (int i = 0; i < eiCount; ++i)
+        ext[i] = cgExtInfo.ItemChecked(i);
     return ext;
 }
 
@@ -239,4 +269,7 @@ void TfrmXpoZemrak::dbtExportClickOk()
     CheckActions();
 }
 
-void TfrmXpoZemrak::dbtExportClickCancel() { Close(); }
+void TfrmXpoZemrak::dbtExportClickCancel()
+{
+    Close();
+}

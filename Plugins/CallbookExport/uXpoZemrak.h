@@ -3,9 +3,9 @@
 // into an update package for the logger.
 #pragma once
 
-#include "PluginAPI/Plugins/PluginForm.h"
 #include "Platform/Ado/Ado.h"
 #include "Platform/Forms/Forms.h"
+#include "PluginAPI/Plugins/PluginForm.h"
 #include "Plugins/CallbookExport/XpoPackage.h"
 #include "Plugins/CallbookExport/XpoTransfer.h"
 

@@ -1,7 +1,7 @@
 // Entry unit: the library's values and its two exports.
+#include "Platform/OleAuto/OleAuto.h"
 #include "PluginAPI/Plugins/PluginEntry.h"
 #include "Plugins/CallbookImport/uImpZemrak.h"
-#include "Platform/OleAuto/OleAuto.h"
 
 namespace {
 

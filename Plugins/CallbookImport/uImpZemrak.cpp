@@ -1,19 +1,21 @@
 #include "Plugins/CallbookImport/uImpZemrak.h"
 
 #include "Includes/uCommDXCC/uCommDXCC.h"
-#include "PluginAPI/Plugins/Helpers.h"
 #include "Platform/Unicode/Unicode.h"
+#include "PluginAPI/Plugins/Helpers.h"
 
 #include <optional>
 
 const char* const UseFieldKeys[UseFieldCount] = {
-    nullptr, "Bureau", "Born", "Name", "Direct", "SK", "QTH", "Email", "Skype", "State", "QSLvia", "DXCC", "Grid", "Aka",
+    nullptr, "Bureau", "Born",  "Name",   "Direct", "SK",   "QTH",
+    "Email", "Skype",  "State", "QSLvia", "DXCC",   "Grid", "Aka",
 };
 
 namespace {
 
 const char* const UseFieldCaptions[UseFieldCount] = {
-    "Callsign", "Bureau", "Born", "Name", "Direct", "SK", "QTH", "E-mail", "Skype", "State", "QSL via", "DXCC", "Grid", "Aka",
+    "Callsign", "Bureau", "Born",  "Name",    "Direct", "SK",   "QTH",
+    "E-mail",   "Skype",  "State", "QSL via", "DXCC",   "Grid", "Aka",
 };
 
 // Items filled from the update whatever the user chose in modes 0 and 1.
@@ -63,7 +65,8 @@ TfrmImpZemrak::~TfrmImpZemrak() = default;
 TFieldUse TfrmImpZemrak::FieldUse() const
 {
     TFieldUse use{};
-    for (int i = 0; i < UseFieldCount; ++i) use[static_cast<std::size_t>(i)] = cgUseFields.ItemChecked(i);
+    for (int i = 0; i < UseFieldCount; ++i)
+        use[static_cast<std::size_t>(i)] = cgUseFields.ItemChecked(i);
     return use;
 }
 
@@ -83,8 +86,10 @@ void TfrmImpZemrak::FormActivate()
 
     cgUseFields.SetItemChecked(ufCallsign, true);
     cgUseFields.SetItemLocked(ufCallsign, true);
-    for (int i = 1; i < UseFieldCount; ++i) cgUseFields.SetItemChecked(i, iniUpdate.ReadBool(UseFieldKeys[i], false));
-    for (TUseField item : BoldItems) cgUseFields.SetItemBold(item, true);
+    for (int i = 1; i < UseFieldCount; ++i)
+        cgUseFields.SetItemChecked(i, iniUpdate.ReadBool(UseFieldKeys[i], false));
+    for (TUseField item : BoldItems)
+        cgUseFields.SetItemBold(item, true);
 
     cbImportModeChange();
 
@@ -105,7 +110,8 @@ void TfrmImpZemrak::WriteSettings()
     iniUpdate.WriteString("Location", Location == LocationInternet ? "Internet" : "Local");
     iniUpdate.WriteString("Resource", edSource.Text());
     iniUpdate.WriteInteger("Mode", cbImportMode.ItemIndex());
-    for (int i = 1; i < UseFieldCount; ++i) iniUpdate.WriteBool(UseFieldKeys[i], cgUseFields.ItemChecked(i));
+    for (int i = 1; i < UseFieldCount; ++i)
+        iniUpdate.WriteBool(UseFieldKeys[i], cgUseFields.ItemChecked(i));
 }
 
 void TfrmImpZemrak::FormClose(Forms::TCloseAction&)
@@ -116,7 +122,8 @@ void TfrmImpZemrak::FormClose(Forms::TCloseAction&)
 void TfrmImpZemrak::CheckActions()
 {
     bool anyField = false;
-    for (int i = 1; i < UseFieldCount; ++i) anyField = anyField || cgUseFields.ItemChecked(i);
+    for (int i = 1; i < UseFieldCount; ++i)
+        anyField = anyField || cgUseFields.ItemChecked(i);
     const std::string source = Trim(edSource.Text());
     bool sourceOk = !source.empty();
     if (Location == LocationLocal) sourceOk = sourceOk && FileExists(source);
@@ -178,7 +185,10 @@ void TfrmImpZemrak::cbImportModeChange()
     CheckActions();
 }
 
-void TfrmImpZemrak::cgUseFieldsChange() { CheckActions(); }
+void TfrmImpZemrak::cgUseFieldsChange()
+{
+    CheckActions();
+}
 
 void TfrmImpZemrak::dbtUpdateClickOk()
 {
@@ -187,8 +197,7 @@ void TfrmImpZemrak::dbtUpdateClickOk()
     const std::string appName = HostParameter("APPNAME");
     const std::string source = Trim(edSource.Text());
 
-    if (Location == LocationInternet && UpperCase(source).find("HTTPS://") != std::string::npos &&
-        !HttpsAvailable()) {
+    if (Location == LocationInternet && UpperCase(source).find("HTTPS://") != std::string::npos && !HttpsAvailable()) {
         busy.reset();
         const std::string text = "Not found libraries for secure web connection:\r\n"
                                  "please put libeay32.dll and ssleay32.dll in application folder\r\n\"" +
@@ -234,4 +243,7 @@ void TfrmImpZemrak::dbtUpdateClickOk()
     dbtUpdate.Ok().SetEnabled(false);
 }
 
-void TfrmImpZemrak::dbtUpdateClickCancel() { Close(); }
+void TfrmImpZemrak::dbtUpdateClickCancel()
+{
+    Close();
+}

@@ -3,13 +3,13 @@
 // the host callbook) and its progress.
 #pragma once
 
-#include "Plugins/CallbookImport/uImpZemrakMerge.h"
-#include "PluginAPI/Plugins/PluginForm.h"
 #include "Platform/Ado/Ado.h"
 #include "Platform/Clock/Clock.h"
 #include "Platform/Files/Files.h"
 #include "Platform/Forms/Forms.h"
 #include "Platform/Http/Http.h"
+#include "PluginAPI/Plugins/PluginForm.h"
+#include "Plugins/CallbookImport/uImpZemrakMerge.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,15 +1,15 @@
 // Fetching the update package and unpacking its database.
 #include "Plugins/CallbookImport/uImpZemrak.h"
 
-#include "Platform/FormatSettings/FormatSettings.h"
 #include "Platform/Files/Files.h"
+#include "Platform/FormatSettings/FormatSettings.h"
 #include "Platform/Http/Http.h"
 #include "Platform/Zip/Zip.h"
 
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <cctype>
 #include <string_view>
 #include <system_error>
 
@@ -24,7 +24,8 @@ void RemoveStaleTemporaryFiles(const std::string& folder)
         if (!name.starts_with("~Db") && !name.starts_with("~Ar")) return false;
         name.remove_prefix(3);
         std::size_t digits = 0;
-        while (digits < name.size() && std::isxdigit(static_cast<unsigned char>(name[digits]))) ++digits;
+        while (digits < name.size() && std::isxdigit(static_cast<unsigned char>(name[digits])))
+            ++digits;
         if (digits == 0) return false;
         name.remove_prefix(digits);
         if (!name.starts_with(".tmp")) return false;
@@ -126,8 +127,8 @@ bool TfrmImpZemrak::ExtractDatabase(int Location, TArchiveStream& Stream, std::s
 
     TTempFile database(downloadFolder_, "~Db");
     const TZipDateTime& stamp = reader.Entry(*entry).Modified;
-    const TDateTime dated = EncodeDateTime(
-        TDateParts{stamp.Year, stamp.Month, stamp.Day, stamp.Hour, stamp.Minute, stamp.Second, 0});
+    const TDateTime dated =
+        EncodeDateTime(TDateParts{stamp.Year, stamp.Month, stamp.Day, stamp.Hour, stamp.Minute, stamp.Second, 0});
     MsgProgress(1, "Update package dated " + FormatDateTime("ddddd hh:mm", dated), true);
     reader.Extract(*entry, database.Path(), MaxDatabaseSize);
     LeaveWalMode(database.Path());

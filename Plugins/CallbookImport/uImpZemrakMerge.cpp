@@ -1,8 +1,8 @@
 #include "Plugins/CallbookImport/uImpZemrakMerge.h"
 
 #include "Includes/uZemrakDb/uZemrakDb.h"
-#include "Platform/Unicode/Unicode.h"
 #include "Platform/JetSql/JetSql.h"
+#include "Platform/Unicode/Unicode.h"
 
 #include <vector>
 
@@ -98,7 +98,10 @@ void CollectFields(const TUpdateRecord& record, const TFieldUse& use, const TRes
     if (!rest.empty()) AddField("NOTES", QuotedStr(rest), fields);
 }
 
-bool IsBooleanColumn(std::string_view column) { return column.starts_with("Use_") || column == "CHK"; }
+bool IsBooleanColumn(std::string_view column)
+{
+    return column.starts_with("Use_") || column == "CHK";
+}
 
 void DropFilledColumns(TListFields& fields, const std::function<bool(const std::string& column)>& filled)
 {
@@ -125,6 +128,7 @@ std::string BuildInsert(std::string_view callsign, const TListFields& fields)
 std::string BuildUpdate(std::string_view callsign, const TListFields& fields)
 {
     std::string assignments;
-    for (const TListRec& pair : fields) assignments = AppendCommaItem(assignments, pair.ItemName + "=" + pair.ItemValue);
+    for (const TListRec& pair : fields)
+        assignments = AppendCommaItem(assignments, pair.ItemName + "=" + pair.ItemValue);
     return "UPDATE CALLBOOK SET " + assignments + " WHERE OMCALL=" + QuotedStr(callsign);
 }

@@ -2,10 +2,10 @@
 #include "Plugins/CallbookImport/uImpZemrak.h"
 
 #include "Includes/uCommDXCC/uCommDXCC.h"
-#include "PluginAPI/Plugins/ServerQuery.h"
-#include "PluginAPI/Plugins/Helpers.h"
 #include "Platform/FormatSettings/FormatSettings.h"
 #include "Platform/Unicode/Unicode.h"
+#include "PluginAPI/Plugins/Helpers.h"
+#include "PluginAPI/Plugins/ServerQuery.h"
 
 #include <exception>
 #include <optional>
@@ -13,8 +13,7 @@
 namespace {
 
 // Runs f and drops what it raises: clean-up while another error is on its way.
-template <class F>
-void Quietly(F&& f) noexcept
+template <class F> void Quietly(F&& f) noexcept
 {
     try {
         f();
@@ -64,10 +63,10 @@ struct TfrmImpZemrak::TRun {
     TUpdateRecord ReadUpdate()
     {
         if (!UpdateFields) {
-            UpdateFields = TUpdateFields{&UpdateQuery.FieldByName("CALL"),    &UpdateQuery.FieldByName("NAME"),
-                                         &UpdateQuery.FieldByName("QTH"),     &UpdateQuery.FieldByName("STATE"),
-                                         &UpdateQuery.FieldByName("GRID"),    &UpdateQuery.FieldByName("MANAGER"),
-                                         &UpdateQuery.FieldByName("NOTE"),    &UpdateQuery.FieldByName("CHECKED")};
+            UpdateFields = TUpdateFields{&UpdateQuery.FieldByName("CALL"), &UpdateQuery.FieldByName("NAME"),
+                                         &UpdateQuery.FieldByName("QTH"),  &UpdateQuery.FieldByName("STATE"),
+                                         &UpdateQuery.FieldByName("GRID"), &UpdateQuery.FieldByName("MANAGER"),
+                                         &UpdateQuery.FieldByName("NOTE"), &UpdateQuery.FieldByName("CHECKED")};
         }
         auto text = [](TField* field) -> std::optional<std::string> {
             if (field->IsNull()) return std::nullopt;
@@ -278,8 +277,7 @@ void TfrmImpZemrak::CheckUpdateDatabase()
         throw EDatabaseError("The update package holds no CALLBOOK table: " + adcUpd.DataSource());
     // Nor columns computed on reading.
     if (adcUpd.HasComputedColumns("CALLBOOK"))
-        throw EDatabaseError("The CALLBOOK table of the update package has computed columns: " +
-                             adcUpd.DataSource());
+        throw EDatabaseError("The CALLBOOK table of the update package has computed columns: " + adcUpd.DataSource());
 }
 
 void TfrmImpZemrak::EraseUpdateDatabase(TADOQuery& UpdateQuery, const std::string& Path, bool Unwinding)
@@ -298,7 +296,8 @@ void TfrmImpZemrak::EraseUpdateDatabase(TADOQuery& UpdateQuery, const std::strin
     } catch (...) {
         if (!failure) failure = std::current_exception();
     }
-    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) DeleteFile(Path + suffix);
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"})
+        DeleteFile(Path + suffix);
     if (failure && !Unwinding) std::rethrow_exception(failure);
 }
 
@@ -331,9 +330,15 @@ bool TfrmImpZemrak::MergeUpdates(TADOQuery& UpdateQuery, std::int32_t Total, TMe
             };
         bool result = false;
         switch (cbImportMode.ItemIndex()) {
-        case 0: result = run.MergeAll(Total); break;
-        case 1: result = run.MergeNew(Total); break;
-        default: result = run.MergeExisting(before); break;
+        case 0:
+            result = run.MergeAll(Total);
+            break;
+        case 1:
+            result = run.MergeNew(Total);
+            break;
+        default:
+            result = run.MergeExisting(before);
+            break;
         }
         showAfter();
         callsignQuery->Free();

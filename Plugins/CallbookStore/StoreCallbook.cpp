@@ -46,8 +46,8 @@ constexpr const char* NoteField = "[NOTE]";
 constexpr double MillisecondsPerDay = 24.0 * 60 * 60 * 1000;
 
 constexpr std::array<const char*, 10> FilterKeywords{
-    NoteKeyword::LotW,   NoteKeyword::eQSL, NoteKeyword::Email, NoteKeyword::Bureau, NoteKeyword::Direct,
-    NoteKeyword::New,    NoteKeyword::Ex,   NoteKeyword::Skype, NoteKeyword::Born,   NoteKeyword::SK,
+    NoteKeyword::LotW, NoteKeyword::eQSL, NoteKeyword::Email, NoteKeyword::Bureau, NoteKeyword::Direct,
+    NoteKeyword::New,  NoteKeyword::Ex,   NoteKeyword::Skype, NoteKeyword::Born,   NoteKeyword::SK,
 };
 
 std::string JoinWords(const std::vector<std::string>& words)
@@ -72,8 +72,7 @@ std::string SummaryLine(int processed, int ins, int upd, int err)
 // Runs every clean-up step even when one fails; the first failure is kept.
 class TCleanup {
 public:
-    template <class Step>
-    void Run(Step&& step) noexcept
+    template <class Step> void Run(Step&& step) noexcept
     {
         try {
             step();
@@ -104,14 +103,14 @@ std::string FilterNote(std::string_view Note, bool KeepKeywords, bool SavePlain)
     std::vector<std::string> words;
     SplitWords(Note, &words, 1);
     std::vector<std::string> keywords, plain;
-    for (std::string& word : words) (IsNoteKeyword(word) ? keywords : plain).push_back(std::move(word));
+    for (std::string& word : words)
+        (IsNoteKeyword(word) ? keywords : plain).push_back(std::move(word));
     const std::string keywordPart = KeepKeywords ? JoinWords(keywords) : std::string();
     const std::string plainPart = SavePlain ? JoinWords(plain) : std::string();
     return Trim(plainPart + " " + keywordPart);
 }
 
-std::string BuildInsertStatement(std::string_view Callsign, const TListFields& Fields, bool WithMarks,
-                                 bool Checked)
+std::string BuildInsertStatement(std::string_view Callsign, const TListFields& Fields, bool WithMarks, bool Checked)
 {
     std::string columns = "CALL";
     std::string values = QuoteSQLValue(Callsign);
@@ -126,8 +125,7 @@ std::string BuildInsertStatement(std::string_view Callsign, const TListFields& F
     return "INSERT INTO CALLBOOK(" + columns + ") VALUES(" + values + ");";
 }
 
-std::string BuildUpdateStatement(std::string_view Callsign, const TListFields& Fields, bool WithMarks,
-                                 bool Checked)
+std::string BuildUpdateStatement(std::string_view Callsign, const TListFields& Fields, bool WithMarks, bool Checked)
 {
     std::string assignments;
     for (const TListRec& field : Fields)
@@ -198,8 +196,7 @@ bool TfrmStoZemrakcb::StoreCallbook()
 
     try {
         handle = query.emplace(Server.Get()).Handle();
-        CheckHostResult(
-            Server->OpenQuery(handle, WideString("SELECT * FROM CALLBOOK ORDER BY OMCALL").c_bstr()));
+        CheckHostResult(Server->OpenQuery(handle, WideString("SELECT * FROM CALLBOOK ORDER BY OMCALL").c_bstr()));
         std::int32_t sourceCount = 0;
         CheckHostResult(Server->GetRecordCount(handle, &sourceCount));
         MsgProgress(1, "Callsigns: " + std::to_string(sourceCount) + " in source", false);
@@ -211,7 +208,8 @@ bool TfrmStoZemrakcb::StoreCallbook()
         // Column names cross the interface once, not once per station.
         const WideString callColumn("OMCALL"), checkColumn("CHK");
         std::vector<WideString> hostColumns;
-        for (const TCarriedColumn& column : CarriedColumns) hostColumns.emplace_back(column.Host);
+        for (const TCarriedColumn& column : CarriedColumns)
+            hostColumns.emplace_back(column.Host);
 
         const auto hostString = [&](const WideString& column, bool& hasValue) {
             WideString value;
@@ -233,7 +231,8 @@ bool TfrmStoZemrakcb::StoreCallbook()
             const std::string callsign = hostString(callColumn, hasValue);
             for (std::size_t i = 0; i < CarriedColumns.size(); ++i) {
                 std::string value = hostString(hostColumns[i], hasValue);
-                if (hasValue) AddField(CarriedColumns[i].Target, LeftCodePoints(value, CarriedColumns[i].Length), fields);
+                if (hasValue)
+                    AddField(CarriedColumns[i].Target, LeftCodePoints(value, CarriedColumns[i].Length), fields);
             }
             BOOL32 checked = 0, hasCheck = 0;
             CheckHostResult(Server->GetBoolean(handle, checkColumn.c_bstr(), &checked, &hasCheck));
@@ -249,8 +248,10 @@ bool TfrmStoZemrakcb::StoreCallbook()
                 if (IndexOfField(NoteField, fields) != -1) {
                     const std::string note =
                         FilterNote(GetFieldValue(fields, NoteField), Option(soXtra), Option(soSave));
-                    if (note.empty()) DeleteField(fields, NoteField);
-                    else SetFieldValue(fields, NoteField, note);
+                    if (note.empty())
+                        DeleteField(fields, NoteField);
+                    else
+                        SetFieldValue(fields, NoteField, note);
                 }
             }
 

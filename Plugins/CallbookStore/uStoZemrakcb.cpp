@@ -28,7 +28,8 @@ TfrmStoZemrakcb::TfrmStoZemrakcb(ICore* core) : TPluginDialog(core)
     lbRefDB.SetBold(true);
     edRefDB.SetReadOnly(true);
     cgProc.SetColumns(2);
-    for (const TOptionSetting& option : OptionSettings) cgProc.AddItem(option.Caption);
+    for (const TOptionSetting& option : OptionSettings)
+        cgProc.AddItem(option.Caption);
     lbProgress.SetBold(true);
     dbtStore.Ok().OnClick = [this] { dbtStoreClickOk(); };
     dbtStore.Cancel().OnClick = [this] { dbtStoreClickCancel(); };
@@ -72,4 +73,7 @@ void TfrmStoZemrakcb::dbtStoreClickOk()
     LastRunDone = StoreCallbook();
 }
 
-void TfrmStoZemrakcb::dbtStoreClickCancel() { Close(); }
+void TfrmStoZemrakcb::dbtStoreClickCancel()
+{
+    Close();
+}

@@ -16,10 +16,8 @@ enum TStoreOption { soMark = 0, soOver = 1, soXtra = 2, soSave = 3 };
 
 // The statements of one station. Callsign and values are quoted with
 // QuoteSQLValue; WithMarks adds the Checked column (TRUE when Checked).
-std::string BuildInsertStatement(std::string_view Callsign, const TListFields& Fields, bool WithMarks,
-                                 bool Checked);
-std::string BuildUpdateStatement(std::string_view Callsign, const TListFields& Fields, bool WithMarks,
-                                 bool Checked);
+std::string BuildInsertStatement(std::string_view Callsign, const TListFields& Fields, bool WithMarks, bool Checked);
+std::string BuildUpdateStatement(std::string_view Callsign, const TListFields& Fields, bool WithMarks, bool Checked);
 
 // The note as it is written over an existing row when existing data is
 // kept: plain words (when SavePlain) then keyword words (when KeepKeywords),

@@ -1,8 +1,8 @@
 // Entry unit: the library's values and its two exports.
+#include "Platform/FormatSettings/FormatSettings.h"
 #include "PluginAPI/Plugins/PluginEntry.h"
 #include "PluginAPI/Plugins/PluginForm.h"
 #include "Plugins/LogAppend/uAppZemrak.h"
-#include "Platform/FormatSettings/FormatSettings.h"
 
 namespace {
 

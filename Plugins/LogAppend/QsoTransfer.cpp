@@ -1,8 +1,8 @@
 #include "Plugins/LogAppend/QsoTransfer.h"
 
 #include "Includes/uCommFunc/uCommFunc.h"
-#include "Platform/Unicode/Unicode.h"
 #include "Platform/JetSql/JetSql.h"
+#include "Platform/Unicode/Unicode.h"
 
 #include <charconv>
 #include <cmath>
@@ -46,17 +46,19 @@ TModeStruct MakeModes()
 {
     TModeStruct m;
     RegisterMode(m, "CW", "CW", "CW");
-    for (const char* voice : {"AM", "PM", "FM", "WFM", "NFM", "SSB", "LSB", "USB"}) RegisterMode(m, "Voice", voice, voice);
+    for (const char* voice : {"AM", "PM", "FM", "WFM", "NFM", "SSB", "LSB", "USB"})
+        RegisterMode(m, "Voice", voice, voice);
     const std::pair<const char*, const char*> digital[] = {
-        {"PSK31", "PSK31"},   {"PSK63", "PSK63"},   {"PSK125", "PSK125"}, {"BPSK31", "PSK31"},
-        {"BPSK63", "PSK63"},  {"BPSK125", "PSK125"}, {"MFSK8", "MFSK8"},   {"MFSK16", "MFSK16"},
-        {"QPSK31", "QPSK31"}, {"QPSK63", "QPSK63"}, {"QPSK125", "QPSK125"}, {"RTTY", "RTTY"},
-        {"FT8", "FT8"},       {"JT4", "JT4"},       {"JT65", "JT65"},     {"JT65A", "JT65A"},
-        {"JT65B", "JT65B"},   {"JT65C", "JT65C"},   {"JT6M", "JT6M"},     {"JT8", "JT8"},
-        {"JT9", "JT9"},       {"JT9-1", "JT9-1"},   {"JT9-2", "JT9-2"},   {"DOMINO", "DOMINO"},
-        {"HELL", "HELL"},     {"OPERA", "OPERA"},   {"OLIVIA", "OLIVIA"}, {"CONTESTI", "CONTESTI"},
+        {"PSK31", "PSK31"},   {"PSK63", "PSK63"},    {"PSK125", "PSK125"},   {"BPSK31", "PSK31"},
+        {"BPSK63", "PSK63"},  {"BPSK125", "PSK125"}, {"MFSK8", "MFSK8"},     {"MFSK16", "MFSK16"},
+        {"QPSK31", "QPSK31"}, {"QPSK63", "QPSK63"},  {"QPSK125", "QPSK125"}, {"RTTY", "RTTY"},
+        {"FT8", "FT8"},       {"JT4", "JT4"},        {"JT65", "JT65"},       {"JT65A", "JT65A"},
+        {"JT65B", "JT65B"},   {"JT65C", "JT65C"},    {"JT6M", "JT6M"},       {"JT8", "JT8"},
+        {"JT9", "JT9"},       {"JT9-1", "JT9-1"},    {"JT9-2", "JT9-2"},     {"DOMINO", "DOMINO"},
+        {"HELL", "HELL"},     {"OPERA", "OPERA"},    {"OLIVIA", "OLIVIA"},   {"CONTESTI", "CONTESTI"},
         {"ROS", "ROS"},       {"WSPR", "WSPR"}};
-    for (const auto& [source, stored] : digital) RegisterMode(m, "Digital", source, stored);
+    for (const auto& [source, stored] : digital)
+        RegisterMode(m, "Digital", source, stored);
     RegisterMode(m, "Video", "SSTV", "SSTV");
     RegisterMode(m, "Video", "ATV", "ATV");
     return m;
@@ -108,8 +110,14 @@ std::optional<Extended> ReadExtended(std::string_view text, const TFormatSetting
 
 } // namespace
 
-const TBandStruct& Bands() { return BandTable; }
-const TModeStruct& Modes() { return ModeTable; }
+const TBandStruct& Bands()
+{
+    return BandTable;
+}
+const TModeStruct& Modes()
+{
+    return ModeTable;
+}
 
 Extended ParseFrequency(std::string_view BandText, double DigiBand, const TFormatSettings& fs)
 {
@@ -151,7 +159,10 @@ std::string NormalizeMode(std::string_view Mode)
     return {};
 }
 
-std::string SqlDate(TDateTime value) { return FormatDateTime("yyyy-mm-dd", value, InvariantFormatSettings()); }
+std::string SqlDate(TDateTime value)
+{
+    return FormatDateTime("yyyy-mm-dd", value, InvariantFormatSettings());
+}
 
 std::string SqlMoment(TDateTime value)
 {
@@ -180,12 +191,13 @@ TQsoWindow DuplicateWindow(TDateTime Start, int DeltaMinutes)
     return {IncMinute(Start, -DeltaMinutes), IncMinute(Start, DeltaMinutes)};
 }
 
-std::string DuplicateProbeStatement(std::string_view HostLogName, std::string_view Callsign,
-                                    std::string_view Band, std::string_view Mode, const TQsoWindow& Window)
+std::string DuplicateProbeStatement(std::string_view HostLogName, std::string_view Callsign, std::string_view Band,
+                                    std::string_view Mode, const TQsoWindow& Window)
 {
-    return "SELECT ID,QSODATE FROM LOGS WHERE LOGNAME=" + QuotedStr(HostLogName) + " AND OMCALL=" + QuotedStr(Callsign) +
-           " AND QSOBAND=" + QuotedStr(Band) + " AND QSOMODE=" + QuotedStr(Mode) + " AND #" +
-           SqlMoment(Window.From) + "#<=QSODATE AND QSODATE<=#" + SqlMoment(Window.To) + "#";
+    return "SELECT ID,QSODATE FROM LOGS WHERE LOGNAME=" + QuotedStr(HostLogName) +
+           " AND OMCALL=" + QuotedStr(Callsign) + " AND QSOBAND=" + QuotedStr(Band) +
+           " AND QSOMODE=" + QuotedStr(Mode) + " AND #" + SqlMoment(Window.From) + "#<=QSODATE AND QSODATE<=#" +
+           SqlMoment(Window.To) + "#";
 }
 
 std::optional<std::int32_t> NearestDuplicate(const std::vector<TProbeRow>& Rows, TDateTime Start,
@@ -206,21 +218,23 @@ std::optional<std::int32_t> NearestDuplicate(const std::vector<TProbeRow>& Rows,
 }
 
 const std::array<const char*, lcColumnCount> LogColumnNames{
-    "OMCALL",     "QSODATE",  "QSOBAND",  "QSOMODE",  "QSORSTRCVD",   "QSORSTSEND",  "OMNAME",
-    "OMQTH",      "CONTINENT", "DXCCPFX", "MAINPFX",  "QSOFREQ",      "ITUZONE",     "CQZONE",
-    "GRIDSQUARE", "QSLMANAGER", "IOTA",   "STATE",    "EQSLRCVD",     "LOTWSENT",    "LOTWRCVD",
-    "QSLSENT",    "QSLRECV",  "QSLSTAT",  "LOTWRCVDDATE", "QSLSENTDATE", "QSLRECVDATE", "CALLSIGN",
-    "WPX",        "DXCC",     "QSLINFO",  "LOGNAME",  "QSOTIME"};
+    "OMCALL",     "QSODATE",    "QSOBAND", "QSOMODE",      "QSORSTRCVD",  "QSORSTSEND",  "OMNAME",
+    "OMQTH",      "CONTINENT",  "DXCCPFX", "MAINPFX",      "QSOFREQ",     "ITUZONE",     "CQZONE",
+    "GRIDSQUARE", "QSLMANAGER", "IOTA",    "STATE",        "EQSLRCVD",    "LOTWSENT",    "LOTWRCVD",
+    "QSLSENT",    "QSLRECV",    "QSLSTAT", "LOTWRCVDDATE", "QSLSENTDATE", "QSLRECVDATE", "CALLSIGN",
+    "WPX",        "DXCC",       "QSLINFO", "LOGNAME",      "QSOTIME"};
 
-std::string QuotedOrNull(const TNullableText& text) { return text ? QuotedStr(*text) : "NULL"; }
+std::string QuotedOrNull(const TNullableText& text)
+{
+    return text ? QuotedStr(*text) : "NULL";
+}
 
 std::string QuotedUnlessEmpty(const TNullableText& text)
 {
     return text && !text->empty() ? QuotedStr(*text) : "NULL";
 }
 
-std::string QslManagerValue(const TNullableText& text, std::string_view Callsign,
-                            std::vector<std::string>& Corrections)
+std::string QslManagerValue(const TNullableText& text, std::string_view Callsign, std::vector<std::string>& Corrections)
 {
     if (!text) return "NULL";
     const std::string manager = Trim(*text);
@@ -230,7 +244,10 @@ std::string QslManagerValue(const TNullableText& text, std::string_view Callsign
     return "NULL";
 }
 
-std::string QslStatValue(const TNullableText& text) { return text && *text == "N" ? "'N'" : "NULL"; }
+std::string QslStatValue(const TNullableText& text)
+{
+    return text && *text == "N" ? "'N'" : "NULL";
+}
 
 std::string AddInfoValue(const TNullableText& text, std::string_view Callsign, std::vector<std::string>& Corrections)
 {

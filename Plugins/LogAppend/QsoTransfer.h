@@ -71,8 +71,8 @@ TQsoWindow DuplicateWindow(TDateTime Start, int DeltaMinutes);
 
 // Host rows of the log with the same callsign, band and mode inside the
 // window: their ID and QSODATE.
-std::string DuplicateProbeStatement(std::string_view HostLogName, std::string_view Callsign,
-                                    std::string_view Band, std::string_view Mode, const TQsoWindow& Window);
+std::string DuplicateProbeStatement(std::string_view HostLogName, std::string_view Callsign, std::string_view Band,
+                                    std::string_view Mode, const TQsoWindow& Window);
 
 // One row the probe found.
 struct TProbeRow {
@@ -91,11 +91,40 @@ std::optional<std::int32_t> NearestDuplicate(const std::vector<TProbeRow>& Rows,
 
 // Host columns in the order of the INSERT statement.
 enum TLogColumn {
-    lcOMCALL, lcQSODATE, lcQSOBAND, lcQSOMODE, lcQSORSTRCVD, lcQSORSTSEND, lcOMNAME, lcOMQTH,
-    lcCONTINENT, lcDXCCPFX, lcMAINPFX, lcQSOFREQ, lcITUZONE, lcCQZONE, lcGRIDSQUARE, lcQSLMANAGER,
-    lcIOTA, lcSTATE, lcEQSLRCVD, lcLOTWSENT, lcLOTWRCVD, lcQSLSENT, lcQSLRECV, lcQSLSTAT,
-    lcLOTWRCVDDATE, lcQSLSENTDATE, lcQSLRECVDATE, lcCALLSIGN, lcWPX, lcDXCC, lcQSLINFO, lcLOGNAME,
-    lcQSOTIME, lcColumnCount
+    lcOMCALL,
+    lcQSODATE,
+    lcQSOBAND,
+    lcQSOMODE,
+    lcQSORSTRCVD,
+    lcQSORSTSEND,
+    lcOMNAME,
+    lcOMQTH,
+    lcCONTINENT,
+    lcDXCCPFX,
+    lcMAINPFX,
+    lcQSOFREQ,
+    lcITUZONE,
+    lcCQZONE,
+    lcGRIDSQUARE,
+    lcQSLMANAGER,
+    lcIOTA,
+    lcSTATE,
+    lcEQSLRCVD,
+    lcLOTWSENT,
+    lcLOTWRCVD,
+    lcQSLSENT,
+    lcQSLRECV,
+    lcQSLSTAT,
+    lcLOTWRCVDDATE,
+    lcQSLSENTDATE,
+    lcQSLRECVDATE,
+    lcCALLSIGN,
+    lcWPX,
+    lcDXCC,
+    lcQSLINFO,
+    lcLOGNAME,
+    lcQSOTIME,
+    lcColumnCount
 };
 extern const std::array<const char*, lcColumnCount> LogColumnNames;
 
@@ -117,11 +146,13 @@ std::string QslManagerValue(const TNullableText& text, std::string_view Callsign
 std::string QslStatValue(const TNullableText& text);
 // NULL when null or empty; longer than 255 characters: the whole text goes
 // into a correction line and the value is cut. Quoted with QuoteSQLValue.
-std::string AddInfoValue(const TNullableText& text, std::string_view Callsign,
-                         std::vector<std::string>& Corrections);
+std::string AddInfoValue(const TNullableText& text, std::string_view Callsign, std::vector<std::string>& Corrections);
 // NULL, or #yyyy-mm-dd hh:nn#.
 std::string MomentOrNull(const std::optional<TDateTime>& value);
-inline std::string SqlBool(bool value) { return value ? "TRUE" : "FALSE"; }
+inline std::string SqlBool(bool value)
+{
+    return value ? "TRUE" : "FALSE";
+}
 
 // The columns of a source row, found once per run.
 class TSourceFields {
@@ -129,10 +160,10 @@ public:
     // EDatabaseError when the table lacks one of the columns.
     explicit TSourceFields(TADOQuery& query);
 
-    TField *CallSign, *QSODate, *QSOTime, *QSOBand, *DigiBand, *QSOMode, *QSOReportRecived, *QSOReportSent,
-        *OMName, *OMQTH, *Continent, *DXCCPrefix, *MainPrefix, *ITUZone, *CQZone, *Grid, *IOTA, *State, *WPX,
-        *DXCC, *QSLManager, *QSLReceQSLcc, *LoTWSent, *LoTWRec, *QSLSent, *QSLRec, *QSLSentAdv, *LoTWRecDate,
-        *QSLSentDate, *QSLRecDate, *QSOAddInfo;
+    TField *CallSign, *QSODate, *QSOTime, *QSOBand, *DigiBand, *QSOMode, *QSOReportRecived, *QSOReportSent, *OMName,
+        *OMQTH, *Continent, *DXCCPrefix, *MainPrefix, *ITUZone, *CQZone, *Grid, *IOTA, *State, *WPX, *DXCC, *QSLManager,
+        *QSLReceQSLcc, *LoTWSent, *LoTWRec, *QSLSent, *QSLRec, *QSLSentAdv, *LoTWRecDate, *QSLSentDate, *QSLRecDate,
+        *QSOAddInfo;
 };
 
 TNullableText NullableText(const TField& field);

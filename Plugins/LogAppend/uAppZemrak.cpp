@@ -1,10 +1,10 @@
 #include "Plugins/LogAppend/uAppZemrak.h"
 
 #include "Includes/uZemrakDb/uZemrakDb.h"
+#include "Platform/JetSql/JetSql.h"
+#include "Platform/Unicode/Unicode.h"
 #include "PluginAPI/Plugins/Helpers.h"
 #include "PluginAPI/Plugins/ServerQuery.h"
-#include "Platform/Unicode/Unicode.h"
-#include "Platform/JetSql/JetSql.h"
 
 #include <algorithm>
 #include <cmath>
@@ -21,7 +21,8 @@ TfrmAppZemrak::TfrmAppZemrak(ICore* core) : TPluginDialog(core)
     lbRefDBCaption.SetBold(true);
     edRefDB.SetReadOnly(true);
     lbCallsign.SetBold(true);
-    for (Forms::TControl* c : std::initializer_list<Forms::TControl*>{&dtMinDate, &lbTo, &dtMaxDate, &lbDelta, &seDelta})
+    for (Forms::TControl* c :
+         std::initializer_list<Forms::TControl*>{&dtMinDate, &lbTo, &dtMaxDate, &lbDelta, &seDelta})
         c->SetParent(&gbDateRange);
     lbDelta.SetBold(true);
     lbProgress.SetBold(true);
@@ -84,7 +85,8 @@ void TfrmAppZemrak::ListLogs()
     query.SQL.Add("SELECT LOGNAME FROM ACONFIG WHERE CALLSIGN=" + QuotedStr(LogOperator) + " ORDER BY LOGNAME");
     query.Open();
     cbLog.ClearItems();
-    for (query.First(); !query.Eof(); query.Next()) cbLog.AddItem(query.FieldByName("LOGNAME").AsString());
+    for (query.First(); !query.Eof(); query.Next())
+        cbLog.AddItem(query.FieldByName("LOGNAME").AsString());
 }
 
 void TfrmAppZemrak::cbLogChange()
@@ -139,7 +141,10 @@ void TfrmAppZemrak::cbLogChange()
         dbtLoad.Ok().SetEnabled(true);
 }
 
-void TfrmAppZemrak::seDeltaChange() { DeltaMinutes = static_cast<int>(std::trunc(seDelta.Value())); }
+void TfrmAppZemrak::seDeltaChange()
+{
+    DeltaMinutes = static_cast<int>(std::trunc(seDelta.Value()));
+}
 
 void TfrmAppZemrak::dbtLoadClickOk()
 {
@@ -165,7 +170,10 @@ void TfrmAppZemrak::dbtLoadClickOk()
     LastRunDone = true;
 }
 
-void TfrmAppZemrak::dbtLoadClickCancel() { Close(); }
+void TfrmAppZemrak::dbtLoadClickCancel()
+{
+    Close();
+}
 
 void TfrmAppZemrak::FormClose(Forms::TCloseAction& Action)
 {
@@ -237,7 +245,8 @@ void TfrmAppZemrak::TransferRows(QueryHandle handle, TADOQuery& source, TRunCoun
         const std::optional<std::int32_t> duplicate = FindDuplicate(handle, key, window);
         corrections.clear();
         const TQsoValues values = BuildQsoValues(fields, key, LogOperator, HostLogName, corrections);
-        for (const std::string& line : corrections) AppendErrorLog(ErrorLogPath, line);
+        for (const std::string& line : corrections)
+            AppendErrorLog(ErrorLogPath, line);
         counters.Cor += static_cast<int>(corrections.size());
         const std::string statement = duplicate ? UpdateStatement(values, *duplicate) : InsertStatement(values);
         std::int32_t result = 0;

@@ -3,11 +3,11 @@
 // appends the log's QSOs to the host's current log.
 #pragma once
 
-#include "PluginAPI/Plugins/PluginForm.h"
-#include "Plugins/LogAppend/QsoTransfer.h"
 #include "Platform/Ado/Ado.h"
 #include "Platform/Clock/Clock.h"
 #include "Platform/Forms/Forms.h"
+#include "PluginAPI/Plugins/PluginForm.h"
+#include "Plugins/LogAppend/QsoTransfer.h"
 
 #include <cstdint>
 #include <optional>
@@ -20,10 +20,10 @@ public:
     ~TfrmAppZemrak() override;
 
     // Handed over by the click action.
-    TDateTime LogExpire = 0;  // no QSO dated after its day is taken
-    std::string LogOperator;  // the station owning the host's current log
-    std::string LogName;      // the host's name of its current log (kept, not used)
-    std::string HostLogName;  // LOGNAME of the current log's rows
+    TDateTime LogExpire = 0; // no QSO dated after its day is taken
+    std::string LogOperator; // the station owning the host's current log
+    std::string LogName;     // the host's name of its current log (kept, not used)
+    std::string HostLogName; // LOGNAME of the current log's rows
 
     // The chosen log.
     std::string LogTable;

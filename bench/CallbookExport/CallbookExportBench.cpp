@@ -6,6 +6,7 @@
 //
 //   CallbookExportBench [HOST_STATIONS] [REFERENCE_STATIONS] [ROUNDS]
 //                       (defaults 100000 1000 3)
+#include "DemoData/DataGen.h"
 #include "Host/Host.h"
 #include "Host/HostDatabase.h"
 #include "Includes/uZemrakDb/ZemrakSchema.h"
@@ -14,7 +15,6 @@
 #include "Platform/Registry/Registry.h"
 #include "Platform/Zip/Zip.h"
 #include "Plugins/CallbookExport/uXpoZemrak.h"
-#include "DemoData/DataGen.h"
 #include "bench/Common/Fill.h"
 #include "bench/Common/Floor.h"
 
@@ -76,7 +76,8 @@ TRunFigures RunExport(const fs::path& profile, const fs::path& work)
     dialog.DoCreate();
     dialog.FormActivate();
     if (dialog.ModalResult() != Forms::mrNone) throw Exception("the dialog refused to open");
-    for (int i = 0; i < eiCount; ++i) dialog.cgExtInfo.SetItemChecked(i, true);
+    for (int i = 0; i < eiCount; ++i)
+        dialog.cgExtInfo.SetItemChecked(i, true);
     figures.Statements.reserve(static_cast<std::size_t>(figures.HostRows));
     watch.Restart();
     dialog.dbtExportClickOk();
@@ -149,7 +150,8 @@ int main(int argc, char** argv)
             const TRunFigures run = RunExport(profile, work);
             const TFloorFigures floor = Floor(reference, work, run.Statements);
             if (round == 1) {
-                for (const auto& line : run.Memo) std::printf("run:   %s\n", line.c_str());
+                for (const auto& line : run.Memo)
+                    std::printf("run:   %s\n", line.c_str());
                 std::printf("host query alone: %d rows in %.3f s\n", run.HostRows, run.HostQuerySeconds);
             }
             std::printf("round %zu: run %.3f s (%.1f us per station; %.3f s to the first INSERT, %.3f s of "
@@ -159,8 +161,8 @@ int main(int argc, char** argv)
             std::printf("round %zu: floor %zu INSERTs %.3f s (%zu refused), VACUUM INTO %.3f s, ZIP %.3f s "
                         "(%lld bytes), total %.3f s; run/floor %.2f\n",
                         round, floor.Inserts.Statements, floor.Inserts.Seconds, floor.Inserts.Refused,
-                        floor.VacuumSeconds, floor.ZipSeconds, static_cast<long long>(floor.ZipBytes),
-                        floor.Total(), run.Seconds / floor.Total());
+                        floor.VacuumSeconds, floor.ZipSeconds, static_cast<long long>(floor.ZipBytes), floor.Total(),
+                        run.Seconds / floor.Total());
             bestRun = round == 1 ? run.Seconds : std::min(bestRun, run.Seconds);
             bestFloor = round == 1 ? floor.Total() : std::min(bestFloor, floor.Total());
         }

@@ -8,6 +8,7 @@
 //   CallbookImportBench [PACKAGE_RECORDS] [HOST_STATIONS] [OVERLAP_PERCENT]
 //                       (defaults 100000 100000 50: half of the package's
 //                       records are host stations as the package knows them)
+#include "DemoData/DataGen.h"
 #include "Host/Host.h"
 #include "Host/HostDatabase.h"
 #include "Includes/uCommDXCC/uCommDXCC.h"
@@ -16,7 +17,6 @@
 #include "Platform/JetSql/JetSql.h"
 #include "Platform/Zip/Zip.h"
 #include "Plugins/CallbookImport/uImpZemrak.h"
-#include "DemoData/DataGen.h"
 #include "bench/Common/Fill.h"
 #include "bench/Common/Floor.h"
 
@@ -68,11 +68,14 @@ int main(int argc, char** argv)
             const std::size_t known = std::min(hostCount, packageCount * percent / 100);
             const std::vector<TStation> packageStations = OverlappingStations(gen, hostStations, packageCount, known);
 
-            FillHostCallbook(profile / "host.db", hostStations, DictionaryInsertStatements(LoadCountryData(InstalledDictionary(), EntityCodesBeside(InstalledDictionary()))));
+            FillHostCallbook(profile / "host.db", hostStations,
+                             DictionaryInsertStatements(
+                                 LoadCountryData(InstalledDictionary(), EntityCodesBeside(InstalledDictionary()))));
 
             const std::string database = (work / "DB.mdb").string();
             WriteLoggerCallbook(database, packageStations);
-            for (const auto& s : packageStations) callsigns.push_back(s.Call);
+            for (const auto& s : packageStations)
+                callsigns.push_back(s.Call);
             CreateZipArchive(package.string(), {database});
             fs::remove(database);
             std::printf("data: package of %zu records (%zu known to the host), host callbook of %zu stations, "
@@ -84,7 +87,8 @@ int main(int argc, char** argv)
 
         // The run as the Import button starts it: mode 0, every field.
         std::string settings = "\n[Zemrak Import]\nLocation=Local\nResource=" + package.string() + "\nMode=0\n";
-        for (int i = 1; i < UseFieldCount; ++i) settings += std::string(UseFieldKeys[i]) + "=1\n";
+        for (int i = 1; i < UseFieldCount; ++i)
+            settings += std::string(UseFieldKeys[i]) + "=1\n";
         {
             std::ofstream(profile / "host.ini", std::ios::app) << settings;
         }
@@ -128,15 +132,17 @@ int main(int argc, char** argv)
         {
             std::ifstream in(sent, std::ios::binary);
             std::string statement;
-            while (std::getline(in, statement, '\0')) statements.push_back(statement);
+            while (std::getline(in, statement, '\0'))
+                statements.push_back(statement);
         }
         statements.push_back("SELECT * FROM CALLBOOK ORDER BY OMCALL");
 
         const TFloorResult floor = MeasureFloor(work / "floor.db", statements);
-        for (const auto& line : memo) std::printf("run:   %s\n", line.c_str());
+        for (const auto& line : memo)
+            std::printf("run:   %s\n", line.c_str());
         std::printf("run:   %zu records in %.3f s (%.1f us per record), peak memory %.0f MiB%s\n", packageCount,
-                    runSeconds, runSeconds * 1e6 / static_cast<double>(std::max<std::size_t>(packageCount, 1)),
-                    peak, peakReset ? " (goal under 256)" : " (whole process: the peak could not be reset)");
+                    runSeconds, runSeconds * 1e6 / static_cast<double>(std::max<std::size_t>(packageCount, 1)), peak,
+                    peakReset ? " (goal under 256)" : " (whole process: the peak could not be reset)");
         std::printf("floor: %zu statements in %.3f s (%zu rows, %zu refused)\n", floor.Statements, floor.Seconds,
                     floor.Rows, floor.Refused);
         std::printf("run/floor %.2f (goal at most 2.0)\n", floor.Seconds > 0 ? runSeconds / floor.Seconds : 0.0);
@@ -155,15 +161,19 @@ int main(int argc, char** argv)
             dictionary.LoadCountries(server.Get(), Date());
             const double loadSeconds = watch.Seconds();
             std::vector<std::string> expressions;
-            for (const auto& u : dictionary.UniqueCalls()) expressions.push_back(u.Callsign);
-            for (const auto& p : dictionary.Provinces()) expressions.push_back(p.PrefixList);
-            for (const auto& c : dictionary.Countries()) expressions.push_back(c.PrefixList);
+            for (const auto& u : dictionary.UniqueCalls())
+                expressions.push_back(u.Callsign);
+            for (const auto& p : dictionary.Provinces())
+                expressions.push_back(p.PrefixList);
+            for (const auto& c : dictionary.Countries())
+                expressions.push_back(c.PrefixList);
             std::printf("resolver: dictionary of %zu expressions loaded in %.3f s\n", expressions.size(), loadSeconds);
 
             TCallsignCountry country;
             std::size_t found = 0;
             watch.Restart();
-            for (const auto& call : callsigns) found += dictionary.ResolveCallsign(call, country) ? 1 : 0;
+            for (const auto& call : callsigns)
+                found += dictionary.ResolveCallsign(call, country) ? 1 : 0;
             double seconds = watch.Seconds();
             std::printf("resolver: indexed, %zu callsigns in %.3f s: %.0f callsigns/s (%zu resolved)\n",
                         callsigns.size(), seconds, static_cast<double>(callsigns.size()) / seconds, found);
@@ -173,12 +183,15 @@ int main(int argc, char** argv)
             std::vector<std::string> portable;
             for (std::size_t i = 0; i < callsigns.size(); ++i) {
                 const std::string& call = callsigns[i];
-                portable.push_back(i % 4 == 0 ? call + "/P" : i % 4 == 1 ? "EA8/" + call
-                                                           : i % 4 == 2 ? call + "/KL7" : call + "/MM");
+                portable.push_back(i % 4 == 0   ? call + "/P"
+                                   : i % 4 == 1 ? "EA8/" + call
+                                   : i % 4 == 2 ? call + "/KL7"
+                                                : call + "/MM");
             }
             found = 0;
             watch.Restart();
-            for (const auto& call : portable) found += dictionary.ResolveCallsign(call, country) ? 1 : 0;
+            for (const auto& call : portable)
+                found += dictionary.ResolveCallsign(call, country) ? 1 : 0;
             seconds = watch.Seconds();
             std::printf("resolver: indexed, %zu portable callsigns in %.3f s: %.0f callsigns/s (%zu resolved)\n",
                         portable.size(), seconds, static_cast<double>(portable.size()) / seconds, found);
@@ -187,7 +200,8 @@ int main(int argc, char** argv)
             std::vector<TRegExpr> compiled;
             compiled.reserve(expressions.size());
             watch.Restart();
-            for (const auto& e : expressions) compiled.emplace_back(e);
+            for (const auto& e : expressions)
+                compiled.emplace_back(e);
             const double compileSeconds = watch.Seconds();
             const std::size_t scanned = std::min<std::size_t>(callsigns.size(), 500);
             watch.Restart();
@@ -206,8 +220,8 @@ int main(int argc, char** argv)
                 for (const auto& e : expressions)
                     if (TRegExpr(e).MatchesWhole(callsigns[i])) break;
             seconds = watch.Seconds();
-            std::printf("resolver: compiling every expression anew, %zu callsigns in %.3f s: %.2f callsigns/s\n",
-                        naive, seconds, static_cast<double>(naive) / seconds);
+            std::printf("resolver: compiling every expression anew, %zu callsigns in %.3f s: %.2f callsigns/s\n", naive,
+                        seconds, static_cast<double>(naive) / seconds);
         }
     } catch (const std::exception& e) {
         std::fprintf(stderr, "CallbookImportBench: %s\n", e.what());

@@ -6,6 +6,7 @@
 //   CallbookStoreBench [HOST_STATIONS] [LOGGER_STATIONS] [OVERLAP_PERCENT]
 //                      (defaults 100000 100000 50: half of the logger's
 //                      stations are host stations as the logger knows them)
+#include "DemoData/DataGen.h"
 #include "Host/Host.h"
 #include "Host/HostDatabase.h"
 #include "Includes/uZemrakDb/ZemrakSchema.h"
@@ -13,7 +14,6 @@
 #include "Platform/JetSql/JetSql.h"
 #include "Platform/Registry/Registry.h"
 #include "Plugins/CallbookStore/uStoZemrakcb.h"
-#include "DemoData/DataGen.h"
 #include "bench/Common/Fill.h"
 #include "bench/Common/Floor.h"
 
@@ -47,8 +47,8 @@ int main(int argc, char** argv)
         const std::string reference = (CreateLoggerInstallation(work) / "db" / "DB.mdb").string();
         WriteLoggerCallbook(reference, loggerStations);
         fs::copy_file(reference, work / "floor.db");
-        std::printf("data: %zu host stations, %zu logger stations (%zu known to both) in %.1f s\n",
-                    hostStations.size(), loggerStations.size(), known, watch.Seconds());
+        std::printf("data: %zu host stations, %zu logger stations (%zu known to both) in %.1f s\n", hostStations.size(),
+                    loggerStations.size(), known, watch.Seconds());
 
         // The run, as the Store button starts it, options as stored by default.
         double runSeconds = 0;
@@ -80,7 +80,8 @@ int main(int argc, char** argv)
         }
 
         const TFloorResult floor = MeasureFloor(work / "floor.db", statements);
-        for (const auto& line : memo) std::printf("run:   %s\n", line.c_str());
+        for (const auto& line : memo)
+            std::printf("run:   %s\n", line.c_str());
         std::printf("run:   %zu stations in %.3f s (%.1f us per station)\n", hostStations.size(), runSeconds,
                     runSeconds * 1e6 / static_cast<double>(std::max<std::size_t>(hostStations.size(), 1)));
         std::printf("floor: %zu statements in %.3f s (%zu rows, %zu refused)\n", floor.Statements, floor.Seconds,

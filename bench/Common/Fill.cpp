@@ -1,12 +1,12 @@
 #include "bench/Common/Fill.h"
 
+#include "DemoData/DataGen.h"
 #include "Host/HostDatabase.h"
 #include "Includes/uZemrakDb/ZemrakSchema.h"
-#include "Platform/Registry/Registry.h"
-#include "DemoData/DataGen.h"
 #include "Platform/Ado/Ado.h"
 #include "Platform/Ado/Sqlite.h"
 #include "Platform/JetSql/JetSql.h"
+#include "Platform/Registry/Registry.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -15,7 +15,8 @@ void FillHostDatabase(const std::filesystem::path& file, const std::vector<std::
 {
     THostDb db = OpenHostDatabase(file, false);
     ExecScript(db, "BEGIN");
-    for (const auto& statement : jet) ExecScript(db, JetToSqlite(statement));
+    for (const auto& statement : jet)
+        ExecScript(db, JetToSqlite(statement));
     ExecScript(db, "COMMIT");
 }
 
@@ -23,18 +24,20 @@ void FillLoggerDatabase(const std::filesystem::path& file, const std::vector<std
 {
     TSqliteDatabase db(file.string(), TSqliteOptions{});
     db.Exec("BEGIN");
-    for (const auto& statement : jet) ExecuteJetStatement(db, statement);
+    for (const auto& statement : jet)
+        ExecuteJetStatement(db, statement);
     db.Exec("COMMIT");
 }
 
-std::vector<TStation> OverlappingStations(TDataGenerator& gen, const std::vector<TStation>& host,
-                                          std::size_t count, std::size_t known)
+std::vector<TStation> OverlappingStations(TDataGenerator& gen, const std::vector<TStation>& host, std::size_t count,
+                                          std::size_t known)
 {
     std::vector<TStation> stations;
     stations.reserve(count);
     for (std::size_t i = 0; i < known; ++i)
         stations.push_back(gen.Variant(host[i * host.size() / std::max<std::size_t>(known, 1)]));
-    for (auto& s : gen.Stations(count - known)) stations.push_back(std::move(s));
+    for (auto& s : gen.Stations(count - known))
+        stations.push_back(std::move(s));
     return stations;
 }
 
@@ -42,7 +45,8 @@ void FillHostCallbook(const std::filesystem::path& hostDb, const std::vector<TSt
                       std::vector<std::string> before)
 {
     before.reserve(before.size() + stations.size());
-    for (const auto& s : stations) before.push_back(HostCallbookInsert(s));
+    for (const auto& s : stations)
+        before.push_back(HostCallbookInsert(s));
     FillHostDatabase(hostDb, before);
 }
 
@@ -51,7 +55,8 @@ void WriteLoggerCallbook(const std::filesystem::path& file, const std::vector<TS
     CreateReferenceDatabaseFile(file.string());
     std::vector<std::string> inserts;
     inserts.reserve(stations.size());
-    for (const auto& s : stations) inserts.push_back(LoggerCallbookInsert(s));
+    for (const auto& s : stations)
+        inserts.push_back(LoggerCallbookInsert(s));
     FillLoggerDatabase(file, inserts);
 }
 

@@ -15,8 +15,8 @@ class TDataGenerator;
 
 // count stations of which `known` are host stations (spread over the host's
 // list) as another source knows them, the rest new.
-std::vector<TStation> OverlappingStations(TDataGenerator& gen, const std::vector<TStation>& host,
-                                          std::size_t count, std::size_t known);
+std::vector<TStation> OverlappingStations(TDataGenerator& gen, const std::vector<TStation>& host, std::size_t count,
+                                          std::size_t known);
 // The stations into a host callbook, after the statements in `before`.
 void FillHostCallbook(const std::filesystem::path& hostDb, const std::vector<TStation>& stations,
                       std::vector<std::string> before = {});

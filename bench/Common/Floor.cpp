@@ -9,7 +9,8 @@ TFloorResult MeasureFloor(const std::filesystem::path& database, const std::vect
 {
     std::vector<std::string> sql;
     sql.reserve(jetStatements.size());
-    for (const auto& jet : jetStatements) sql.push_back(JetToSqlite(jet));
+    for (const auto& jet : jetStatements)
+        sql.push_back(JetToSqlite(jet));
 
     THostDb db = OpenHostDatabase(database, false);
     TFloorResult result;
@@ -23,7 +24,8 @@ TFloorResult MeasureFloor(const std::filesystem::path& database, const std::vect
             continue;
         }
         int rc;
-        while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) ++result.Rows;
+        while ((rc = sqlite3_step(stmt)) == SQLITE_ROW)
+            ++result.Rows;
         const bool reads = sqlite3_stmt_readonly(stmt) != 0;
         sqlite3_finalize(stmt);
         if (rc != SQLITE_DONE)

@@ -25,10 +25,7 @@ TFloorResult MeasureFloor(const std::filesystem::path& database, const std::vect
 class TStopwatch {
 public:
     TStopwatch() : start_(std::chrono::steady_clock::now()) {}
-    double Seconds() const
-    {
-        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
-    }
+    double Seconds() const { return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count(); }
     void Restart() { start_ = std::chrono::steady_clock::now(); }
 
 private:

@@ -5,10 +5,10 @@
 // statements sent through IHostServer.ExecSQL.
 //
 //   LocateBench [ROWS] [CALLS]     (defaults 100000 100000)
+#include "DemoData/DataGen.h"
 #include "Host/Host.h"
 #include "Host/HostDatabase.h"
 #include "Platform/JetSql/JetSql.h"
-#include "DemoData/DataGen.h"
 #include "bench/Common/Fill.h"
 #include "bench/Common/Floor.h"
 
@@ -45,7 +45,8 @@ int main(int argc, char** argv)
         std::vector<TStation> stations = gen.Stations(rows);
         std::vector<std::string> inserts;
         inserts.reserve(rows);
-        for (const auto& s : stations) inserts.push_back(HostCallbookInsert(s));
+        for (const auto& s : stations)
+            inserts.push_back(HostCallbookInsert(s));
         FillHostDatabase(profile / "host.db", inserts);
         std::printf("callbook: %zu rows written in %.2f s\n", rows, watch.Seconds());
 

@@ -4,6 +4,7 @@
 // in autocommit, on a copy of the host database taken before the run.
 //
 //   LogAppendBench [QSOS] [HOSTROWS] [DUPLICATE_PERCENT]   (defaults 50000 500000 10)
+#include "DemoData/DataGen.h"
 #include "Host/Host.h"
 #include "Host/HostDatabase.h"
 #include "Includes/uZemrakDb/ZemrakSchema.h"
@@ -11,7 +12,6 @@
 #include "Platform/Registry/Registry.h"
 #include "Platform/Unicode/Unicode.h"
 #include "Plugins/LogAppend/uAppZemrak.h"
-#include "DemoData/DataGen.h"
 #include "bench/Common/Fill.h"
 #include "bench/Common/Floor.h"
 
@@ -33,7 +33,10 @@ void RunAll(const std::string& file, const std::vector<std::string>& jet, bool h
         FillLoggerDatabase(file, jet);
 }
 
-std::string Key(const std::string& call, TDateTime start) { return UpperCase(call) + " " + SqlMoment(start); }
+std::string Key(const std::string& call, TDateTime start)
+{
+    return UpperCase(call) + " " + SqlMoment(start);
+}
 
 // The texts the run sends for each source row, in the order the logger
 // returns the rows.
@@ -81,7 +84,8 @@ int main(int argc, char** argv)
         const std::vector<TStation> worked = gen.Stations(20000);
         const std::vector<TQso> hostQsos = gen.Log(worked, hostRows, EncodeDate(2014, 1, 1), EncodeDate(2023, 12, 31));
         const std::size_t dupCount = qsos * percent / 100;
-        std::vector<TQso> loggerQsos = gen.Log(worked, qsos - dupCount, EncodeDate(2024, 1, 1), EncodeDate(2024, 12, 31));
+        std::vector<TQso> loggerQsos =
+            gen.Log(worked, qsos - dupCount, EncodeDate(2024, 1, 1), EncodeDate(2024, 12, 31));
         std::set<std::string> duplicates;
         for (std::size_t i = 0; i < dupCount; ++i) {
             TQso again = hostQsos[i * hostQsos.size() / std::max<std::size_t>(dupCount, 1)];
@@ -96,7 +100,8 @@ int main(int argc, char** argv)
         {
             std::vector<std::string> inserts;
             inserts.reserve(hostQsos.size());
-            for (const auto& q : hostQsos) inserts.push_back(HostLogInsert(q, HostLog, Operator));
+            for (const auto& q : hostQsos)
+                inserts.push_back(HostLogInsert(q, HostLog, Operator));
             RunAll((profile / "host.db").string(), inserts, true);
         }
         const fs::path install = CreateLoggerInstallation(work);
@@ -107,7 +112,8 @@ int main(int argc, char** argv)
             std::vector<std::string> inserts{std::string("INSERT INTO ACONFIG(LOGNAME,CALLSIGN,LOGFILENAME,QTH) "
                                                          "VALUES('Bench','") +
                                              Operator + "','" + LoggerTable + "','Berlin')"};
-            for (const auto& q : loggerQsos) inserts.push_back(LoggerQsoInsert(LoggerTable, q));
+            for (const auto& q : loggerQsos)
+                inserts.push_back(LoggerQsoInsert(LoggerTable, q));
             RunAll(logFile, inserts, false);
         }
         fs::copy_file(profile / "host.db", work / "floor.db");

@@ -15,8 +15,7 @@ namespace {
 
 // The table slot of a virtual method, read from its member pointer (the
 // Itanium C++ ABI stores 1 + the byte offset into the table).
-template <class M>
-std::ptrdiff_t Slot(M method)
+template <class M> std::ptrdiff_t Slot(M method)
 {
     static_assert(sizeof(M) == 2 * sizeof(std::ptrdiff_t));
     std::ptrdiff_t words[2];
@@ -28,15 +27,18 @@ struct TMethod {
     const char* Name;
     std::ptrdiff_t Slot;
 };
-#define METHOD(I, M) TMethod{#M, Slot(&I::M)}
+#define METHOD(I, M)                                                                                                   \
+    TMethod                                                                                                            \
+    {                                                                                                                  \
+#M, Slot(&I::M)                                                                                                \
+    }
 
 // The methods must sit in consecutive slots in this order, right after
 // QueryInterface, AddRef and Release.
 void ExpectOrder(const char* interfaceName, const std::vector<TMethod>& methods)
 {
     for (std::size_t i = 0; i < methods.size(); ++i)
-        EXPECT_EQ(methods[i].Slot, static_cast<std::ptrdiff_t>(3 + i))
-            << interfaceName << "::" << methods[i].Name;
+        EXPECT_EQ(methods[i].Slot, static_cast<std::ptrdiff_t>(3 + i)) << interfaceName << "::" << methods[i].Name;
 }
 
 TEST(InterfaceLayoutTest, BaseInterfaceSlots)
@@ -54,14 +56,14 @@ TEST(InterfaceLayoutTest, HostSideMethodOrder)
                  METHOD(IHostKernel, Reserved4), METHOD(IHostKernel, Reserved5), METHOD(IHostKernel, Reserved6),
                  METHOD(IHostKernel, ExecuteCommand), METHOD(IHostKernel, GetParameter)});
     ExpectOrder("IHostServer",
-                {METHOD(IHostServer, TableExists), METHOD(IHostServer, Reserved2), METHOD(IHostServer, FieldExists),
-                 METHOD(IHostServer, CreateQuery), METHOD(IHostServer, OpenQuery),
-                 METHOD(IHostServer, GetRecordCount), METHOD(IHostServer, First), METHOD(IHostServer, Reserved8),
-                 METHOD(IHostServer, Next), METHOD(IHostServer, Reserved10), METHOD(IHostServer, Reserved11),
-                 METHOD(IHostServer, Eof), METHOD(IHostServer, Locate), METHOD(IHostServer, GetString),
-                 METHOD(IHostServer, GetInteger), METHOD(IHostServer, Reserved16), METHOD(IHostServer, GetBoolean),
-                 METHOD(IHostServer, GetDateTime), METHOD(IHostServer, Requery), METHOD(IHostServer, CloseQuery),
-                 METHOD(IHostServer, FreeQuery), METHOD(IHostServer, ExecSQL)});
+                {METHOD(IHostServer, TableExists), METHOD(IHostServer, Reserved2),  METHOD(IHostServer, FieldExists),
+                 METHOD(IHostServer, CreateQuery), METHOD(IHostServer, OpenQuery),  METHOD(IHostServer, GetRecordCount),
+                 METHOD(IHostServer, First),       METHOD(IHostServer, Reserved8),  METHOD(IHostServer, Next),
+                 METHOD(IHostServer, Reserved10),  METHOD(IHostServer, Reserved11), METHOD(IHostServer, Eof),
+                 METHOD(IHostServer, Locate),      METHOD(IHostServer, GetString),  METHOD(IHostServer, GetInteger),
+                 METHOD(IHostServer, Reserved16),  METHOD(IHostServer, GetBoolean), METHOD(IHostServer, GetDateTime),
+                 METHOD(IHostServer, Requery),     METHOD(IHostServer, CloseQuery), METHOD(IHostServer, FreeQuery),
+                 METHOD(IHostServer, ExecSQL)});
     ExpectOrder("IApplicationWindows",
                 {METHOD(IApplicationWindows, GetApplicationHandle), METHOD(IApplicationWindows, Reserved2),
                  METHOD(IApplicationWindows, Reserved3), METHOD(IApplicationWindows, Reserved4),
@@ -69,12 +71,12 @@ TEST(InterfaceLayoutTest, HostSideMethodOrder)
                  METHOD(IApplicationWindows, EndModal), METHOD(IApplicationWindows, Reserved8),
                  METHOD(IApplicationWindows, Reserved9)});
     ExpectOrder("IMenuManager", {METHOD(IMenuManager, CreateMenuItem), METHOD(IMenuManager, DeleteMenuItem)});
-    ExpectOrder("IMenuItem",
-                {METHOD(IMenuItem, Reserved1), METHOD(IMenuItem, Reserved2), METHOD(IMenuItem, GetEnabled),
-                 METHOD(IMenuItem, Reserved4), METHOD(IMenuItem, Reserved5), METHOD(IMenuItem, SetCaption),
-                 METHOD(IMenuItem, SetTag), METHOD(IMenuItem, SetEnabled), METHOD(IMenuItem, SetHint),
-                 METHOD(IMenuItem, SetKind), METHOD(IMenuItem, SetOnClick)});
-    ExpectOrder("IApplicationIcons", {METHOD(IApplicationIcons, GetSmallIcon), METHOD(IApplicationIcons, GetLargeIcon)});
+    ExpectOrder("IMenuItem", {METHOD(IMenuItem, Reserved1), METHOD(IMenuItem, Reserved2), METHOD(IMenuItem, GetEnabled),
+                              METHOD(IMenuItem, Reserved4), METHOD(IMenuItem, Reserved5), METHOD(IMenuItem, SetCaption),
+                              METHOD(IMenuItem, SetTag), METHOD(IMenuItem, SetEnabled), METHOD(IMenuItem, SetHint),
+                              METHOD(IMenuItem, SetKind), METHOD(IMenuItem, SetOnClick)});
+    ExpectOrder("IApplicationIcons",
+                {METHOD(IApplicationIcons, GetSmallIcon), METHOD(IApplicationIcons, GetLargeIcon)});
     ExpectOrder("IConsoleSession", {METHOD(IConsoleSession, DialogEnded)});
 }
 
@@ -117,7 +119,8 @@ TEST(InterfaceLayoutTest, IdentifiersAndExportNames)
         {IID_IPlugin, "{16AB27D6-DD64-4CCE-B3E5-ECBCE7C7401A}"},
         {IID_IConsoleSession, "{11C6E38B-F5C1-4BDF-93FA-A433B2E593A6}"},
     };
-    for (const auto& c : cases) EXPECT_EQ(GuidToString(c.Iid), c.Text);
+    for (const auto& c : cases)
+        EXPECT_EQ(GuidToString(c.Iid), c.Text);
     EXPECT_STREQ(PLUGIN_INIT_EXPORT, "983BEDA12B2347028D99FF042C551640");
     EXPECT_STREQ(PLUGIN_DONE_EXPORT, "983BEDA12B2347028D99FF042C551640_done");
 }

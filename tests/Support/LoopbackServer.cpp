@@ -61,8 +61,8 @@ void TLoopbackServer::SendAll(int fd, const std::string& data)
     }
 }
 
-std::string TLoopbackServer::Answer(const std::string& status, const std::string& body,
-                                    const std::string& headers, bool withLength)
+std::string TLoopbackServer::Answer(const std::string& status, const std::string& body, const std::string& headers,
+                                    bool withLength)
 {
     std::string head = "HTTP/1.1 " + status + "\r\n" + headers + "Connection: close\r\n";
     if (withLength) head += "Content-Length: " + std::to_string(body.size()) + "\r\n";

@@ -28,8 +28,8 @@ public:
     std::vector<std::string> Requests();
 
     static void SendAll(int fd, const std::string& data);
-    static std::string Answer(const std::string& status, const std::string& body,
-                              const std::string& headers = {}, bool withLength = true);
+    static std::string Answer(const std::string& status, const std::string& body, const std::string& headers = {},
+                              bool withLength = true);
 
 private:
     void Run();

@@ -21,8 +21,7 @@ extern char** environ;
 TTempDir::TTempDir(const std::string& name)
 {
     char pattern[4096];
-    std::snprintf(pattern, sizeof pattern, "%s/%s-XXXXXX",
-                  fs::temp_directory_path().c_str(), name.c_str());
+    std::snprintf(pattern, sizeof pattern, "%s/%s-XXXXXX", fs::temp_directory_path().c_str(), name.c_str());
     if (!mkdtemp(pattern)) throw std::runtime_error("mkdtemp failed for " + name);
     path_ = pattern;
 }
@@ -36,16 +35,16 @@ TTempDir::~TTempDir()
 std::set<std::string> TTempDir::Names() const
 {
     std::set<std::string> names;
-    for (const auto& entry : fs::directory_iterator(path_)) names.insert(entry.path().filename().string());
+    for (const auto& entry : fs::directory_iterator(path_))
+        names.insert(entry.path().filename().string());
     return names;
 }
 
-TRunResult RunProgram(const fs::path& program, const std::vector<std::string>& args,
-                      const std::string& stdinText, const std::vector<std::string>& env)
+TRunResult RunProgram(const fs::path& program, const std::vector<std::string>& args, const std::string& stdinText,
+                      const std::vector<std::string>& env)
 {
     int in[2], out[2], err[2];
-    if (pipe2(in, O_CLOEXEC) || pipe2(out, O_CLOEXEC) || pipe2(err, O_CLOEXEC))
-        throw std::runtime_error("pipe failed");
+    if (pipe2(in, O_CLOEXEC) || pipe2(out, O_CLOEXEC) || pipe2(err, O_CLOEXEC)) throw std::runtime_error("pipe failed");
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, in[0], 0);
@@ -55,7 +54,8 @@ TRunResult RunProgram(const fs::path& program, const std::vector<std::string>& a
     std::vector<std::string> argStore{program.string()};
     argStore.insert(argStore.end(), args.begin(), args.end());
     std::vector<char*> argv;
-    for (auto& a : argStore) argv.push_back(a.data());
+    for (auto& a : argStore)
+        argv.push_back(a.data());
     argv.push_back(nullptr);
 
     // An addition replaces an inherited variable of the same name.
@@ -64,12 +64,15 @@ TRunResult RunProgram(const fs::path& program, const std::vector<std::string>& a
     for (char** e = environ; *e; ++e) {
         const std::string entry = *e;
         bool replaced = false;
-        for (const auto& add : env) replaced = replaced || nameOf(add) == nameOf(entry);
+        for (const auto& add : env)
+            replaced = replaced || nameOf(add) == nameOf(entry);
         if (!replaced) envStore.push_back(entry);
     }
-    for (const auto& add : env) envStore.push_back(add);
+    for (const auto& add : env)
+        envStore.push_back(add);
     std::vector<char*> envp;
-    for (auto& e : envStore) envp.push_back(e.data());
+    for (auto& e : envStore)
+        envp.push_back(e.data());
     envp.push_back(nullptr);
 
     pid_t pid;
@@ -116,19 +119,24 @@ TRunResult RunProgram(const fs::path& program, const std::vector<std::string>& a
     return result;
 }
 
-fs::path HamhostPath() { return fs::path(HAM_BINARY_DIR) / "bin" / "hamhost"; }
-fs::path PluginFolder() { return fs::path(HAM_BINARY_DIR) / "bin"; }
+fs::path HamhostPath()
+{
+    return fs::path(HAM_BINARY_DIR) / "bin" / "hamhost";
+}
+fs::path PluginFolder()
+{
+    return fs::path(HAM_BINARY_DIR) / "bin";
+}
 
-TRunResult RunHamhost(const fs::path& profile, const std::vector<std::string>& args,
-                      const std::string& stdinText, const std::vector<std::string>& env)
+TRunResult RunHamhost(const fs::path& profile, const std::vector<std::string>& args, const std::string& stdinText,
+                      const std::vector<std::string>& env)
 {
     std::vector<std::string> all{"--profile", profile.string(), "--plugins", PluginFolder().string()};
     all.insert(all.end(), args.begin(), args.end());
     // The profile's registry file, unless the caller names another (or none).
     std::vector<std::string> environment;
-    const bool ownRegistry = std::none_of(env.begin(), env.end(), [](const std::string& e) {
-        return e.rfind("HKCU_REGISTRY_FILE=", 0) == 0;
-    });
+    const bool ownRegistry = std::none_of(env.begin(), env.end(),
+                                          [](const std::string& e) { return e.rfind("HKCU_REGISTRY_FILE=", 0) == 0; });
     if (ownRegistry) environment.push_back("HKCU_REGISTRY_FILE=" + (profile / "hkcu.reg").string());
     environment.insert(environment.end(), env.begin(), env.end());
     return RunProgram(HamhostPath(), all, stdinText, environment);
@@ -160,7 +168,10 @@ std::vector<std::string> SplitLines(const std::string& text)
     return lines;
 }
 
-fs::path ShippedDataDir() { return fs::path(HAM_SOURCE_DIR) / "data"; }
+fs::path ShippedDataDir()
+{
+    return fs::path(HAM_SOURCE_DIR) / "data";
+}
 
 TLocaleEnv GermanLocaleEnv()
 {
@@ -182,8 +193,8 @@ TLocaleEnv GermanLocaleEnv()
         if (!fs::exists(partial / "LC_TIME")) { // warnings alone give a non-zero status
             fs::remove_all(partial, ec);
             result.Env.clear();
-            result.Problem = "cannot compile the locale " + name + " with localedef (install the locales package): " +
-                             made.Err;
+            result.Problem =
+                "cannot compile the locale " + name + " with localedef (install the locales package): " + made.Err;
             return result;
         }
         fs::rename(partial, compiled, ec);

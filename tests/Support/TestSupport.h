@@ -2,8 +2,8 @@
 // would, reading files.
 #pragma once
 
-#include <filesystem>
 #include <exception>
+#include <filesystem>
 #include <set>
 #include <string>
 #include <vector>
@@ -31,8 +31,7 @@ private:
 
 // The message of the E that fn throws; another exception, or none, is named
 // in its place.
-template <class E, class F>
-std::string ThrownMessage(F&& fn)
+template <class E, class F> std::string ThrownMessage(F&& fn)
 {
     try {
         fn();
@@ -51,16 +50,16 @@ struct TRunResult {
 
 // Runs a program with arguments; standard input from stdinText; environment
 // additions as NAME=VALUE. No shell involved.
-TRunResult RunProgram(const fs::path& program, const std::vector<std::string>& args,
-                      const std::string& stdinText = {}, const std::vector<std::string>& env = {});
+TRunResult RunProgram(const fs::path& program, const std::vector<std::string>& args, const std::string& stdinText = {},
+                      const std::vector<std::string>& env = {});
 
 // The built hamhost and plug-in folder.
 fs::path HamhostPath();
 fs::path PluginFolder();
 // hamhost --profile PROFILE ARGS..., with the registry file of the profile
 // unless env sets HKCU_REGISTRY_FILE.
-TRunResult RunHamhost(const fs::path& profile, const std::vector<std::string>& args,
-                      const std::string& stdinText = {}, const std::vector<std::string>& env = {});
+TRunResult RunHamhost(const fs::path& profile, const std::vector<std::string>& args, const std::string& stdinText = {},
+                      const std::vector<std::string>& env = {});
 
 std::string ReadFileText(const fs::path& path);
 void WriteFileText(const fs::path& path, const std::string& text);

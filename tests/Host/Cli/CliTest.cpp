@@ -7,7 +7,10 @@
 
 namespace {
 
-bool Contains(const std::string& text, const std::string& piece) { return text.find(piece) != std::string::npos; }
+bool Contains(const std::string& text, const std::string& piece)
+{
+    return text.find(piece) != std::string::npos;
+}
 
 std::vector<std::string> TraceLines(const std::string& err, const std::string& prefix)
 {
@@ -31,14 +34,16 @@ TEST(Cli, InitThenListPlugins)
 
     auto list = RunHamhost(profile, {"plugins"});
     ASSERT_EQ(list.ExitCode, 0) << list.Err;
-    EXPECT_EQ(SplitLines(list.Out),
-              (std::vector<std::string>{
-                  "Name\tVersion\tKind\tID",
-                  "Export Callbook as Zemrak updates\t1.04.019 (1730)\tExport (0)\t{DB195330-D19A-44AE-9D82-60CAE2F71C04}",
-                  "Import Zemrak updates into Callbook\t1.04.019 (1725)\tImport (2)\t{E17AD245-4828-48E9-B786-1E8C0850E86F}",
-                  "Store Callbook into Zemrak log\t1.04.019 (1730)\tExport (0)\t{6E370247-8E97-4B10-95D5-68875CEC2715}",
-                  "Append Zemrak log data into current log\t1.04.019 (1904)\tLogbook (1)\t{1A177FF2-5870-4621-B46F-D604003EFDB8}",
-              }));
+    EXPECT_EQ(
+        SplitLines(list.Out),
+        (std::vector<std::string>{
+            "Name\tVersion\tKind\tID",
+            "Export Callbook as Zemrak updates\t1.04.019 (1730)\tExport (0)\t{DB195330-D19A-44AE-9D82-60CAE2F71C04}",
+            "Import Zemrak updates into Callbook\t1.04.019 (1725)\tImport (2)\t{E17AD245-4828-48E9-B786-1E8C0850E86F}",
+            "Store Callbook into Zemrak log\t1.04.019 (1730)\tExport (0)\t{6E370247-8E97-4B10-95D5-68875CEC2715}",
+            "Append Zemrak log data into current log\t1.04.019 (1904)\tLogbook "
+            "(1)\t{1A177FF2-5870-4621-B46F-D604003EFDB8}",
+        }));
 }
 
 TEST(Cli, UnknownCommandOrCaptionExitsWithTwo)
@@ -62,8 +67,8 @@ TEST(Cli, RunOpensTheDialogBetweenBeginAndEndModal)
     // The demo profile has a logger installation, so the dialog stays open.
     ASSERT_EQ(RunHamhost(profile, {"init", "--demo"}).ExitCode, 0);
     WriteFileText(dir / "actions.txt", "# a comment\n\nset edNoSuchControl 1\nclose\n");
-    auto run = RunHamhost(profile, {"--trace", "run", "Store Callbook to Zemrak log", "--actions",
-                                    (dir / "actions.txt").string()});
+    auto run = RunHamhost(
+        profile, {"--trace", "run", "Store Callbook to Zemrak log", "--actions", (dir / "actions.txt").string()});
     EXPECT_EQ(run.ExitCode, 2) << run.Err; // the failed action line
     EXPECT_TRUE(Contains(run.Err, "line 3:")) << run.Err;
     EXPECT_TRUE(Contains(run.Err, "edNoSuchControl")) << run.Err;
@@ -82,7 +87,8 @@ TEST(Cli, SqlPrintsHeaderAndRows)
     TTempDir dir("cli-sql");
     auto profile = dir / "profile";
     ASSERT_EQ(RunHamhost(profile, {"init"}).ExitCode, 0);
-    auto insert = RunHamhost(profile, {"sql", "INSERT INTO CALLBOOK(OMCALL, OMNAME, CHK) VALUES('DL1ABC', \"Hans\", TRUE)"});
+    auto insert =
+        RunHamhost(profile, {"sql", "INSERT INTO CALLBOOK(OMCALL, OMNAME, CHK) VALUES('DL1ABC', \"Hans\", TRUE)"});
     ASSERT_EQ(insert.ExitCode, 0) << insert.Err;
     auto select = RunHamhost(profile, {"sql", "SELECT OMCALL, OMNAME FROM CALLBOOK WHERE CHK ORDER BY OMCALL"});
     ASSERT_EQ(select.ExitCode, 0) << select.Err;
@@ -97,10 +103,12 @@ TEST(Cli, PluginsExportOnlyTheirTwoFunctions)
     for (const char* name : {"CallbookImport.ext", "CallbookExport.ext", "LogAppend.ext", "CallbookStore.ext"}) {
         // Local entries of the dynamic table (the sanitizers add some) bind
         // nothing; only external ones are exported.
-        auto nm = RunProgram("/usr/bin/nm", {"-D", "--defined-only", "--extern-only", (PluginFolder() / name).string()});
+        auto nm =
+            RunProgram("/usr/bin/nm", {"-D", "--defined-only", "--extern-only", (PluginFolder() / name).string()});
         ASSERT_EQ(nm.ExitCode, 0) << nm.Err;
         std::vector<std::string> symbols;
-        for (const auto& line : SplitLines(nm.Out)) symbols.push_back(line.substr(line.rfind(' ') + 1));
+        for (const auto& line : SplitLines(nm.Out))
+            symbols.push_back(line.substr(line.rfind(' ') + 1));
         std::sort(symbols.begin(), symbols.end());
         EXPECT_EQ(symbols, (std::vector<std::string>{"983BEDA12B2347028D99FF042C551640",
                                                      "983BEDA12B2347028D99FF042C551640_done"}))
@@ -158,7 +166,8 @@ TEST_F(CliRun, ACommandIsFoundByCaptionOrPluginNameInAnyCase)
     EXPECT_EQ(unknown.ExitCode, 2);
     EXPECT_TRUE(Contains(unknown.Err, "No menu command \"Store Callbook\"")) << unknown.Err;
     // The commands are listed, each with its plug-in's name where that differs.
-    EXPECT_TRUE(Contains(unknown.Err, "  Store Callbook to Zemrak log  (Store Callbook into Zemrak log)\n")) << unknown.Err;
+    EXPECT_TRUE(Contains(unknown.Err, "  Store Callbook to Zemrak log  (Store Callbook into Zemrak log)\n"))
+        << unknown.Err;
     EXPECT_TRUE(Contains(unknown.Err, "  Append Zemrak log data into current log\n")) << unknown.Err;
 }
 

@@ -14,7 +14,10 @@
 
 namespace {
 
-std::string Day(TDateTime value) { return DateTimeToCanonical(value).substr(0, 10); }
+std::string Day(TDateTime value)
+{
+    return DateTimeToCanonical(value).substr(0, 10);
+}
 
 class HostDatabase : public ::testing::Test {
 protected:
@@ -101,34 +104,37 @@ TEST_F(HostDatabase, DictionaryRowsValidToday)
         std::string Expression, Start, End; // Jet literals
     };
     const std::vector<TRow> rows = {
-        {1, "'A1'", "NULL", "NULL"},                       // valid every day
-        {2, "'A2'", "NULL", "#" + today + "#"},            // last day today
-        {3, "'A3'", "#" + tomorrow + "#", "NULL"},         // not yet
-        {4, "'A4'", "#" + today + "#", "NULL"},            // first day today
-        {5, "'A5'", "NULL", "#" + yesterday + "#"},        // over
-        {6, "\"\"", "NULL", "NULL"},                       // empty expression
-        {7, "NULL", "NULL", "NULL"},                       // no expression
+        {1, "'A1'", "NULL", "NULL"},                // valid every day
+        {2, "'A2'", "NULL", "#" + today + "#"},     // last day today
+        {3, "'A3'", "#" + tomorrow + "#", "NULL"},  // not yet
+        {4, "'A4'", "#" + today + "#", "NULL"},     // first day today
+        {5, "'A5'", "NULL", "#" + yesterday + "#"}, // over
+        {6, "\"\"", "NULL", "NULL"},                // empty expression
+        {7, "NULL", "NULL", "NULL"},                // no expression
         {8, "'A8'", "#" + yesterday + " 12:00#", "#" + tomorrow + " 00:00#"},
     };
     for (const auto& r : rows) {
         const std::string dates = r.Start + "," + r.End + ")";
         ASSERT_EQ(Exec("INSERT INTO COUNTRY(ID,PREFIXLIST,ARRLPREFIX,CONTINENT,DXCC,ITUZONE,CQZONE,STARTDATE,ENDDATE) "
-                       "VALUES(" + std::to_string(r.Id) + "," + r.Expression + ",'X','EU','1','1','1'," + dates),
+                       "VALUES(" +
+                       std::to_string(r.Id) + "," + r.Expression + ",'X','EU','1','1','1'," + dates),
                   1);
         ASSERT_EQ(Exec("INSERT INTO PROVINCE(ID,PREFIXLIST,ARRLPREFIX,PREFIX,CONTINENT,DXCC,ITUZONE,CQZONE,STARTDATE,"
-                       "ENDDATE) VALUES(" + std::to_string(r.Id) + "," + r.Expression + ",'X','X','EU',1,'1','1'," +
-                       dates),
+                       "ENDDATE) VALUES(" +
+                       std::to_string(r.Id) + "," + r.Expression + ",'X','X','EU',1,'1','1'," + dates),
                   1);
         ASSERT_EQ(Exec("INSERT INTO UNIQUECALL(ID,CALLSIGN,ARRLPREFIX,PREFIX,CONTINENT,DXCC,ITUZONE,CQZONE,STARTDATE,"
-                       "ENDDATE) VALUES(" + std::to_string(r.Id) + "," + r.Expression + ",'X','X','EU',1,1,1," + dates),
+                       "ENDDATE) VALUES(" +
+                       std::to_string(r.Id) + "," + r.Expression + ",'X','X','EU',1,1,1," + dates),
                   1);
     }
     const std::string tail = "#<=ENDDATE) AND (STARTDATE IS NULL OR STARTDATE<=#" + today + "#) ORDER BY ID";
     const std::vector<std::string> expected = {"1", "2", "4", "8"};
-    EXPECT_EQ(Column("SELECT * FROM UNIQUECALL WHERE (CALLSIGN IS NOT NULL AND CALLSIGN>\"\") AND (ENDDATE IS NULL OR #" +
-                         today + tail,
-                     "ID"),
-              expected);
+    EXPECT_EQ(
+        Column("SELECT * FROM UNIQUECALL WHERE (CALLSIGN IS NOT NULL AND CALLSIGN>\"\") AND (ENDDATE IS NULL OR #" +
+                   today + tail,
+               "ID"),
+        expected);
     for (const char* table : {"PROVINCE", "COUNTRY"})
         EXPECT_EQ(Column(std::string("SELECT * FROM ") + table +
                              " WHERE (PREFIXLIST IS NOT NULL AND PREFIXLIST>\"\") AND (ENDDATE IS NULL OR #" + today +
@@ -152,14 +158,18 @@ TEST_F(HostDatabase, DictionaryRowsValidToday)
 
 TEST_F(HostDatabase, BareBooleanConditionsAndNulls)
 {
-    ASSERT_EQ(Exec("INSERT INTO CALLBOOK(OMCALL,OMNAME,Use_LOTW,LOTWACTDATE,CHK) VALUES('K1A','Al',TRUE,#2023-05-01#,TRUE)"), 1);
-    ASSERT_EQ(Exec("INSERT INTO CALLBOOK(OMCALL,OMNAME,Use_LOTW,LOTWACTDATE,CHK) VALUES('K1B','',TRUE,#2019-05-01#,FALSE)"), 1);
+    ASSERT_EQ(
+        Exec("INSERT INTO CALLBOOK(OMCALL,OMNAME,Use_LOTW,LOTWACTDATE,CHK) VALUES('K1A','Al',TRUE,#2023-05-01#,TRUE)"),
+        1);
+    ASSERT_EQ(
+        Exec("INSERT INTO CALLBOOK(OMCALL,OMNAME,Use_LOTW,LOTWACTDATE,CHK) VALUES('K1B','',TRUE,#2019-05-01#,FALSE)"),
+        1);
     ASSERT_EQ(Exec("INSERT INTO CALLBOOK(OMCALL,Use_LOTW,LOTWACTDATE) VALUES('K1C',FALSE,#2023-05-01#)"), 1);
     ASSERT_EQ(Exec("INSERT INTO CALLBOOK(OMCALL) VALUES('K1D')"), 1);
 
-    EXPECT_EQ(Column("SELECT OMCALL FROM CALLBOOK WHERE Use_LOTW AND LOTWACTDATE>=#2020-01-01# ORDER BY OMCALL",
-                     "OMCALL"),
-              (std::vector<std::string>{"K1A"}));
+    EXPECT_EQ(
+        Column("SELECT OMCALL FROM CALLBOOK WHERE Use_LOTW AND LOTWACTDATE>=#2020-01-01# ORDER BY OMCALL", "OMCALL"),
+        (std::vector<std::string>{"K1A"}));
     EXPECT_EQ(Column("SELECT OMCALL FROM CALLBOOK WHERE CHK OR (Use_LOTW AND LOTWACTDATE<#2020-01-01#) ORDER BY OMCALL",
                      "OMCALL"),
               (std::vector<std::string>{"K1A", "K1B"}));
@@ -201,15 +211,17 @@ TEST_F(HostDatabase, ExecSqlCountsRowsOfTheStatementItself)
 
 TEST_F(HostDatabase, QueryHandleLifecycle)
 {
-    for (const char* call : {"A1A", "B1B", "C1C"}) Exec(std::string("INSERT INTO CALLBOOK(OMCALL) VALUES('") + call + "')");
+    for (const char* call : {"A1A", "B1B", "C1C"})
+        Exec(std::string("INSERT INTO CALLBOOK(OMCALL) VALUES('") + call + "')");
     QueryHandle h = Open("SELECT OMCALL FROM CALLBOOK ORDER BY OMCALL");
     // Standing on the first row right after opening.
     EXPECT_EQ(Get(h, "OMCALL"), "A1A");
     EXPECT_EQ(server_->CloseQuery(h), S_OK);
     std::int32_t n = 0;
     EXPECT_LT(server_->GetRecordCount(h, &n), 0); // closed
-    EXPECT_EQ(server_->OpenQuery(h, WideString("SELECT OMCALL FROM CALLBOOK WHERE OMCALL>'A1A' ORDER BY OMCALL").c_bstr()),
-              S_OK);
+    EXPECT_EQ(
+        server_->OpenQuery(h, WideString("SELECT OMCALL FROM CALLBOOK WHERE OMCALL>'A1A' ORDER BY OMCALL").c_bstr()),
+        S_OK);
     EXPECT_EQ(Count(h), 2);
     EXPECT_EQ(Get(h, "omcall"), "B1B");
     // A second handle at the same time, empty.
@@ -217,7 +229,7 @@ TEST_F(HostDatabase, QueryHandleLifecycle)
     EXPECT_EQ(Count(other), 0);
     EXPECT_TRUE(Eof(other));
     EXPECT_EQ(server_->FreeQuery(h), S_OK);
-    EXPECT_EQ(server_->FreeQuery(other), S_OK); // still open: accepted
+    EXPECT_EQ(server_->FreeQuery(other), S_OK);                           // still open: accepted
     EXPECT_LT(server_->OpenQuery(h, WideString("SELECT 1").c_bstr()), 0); // freed
     EXPECT_LT(server_->FreeQuery(h), 0);
     // A statement the database refuses fails the open.
@@ -294,7 +306,8 @@ TEST(HostDemo, InitDemoProfile)
                                               "FROM UNIQUECALL) AS U"});
     ASSERT_EQ(counts.ExitCode, 0) << counts.Err;
     EXPECT_EQ(counts.Out, "CB\tC\tP\tU\n400\t340\t82\t20808\n");
-    auto log = RunHamhost(profile, {"sql", "SELECT COUNT(*) AS N, MIN(CALLSIGN) AS OP FROM LOGS WHERE LOGNAME=\"DEMO\""});
+    auto log =
+        RunHamhost(profile, {"sql", "SELECT COUNT(*) AS N, MIN(CALLSIGN) AS OP FROM LOGS WHERE LOGNAME=\"DEMO\""});
     ASSERT_EQ(log.ExitCode, 0) << log.Err;
     EXPECT_EQ(log.Out, "N\tOP\n100\tDL0DEMO\n");
 

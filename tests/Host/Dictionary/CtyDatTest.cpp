@@ -10,17 +10,16 @@ namespace {
 // A small country file with the shapes the real one has: overrides, a
 // WAE-only entity, an entity of exact calls only, a prefix shadowed by a
 // shorter one with overrides, a call listed by a WAE entity and its parent.
-constexpr const char* SmallCty =
-    "Italy:                    15:  28:  EU:   42.82:   -12.58:    -1.0:  I:\r\n"
-    "    I,IA5,IK(15)[28],=IK0ABC/MM{AF},=IT9XYZ;\r\n"
-    "Sicily:                   15:  28:  EU:   37.50:   -14.00:    -1.0:  *IT9:\r\n"
-    "    IT9(15)[28],=IT9XYZ;\r\n"
-    "United Nations HQ:        05:  08:  NA:   40.75:    73.97:     5.0:  4U1U:\r\n"
-    "    =4U1UN,=4U60UN;\r\n"
-    "Antarctica:               13:  74:  SA:  -90.00:     0.00:     0.0:  CE9:\r\n"
-    "    ZL5(30)[71]<-77.5/-166.5>~12~;\r\n"
-    "New Zealand:              32:  60:  OC:  -41.83:  -173.27:   -12.0:  ZL:\r\n"
-    "    ZL,ZL50;\r\n";
+constexpr const char* SmallCty = "Italy:                    15:  28:  EU:   42.82:   -12.58:    -1.0:  I:\r\n"
+                                 "    I,IA5,IK(15)[28],=IK0ABC/MM{AF},=IT9XYZ;\r\n"
+                                 "Sicily:                   15:  28:  EU:   37.50:   -14.00:    -1.0:  *IT9:\r\n"
+                                 "    IT9(15)[28],=IT9XYZ;\r\n"
+                                 "United Nations HQ:        05:  08:  NA:   40.75:    73.97:     5.0:  4U1U:\r\n"
+                                 "    =4U1UN,=4U60UN;\r\n"
+                                 "Antarctica:               13:  74:  SA:  -90.00:     0.00:     0.0:  CE9:\r\n"
+                                 "    ZL5(30)[71]<-77.5/-166.5>~12~;\r\n"
+                                 "New Zealand:              32:  60:  OC:  -41.83:  -173.27:   -12.0:  ZL:\r\n"
+                                 "    ZL,ZL50;\r\n";
 constexpr const char* SmallCodes = "prefix,entitycode\n4U1U,289\nCE9,13\nI,248\nZL,170\n";
 
 TDictionaryRows Convert(const std::string& cty = SmallCty, const std::string& codes = SmallCodes)
@@ -37,7 +36,8 @@ std::string Row(const TDictionaryRow& r)
 std::vector<std::string> Rows(const std::vector<TDictionaryRow>& rows)
 {
     std::vector<std::string> out;
-    for (const auto& r : rows) out.push_back(Row(r));
+    for (const auto& r : rows)
+        out.push_back(Row(r));
     return out;
 }
 

@@ -8,7 +8,10 @@
 
 namespace {
 
-bool Contains(const std::string& text, const std::string& piece) { return text.find(piece) != std::string::npos; }
+bool Contains(const std::string& text, const std::string& piece)
+{
+    return text.find(piece) != std::string::npos;
+}
 
 // The first column of the first row of a query on the profile's database.
 std::string Query(const fs::path& profile, const std::string& sql)
@@ -123,7 +126,8 @@ TEST_F(DictionaryCommand, AFailedUpdateKeepsTheOldTables)
         std::string file, content, message;
     } cases[] = {
         {"broken.dat", text.substr(0, text.size() / 2), "does not end with ';'"},
-        {"unknown.dat", text + "Atlantis: 1: 1: EU: 0: 0: 0: ZZ9:\r\n    ZZ9;\r\n", "No DXCC entity code for: Atlantis (ZZ9)"},
+        {"unknown.dat", text + "Atlantis: 1: 1: EU: 0: 0: 0: ZZ9:\r\n    ZZ9;\r\n",
+         "No DXCC entity code for: Atlantis (ZZ9)"},
         {"empty.dat", "", "no country entities"},
     };
     for (const auto& c : cases) {

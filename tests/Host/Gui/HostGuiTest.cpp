@@ -23,7 +23,8 @@ namespace {
 // Xvfb on a display of its own choosing; the display number comes back on a pipe.
 class TXServer {
 public:
-    TXServer() {
+    TXServer()
+    {
         const std::string program = Find("Xvfb");
         if (program.empty()) return;
         int pipeFds[2];
@@ -34,8 +35,7 @@ public:
         const int null = open("/dev/null", O_RDWR | O_CLOEXEC);
         posix_spawn_file_actions_adddup2(&actions, null, 1);
         posix_spawn_file_actions_adddup2(&actions, null, 2);
-        std::vector<std::string> args{program, "-displayfd",   "3",         "-screen",
-                                      "0",     "1280x1024x24", "-nolisten", "tcp"};
+        std::vector<std::string> args{program, "-displayfd", "3", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"};
         std::vector<char*> argv;
         for (auto& a : args)
             argv.push_back(a.data());
@@ -57,7 +57,8 @@ public:
         close(pipeFds[0]);
         if (!number.empty()) display_ = ":" + number;
     }
-    ~TXServer() {
+    ~TXServer()
+    {
         if (pid_ > 0) {
             kill(pid_, SIGTERM);
             waitpid(pid_, nullptr, 0);
@@ -70,7 +71,8 @@ public:
     const std::string& Display() const { return display_; }
 
 private:
-    static std::string Find(const std::string& name) {
+    static std::string Find(const std::string& name)
+    {
         const char* path = std::getenv("PATH");
         std::string folders = path ? path : "/usr/bin:/bin";
         for (std::size_t start = 0; start <= folders.size();) {
@@ -87,12 +89,14 @@ private:
     std::string display_;
 };
 
-bool Contains(const std::string& text, const std::string& part) {
+bool Contains(const std::string& text, const std::string& part)
+{
     return text.find(part) != std::string::npos;
 }
 
 // The width and height a PNG file declares; 0 x 0 for anything else.
-std::pair<int, int> PngSize(const fs::path& file) {
+std::pair<int, int> PngSize(const fs::path& file)
+{
     const std::string data = ReadFileText(file);
     if (data.size() < 24 || data.compare(0, 8, "\x89PNG\r\n\x1a\n") != 0) return {0, 0};
     auto number = [&](std::size_t at) {
@@ -107,17 +111,19 @@ std::pair<int, int> PngSize(const fs::path& file) {
 class GuiHost : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { server_ = new TXServer; }
-    static void TearDownTestSuite() {
+    static void TearDownTestSuite()
+    {
         delete server_;
         server_ = nullptr;
     }
-    void SetUp() override {
+    void SetUp() override
+    {
         if (server_->Display().empty()) GTEST_SKIP() << "no Xvfb to show windows on";
     }
 
-    static TRunResult RunGui(const fs::path& profile, const std::vector<std::string>& args) {
-        std::vector<std::string> all{"--profile", profile.string(), "--plugins",
-                                     PluginFolder().string()};
+    static TRunResult RunGui(const fs::path& profile, const std::vector<std::string>& args)
+    {
+        std::vector<std::string> all{"--profile", profile.string(), "--plugins", PluginFolder().string()};
         all.insert(all.end(), args.begin(), args.end());
         return RunProgram(PluginFolder() / "hamhost-gui", all, {},
                           {"DISPLAY=" + server_->Display(), "QT_QPA_PLATFORM=xcb",
@@ -128,7 +134,8 @@ protected:
     }
 
     // Keeps a picture for the documentation when asked to.
-    static void Keep(const fs::path& picture, const std::string& name) {
+    static void Keep(const fs::path& picture, const std::string& name)
+    {
         if (const char* dir = std::getenv("HAM_SCREENSHOT_DIR"); dir && *dir)
             fs::copy_file(picture, fs::path(dir) / name, fs::copy_options::overwrite_existing);
     }
@@ -145,35 +152,30 @@ struct TDialogCase {
     int Width, Height;
 };
 
-TEST_F(GuiHost, EachDialogOpensAsAWindowOwnedByTheHostWithItsCaptionAndClientSize) {
+TEST_F(GuiHost, EachDialogOpensAsAWindowOwnedByTheHostWithItsCaptionAndClientSize)
+{
     TTempDir dir("gui-dialogs");
     const fs::path profile = dir / "demo";
     ASSERT_EQ(RunHamhost(profile, {"init", "--demo"}).ExitCode, 0);
     WriteFileText(dir / "close.actions", "close\n");
     const TDialogCase cases[] = {
-        {"CallbookImport", "Import Zemrak updates into Callbook",
-         "Import Zemrak updates into Callbook", 394, 350},
-        {"CallbookExport", "Export Callbook as Zemrak updates", "Export Callbook as Zemrak updates",
-         394, 380},
-        {"LogAppend", "Append Zemrak log data into current log",
-         "Append Zemrak log data into current log", 394, 280},
-        {"CallbookStore", "Store Callbook to Zemrak log", "Store Callbook into Zemrak log", 394,
-         250},
+        {"CallbookImport", "Import Zemrak updates into Callbook", "Import Zemrak updates into Callbook", 394, 350},
+        {"CallbookExport", "Export Callbook as Zemrak updates", "Export Callbook as Zemrak updates", 394, 380},
+        {"LogAppend", "Append Zemrak log data into current log", "Append Zemrak log data into current log", 394, 280},
+        {"CallbookStore", "Store Callbook to Zemrak log", "Store Callbook into Zemrak log", 394, 250},
     };
     // The commands sit in menus by the kind their plug-in reports.
-    const TRunResult menus = RunGui(profile, {"run", "Store Callbook to Zemrak log", "--actions",
-                                              (dir / "close.actions").string()});
-    for (const char* line : {"Menu: Import > Import Zemrak updates into Callbook\n",
-                             "Menu: Export > Export Callbook as Zemrak updates\n",
-                             "Menu: Export > Store Callbook to Zemrak log\n",
-                             "Menu: Logbook > Append Zemrak log data into current log\n"})
+    const TRunResult menus =
+        RunGui(profile, {"run", "Store Callbook to Zemrak log", "--actions", (dir / "close.actions").string()});
+    for (const char* line :
+         {"Menu: Import > Import Zemrak updates into Callbook\n", "Menu: Export > Export Callbook as Zemrak updates\n",
+          "Menu: Export > Store Callbook to Zemrak log\n", "Menu: Logbook > Append Zemrak log data into current log\n"})
         EXPECT_TRUE(Contains(menus.Out, line)) << menus.Out;
     for (const TDialogCase& c : cases) {
         SCOPED_TRACE(c.Plugin);
         const fs::path picture = dir / (std::string(c.Plugin) + ".png");
-        const TRunResult run =
-            RunGui(profile, {"run", c.Command, "--actions", (dir / "close.actions").string(),
-                             "--screenshot", picture.string()});
+        const TRunResult run = RunGui(profile, {"run", c.Command, "--actions", (dir / "close.actions").string(),
+                                                "--screenshot", picture.string()});
         EXPECT_EQ(run.ExitCode, 0) << run.Err;
         EXPECT_TRUE(Contains(run.Out, std::string("Dialog: ") + c.Caption + "\n")) << run.Out;
         const std::string size = std::to_string(c.Width) + "x" + std::to_string(c.Height);
@@ -196,7 +198,8 @@ TEST_F(GuiHost, EachDialogOpensAsAWindowOwnedByTheHostWithItsCaptionAndClientSiz
     }
 }
 
-TEST_F(GuiHost, UnknownCommandAndMissingProfileAreClearErrors) {
+TEST_F(GuiHost, UnknownCommandAndMissingProfileAreClearErrors)
+{
     TTempDir dir("gui-errors");
     const TRunResult missing = RunGui(dir / "missing", {"run", "Store Callbook to Zemrak log"});
     EXPECT_EQ(missing.ExitCode, 1);
@@ -209,28 +212,29 @@ TEST_F(GuiHost, UnknownCommandAndMissingProfileAreClearErrors) {
 
 // A run that refuses a record says where its error file is, and the File
 // menu can open it.
-TEST_F(GuiHost, ARunWithRefusedRecordsNamesItsErrorFile) {
+TEST_F(GuiHost, ARunWithRefusedRecordsNamesItsErrorFile)
+{
     TTempDir dir("gui-errors");
     const fs::path profile = dir / "demo";
     ASSERT_EQ(RunHamhost(profile, {"init", "--demo"}).ExitCode, 0);
     // A station with nothing but its callsign has nothing to store.
     ASSERT_EQ(RunHamhost(profile, {"sql", "INSERT INTO CALLBOOK(OMCALL) VALUES('Q9ZZZ')"}).ExitCode, 0);
-    const TRunResult run = RunGui(profile, {"run", "Store Callbook to Zemrak log", "--actions",
-                                            HAM_SOURCE_DIR "/demo/CallbookStore.actions"});
+    const TRunResult run = RunGui(
+        profile, {"run", "Store Callbook to Zemrak log", "--actions", HAM_SOURCE_DIR "/demo/CallbookStore.actions"});
     EXPECT_EQ(run.ExitCode, 0) << run.Err;
     const fs::path errors = profile / "download" / "CallbookStore.err";
     EXPECT_TRUE(Contains(ReadFileText(errors), "Q9ZZZ"));
     EXPECT_TRUE(Contains(run.Out, "Error file: file://" + errors.string() + "\n")) << run.Out;
 }
 
-TEST_F(GuiHost, ImportThroughTheGraphicalDialogFillsTheCallbookTable) {
+TEST_F(GuiHost, ImportThroughTheGraphicalDialogFillsTheCallbookTable)
+{
     TTempDir dir("gui-import");
     // A package written by the export of the demo profile ...
     const fs::path demo = dir / "demo";
     ASSERT_EQ(RunHamhost(demo, {"init", "--demo"}).ExitCode, 0);
-    const TRunResult exported =
-        RunHamhost(demo, {"run", "Export Callbook as Zemrak updates", "--actions",
-                          HAM_SOURCE_DIR "/demo/CallbookExport.actions"});
+    const TRunResult exported = RunHamhost(
+        demo, {"run", "Export Callbook as Zemrak updates", "--actions", HAM_SOURCE_DIR "/demo/CallbookExport.actions"});
     ASSERT_EQ(exported.ExitCode, 0) << exported.Err;
     ASSERT_TRUE(fs::exists(demo / "download" / "DB.zip")) << exported.Out << exported.Err;
     // ... imported into an empty profile through the window.
@@ -239,10 +243,9 @@ TEST_F(GuiHost, ImportThroughTheGraphicalDialogFillsTheCallbookTable) {
     fs::copy_file(demo / "download" / "DB.zip", profile / "download" / "DB.zip");
     const fs::path picture = dir / "CallbookImport-run.png";
     const fs::path window = dir / "hamhost-gui.png";
-    const TRunResult run =
-        RunGui(profile, {"run", "Import Zemrak updates into Callbook", "--actions",
-                         HAM_SOURCE_DIR "/demo/CallbookImport.actions", "--final-screenshot",
-                         picture.string(), "--window-screenshot", window.string()});
+    const TRunResult run = RunGui(profile, {"run", "Import Zemrak updates into Callbook", "--actions",
+                                            HAM_SOURCE_DIR "/demo/CallbookImport.actions", "--final-screenshot",
+                                            picture.string(), "--window-screenshot", window.string()});
     EXPECT_EQ(run.ExitCode, 0) << run.Err;
     // The progress memo and bar as the window showed them when it closed.
     EXPECT_TRUE(Contains(run.Out, "Memo: * Done. Ins:")) << run.Out;
@@ -265,7 +268,8 @@ TEST_F(GuiHost, ImportThroughTheGraphicalDialogFillsTheCallbookTable) {
 } // namespace
 
 // Manners that need no display.
-TEST(GuiHostCommandLine, HelpVersionAndNoDisplay) {
+TEST(GuiHostCommandLine, HelpVersionAndNoDisplay)
+{
     const fs::path gui = PluginFolder() / "hamhost-gui";
     for (const char* flag : {"--help", "-h"}) {
         auto help = RunProgram(gui, {flag});

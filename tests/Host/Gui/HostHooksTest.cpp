@@ -13,14 +13,13 @@
 #include <string>
 #include <vector>
 
-TEST(HostHooks, LogCommandModalAndMessageReachTheGraphicalHost) {
+TEST(HostHooks, LogCommandModalAndMessageReachTheGraphicalHost)
+{
     std::vector<std::string> seen;
     TTestHost test("host-hooks");
     THostOptions& options = test.Options;
     options.PluginDir.clear();
-    options.OnLog = [&](const std::string& line) {
-        seen.push_back("log " + line.substr(line.find('\t') + 1));
-    };
+    options.OnLog = [&](const std::string& line) { seen.push_back("log " + line.substr(line.find('\t') + 1)); };
     options.OnCommand = [&](const std::string& name, const std::string& parameter) {
         seen.push_back("command " + name + " " + parameter);
     };
@@ -35,21 +34,16 @@ TEST(HostHooks, LogCommandModalAndMessageReachTheGraphicalHost) {
         ASSERT_TRUE(kernel && windows);
         EXPECT_EQ(windows->BeginModal(), S_OK);
         EXPECT_EQ(kernel->WriteLog(WideString("Connect updates: /x").c_bstr()), S_OK);
-        EXPECT_EQ(kernel->ExecuteCommand(WideString("REFRESH").c_bstr(), WideString("0").c_bstr()),
-                  S_OK);
+        EXPECT_EQ(kernel->ExecuteCommand(WideString("REFRESH").c_bstr(), WideString("0").c_bstr()), S_OK);
         std::int32_t pressed = 0;
-        EXPECT_EQ(kernel->MessageBox(WideString("text").c_bstr(), WideString("Caption").c_bstr(), 1,
-                                     4, &pressed),
+        EXPECT_EQ(kernel->MessageBox(WideString("text").c_bstr(), WideString("Caption").c_bstr(), 1, 4, &pressed),
                   S_OK);
         EXPECT_EQ(windows->EndModal(), S_OK);
     }
     test.Stop();
-    const std::vector<std::string> expected{"begin",
-                                            "log Connect updates: /x",
-                                            "log Command: REFRESH 0",
-                                            "command REFRESH 0",
-                                            "message Caption: text",
-                                            "end"};
+    const std::vector<std::string> expected{
+        "begin", "log Connect updates: /x", "log Command: REFRESH 0", "command REFRESH 0", "message Caption: text",
+        "end"};
     EXPECT_EQ(seen, expected);
     // The message went to the hook instead of the stream; the log file has both lines.
     EXPECT_EQ(test.Messages.str(), "");

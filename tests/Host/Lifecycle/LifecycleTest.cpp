@@ -51,19 +51,20 @@ TEST_F(Lifecycle, ListsTheFourPlugins)
         rows.push_back(p->Name + "|" + p->Version + "|" + std::to_string(p->Kind) + "|" + GuidToString(p->ID));
     }
     std::sort(rows.begin(), rows.end());
-    EXPECT_EQ(rows, (std::vector<std::string>{
-                        "Append Zemrak log data into current log|1.04.019 (1904)|1|{1A177FF2-5870-4621-B46F-D604003EFDB8}",
-                        "Export Callbook as Zemrak updates|1.04.019 (1730)|0|{DB195330-D19A-44AE-9D82-60CAE2F71C04}",
-                        "Import Zemrak updates into Callbook|1.04.019 (1725)|2|{E17AD245-4828-48E9-B786-1E8C0850E86F}",
-                        "Store Callbook into Zemrak log|1.04.019 (1730)|0|{6E370247-8E97-4B10-95D5-68875CEC2715}",
-                    }));
+    EXPECT_EQ(rows,
+              (std::vector<std::string>{
+                  "Append Zemrak log data into current log|1.04.019 (1904)|1|{1A177FF2-5870-4621-B46F-D604003EFDB8}",
+                  "Export Callbook as Zemrak updates|1.04.019 (1730)|0|{DB195330-D19A-44AE-9D82-60CAE2F71C04}",
+                  "Import Zemrak updates into Callbook|1.04.019 (1725)|2|{E17AD245-4828-48E9-B786-1E8C0850E86F}",
+                  "Store Callbook into Zemrak log|1.04.019 (1730)|0|{6E370247-8E97-4B10-95D5-68875CEC2715}",
+              }));
     std::vector<std::string> captions;
-    for (const auto& c : host.Menu()) captions.push_back(c.Item->Caption + "|" + std::to_string(c.Item->Kind));
+    for (const auto& c : host.Menu())
+        captions.push_back(c.Item->Caption + "|" + std::to_string(c.Item->Kind));
     std::sort(captions.begin(), captions.end());
-    EXPECT_EQ(captions, (std::vector<std::string>{"Append Zemrak log data into current log|1",
-                                                  "Export Callbook as Zemrak updates|0",
-                                                  "Import Zemrak updates into Callbook|2",
-                                                  "Store Callbook to Zemrak log|0"}));
+    EXPECT_EQ(captions, (std::vector<std::string>{
+                            "Append Zemrak log data into current log|1", "Export Callbook as Zemrak updates|0",
+                            "Import Zemrak updates into Callbook|2", "Store Callbook to Zemrak log|0"}));
 }
 
 TEST_F(Lifecycle, CoreVersionGate)
@@ -163,15 +164,13 @@ TEST_F(Lifecycle, ProbeStopsAtTheFirstMissingColumn)
     host.Load(Library("CallbookImport.ext"));
     calls_.clear();
     EXPECT_EQ(host.Run("Import Zemrak updates into Callbook"), S_OK);
-    EXPECT_EQ(CallsStartingWith("IHostServer.FieldExists"),
-              (std::vector<std::string>{"IHostServer.FieldExists CALLBOOK AKA",
-                                        "IHostServer.FieldExists CALLBOOK SKYPE",
-                                        "IHostServer.FieldExists CALLBOOK BORN",
-                                        "IHostServer.FieldExists CALLBOOK SK"}));
-    EXPECT_EQ(CallsStartingWith("IHostKernel.MessageBox"),
-              (std::vector<std::string>{"IHostKernel.MessageBox 0 4"}));
+    EXPECT_EQ(
+        CallsStartingWith("IHostServer.FieldExists"),
+        (std::vector<std::string>{"IHostServer.FieldExists CALLBOOK AKA", "IHostServer.FieldExists CALLBOOK SKYPE",
+                                  "IHostServer.FieldExists CALLBOOK BORN", "IHostServer.FieldExists CALLBOOK SK"}));
+    EXPECT_EQ(CallsStartingWith("IHostKernel.MessageBox"), (std::vector<std::string>{"IHostKernel.MessageBox 0 4"}));
     EXPECT_EQ(host_.Messages.str(), "Critical warning: Invalid DB structure, upgrade it to version 1.04.019 or "
-                               "re-create.\r\n(Use service plugin Kelt104019.ext if needed)\n");
+                                    "re-create.\r\n(Use service plugin Kelt104019.ext if needed)\n");
     EXPECT_TRUE(CallsStartingWith("IApplicationWindows.BeginModal").empty());
 }
 

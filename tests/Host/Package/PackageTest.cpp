@@ -9,7 +9,10 @@
 
 namespace {
 
-bool Contains(const std::string& text, const std::string& piece) { return text.find(piece) != std::string::npos; }
+bool Contains(const std::string& text, const std::string& piece)
+{
+    return text.find(piece) != std::string::npos;
+}
 
 std::string ReadBytes(const fs::path& file)
 {
@@ -24,8 +27,8 @@ protected:
     {
         dir_ = new TTempDir("package");
         const fs::path out = *dir_ / "out";
-        auto cpack = RunProgram(HAM_CPACK, {"--config", HAM_BINARY_DIR "/CPackConfig.cmake", "-G", "DEB", "-B",
-                                            out.string()});
+        auto cpack =
+            RunProgram(HAM_CPACK, {"--config", HAM_BINARY_DIR "/CPackConfig.cmake", "-G", "DEB", "-B", out.string()});
         ASSERT_EQ(cpack.ExitCode, 0) << cpack.Out << cpack.Err;
         for (const auto& entry : fs::directory_iterator(out))
             if (entry.path().extension() == ".deb") deb_ = entry.path();
@@ -83,7 +86,8 @@ TEST_F(Package, HoldsWhatItShouldAndRunsFromWhereverItIsUnpacked)
         expected.push_back(fs::path(HAM_INSTALL_SHAREDIR) / "applications" / "hamhost-gui.desktop");
         expected.push_back(fs::path(HAM_INSTALL_SHAREDIR) / "icons/hicolor/scalable/apps/hamhost.svg");
 #endif
-        for (const auto& file : expected) EXPECT_TRUE(fs::is_regular_file(prefix_ / file)) << file;
+        for (const auto& file : expected)
+            EXPECT_TRUE(fs::is_regular_file(prefix_ / file)) << file;
         // Every data file of the repository travels.
         for (const auto& entry : fs::directory_iterator(ShippedDataDir())) {
             if (entry.path().filename() == "CMakeLists.txt") continue; // the build's, not data

@@ -25,15 +25,30 @@ TEST(SplitWords, Cases)
         {"a\tb\nc", 1, {"a", "b", "c"}},
         // No-break space is a separator but not trimmed: the empty word it
         // leaves at the start of the remainder is dropped by MinLength 1 ...
-        {"A\xC2\xA0\xC2\xA0" "B", 1, {"A", "B"}},
+        {"A\xC2\xA0\xC2\xA0"
+         "B",
+         1,
+         {"A", "B"}},
         {"\xC2\xA0X ", 1, {"X"}},
         // ... and kept with MinLength 0.
-        {"A\xC2\xA0\xC2\xA0" "B", 0, {"A", "", "B"}},
+        {"A\xC2\xA0\xC2\xA0"
+         "B",
+         0,
+         {"A", "", "B"}},
         {"\xC2\xA0", 0, {""}},
         // Other Unicode separators split words too.
-        {"a\xE2\x80\x83" "b\xC2\x85" "c\xE2\x80\xA8" "d", 1, {"a", "b", "c", "d"}},
+        {"a\xE2\x80\x83"
+         "b\xC2\x85"
+         "c\xE2\x80\xA8"
+         "d",
+         1,
+         {"a", "b", "c", "d"}},
         // Zero-width space is no separator.
-        {"a\xE2\x80\x8B" "b", 1, {"a\xE2\x80\x8B" "b"}},
+        {"a\xE2\x80\x8B"
+         "b",
+         1,
+         {"a\xE2\x80\x8B"
+          "b"}},
         // MinLength counts characters, not bytes.
         {"ab \xC3\xA9\xC3\xA9 abc \xC3\xA9\xC3\xA9\xC3\xA9", 3, {"abc", "\xC3\xA9\xC3\xA9\xC3\xA9"}},
     };
@@ -51,8 +66,7 @@ TEST(SplitWords, MissingListIsAnAssertionFailure)
         SplitWords("a b", nullptr, 1);
         FAIL() << "no exception";
     } catch (const EAssertionFailed& e) {
-        EXPECT_NE(std::string(e.what()).find("Includes/uCommFunc/uCommFunc.cpp"), std::string::npos)
-            << e.what();
+        EXPECT_NE(std::string(e.what()).find("Includes/uCommFunc/uCommFunc.cpp"), std::string::npos) << e.what();
     }
 }
 
@@ -65,28 +79,34 @@ TEST(LooksLikeCallsign, Cases)
     const Case cases[] = {
         {"Q9XX", true},
         {"4Q4QQ", true},
-        {"Q9/XX", false},      // punctuation
-        {"AB CD1", false},     // space
-        {"ABC", false},        // no digit
-        {"123", false},        // no letter
+        {"Q9/XX", false},  // punctuation
+        {"AB CD1", false}, // space
+        {"ABC", false},    // no digit
+        {"123", false},    // no letter
         {"", false},
         {"Q9XX-", false},
         {"Q9.XX", false},
         {"Q9XX\t", false},
-        {"Q9\xC2\xA0XX", false},           // no-break space
-        {"Q9\xE2\x80\x83XX", false},       // em space
-        {"Q9\xC2\xABX", false},            // guillemet is punctuation
-        {"Q9+XX", true},                   // symbols are neutral
+        {"Q9\xC2\xA0XX", false},     // no-break space
+        {"Q9\xE2\x80\x83XX", false}, // em space
+        {"Q9\xC2\xABX", false},      // guillemet is punctuation
+        {"Q9+XX", true},             // symbols are neutral
         {"Q9=$X", true},
         {"+=$", false},
-        {"\xD0\x96" "9", true},            // Cyrillic letter + ASCII digit
-        {"\xC3\xA9" "1", true},            // e-acute counts as a letter
-        {"Q\xD9\xA3", true},               // Arabic-Indic digit
-        {"Q\xEF\xBC\x95", true},           // fullwidth digit
-        {"Q\xC2\xB2", false},              // superscript two is no digit
-        {"Q\xE2\x85\xA3", false},          // Roman numeral four is no digit
-        {"Q9\xCC\x81X", true},             // combining mark is neutral
-        {"\xCC\x81" "9", false},           // a mark is no letter
+        {"\xD0\x96"
+         "9",
+         true}, // Cyrillic letter + ASCII digit
+        {"\xC3\xA9"
+         "1",
+         true},                   // e-acute counts as a letter
+        {"Q\xD9\xA3", true},      // Arabic-Indic digit
+        {"Q\xEF\xBC\x95", true},  // fullwidth digit
+        {"Q\xC2\xB2", false},     // superscript two is no digit
+        {"Q\xE2\x85\xA3", false}, // Roman numeral four is no digit
+        {"Q9\xCC\x81X", true},    // combining mark is neutral
+        {"\xCC\x81"
+         "9",
+         false}, // a mark is no letter
     };
     for (const Case& c : cases) {
         SCOPED_TRACE("text \"" + c.text + "\"");
@@ -114,10 +134,10 @@ TEST(QuoteSQLValue, Cases)
         {"say \"hi\"", "\"say 'hi'\""},
         {"x\"\"y", "\"x'y\""},
         {"plain", "'plain'"},
-        {"'''", "'\"'"},                   // a run of any length collapses
+        {"'''", "'\"'"}, // a run of any length collapses
         {"a'b''c'''d", "'a\"b\"c\"d'"},
         {"\"", "\"'\""},
-        {"it's \"x\"", "\"it's 'x'\""},    // apostrophes kept beside double quotes
+        {"it's \"x\"", "\"it's 'x'\""}, // apostrophes kept beside double quotes
         {"\xC3\xA9'", "'\xC3\xA9\"'"},
     };
     for (const Case& c : cases) {

@@ -1,14 +1,14 @@
 // The logger's installation check, connection and statements, on real files
 // and the demo installation, with the real host in process.
-#include "Includes/uCommFunc/uCommFunc.h"
-#include "Includes/uZemrakDb/ZemrakSchema.h"
 #include "Includes/uZemrakDb/uZemrakDb.h"
+#include "DemoData/DataGen.h"
 #include "Host/Host.h"
 #include "Host/HostDemo.h"
-#include "PluginAPI/Plugins/PluginForm.h"
+#include "Includes/uCommFunc/uCommFunc.h"
+#include "Includes/uZemrakDb/ZemrakSchema.h"
 #include "Platform/Registry/Registry.h"
-#include "DemoData/DataGen.h"
 #include "Platform/Unicode/Unicode.h"
+#include "PluginAPI/Plugins/PluginForm.h"
 #include "tests/Support/TestHost.h"
 #include "tests/Support/TestSupport.h"
 
@@ -41,7 +41,8 @@ protected:
     std::vector<std::string> HostLogTexts() const
     {
         std::vector<std::string> out;
-        for (const auto& line : SplitLines(HostLog())) out.push_back(line.substr(line.find('\t') + 1));
+        for (const auto& line : SplitLines(HostLog()))
+            out.push_back(line.substr(line.find('\t') + 1));
         return out;
     }
     // A folder holding db/DB.mdb (an empty logger callbook).
@@ -70,19 +71,21 @@ TEST_F(ZemrakDb, InstallationCheck)
     auto reg = [](const std::string& body) { return "Windows Registry Editor Version 5.00\r\n\r\n" + body; };
     auto escaped = [](std::string path) {
         std::string out;
-        for (char c : path) out += c == '\\' ? std::string("\\\\") : std::string(1, c);
+        for (char c : path)
+            out += c == '\\' ? std::string("\\\\") : std::string(1, c);
         return out;
     };
     const std::vector<TCase> cases = {
         {"no registry file", std::nullopt, NotInstalled},
-        {"no key", reg("[HKEY_CURRENT_USER\\Software\\Other]\r\n\"InstallPath\"=\"" + install + "/\"\r\n"), NotInstalled},
+        {"no key", reg("[HKEY_CURRENT_USER\\Software\\Other]\r\n\"InstallPath\"=\"" + install + "/\"\r\n"),
+         NotInstalled},
         {"no value", reg(std::string("[") + Key + "]\r\n\"Other\"=\"x\"\r\n"), NotInstalled},
         {"empty value", reg(std::string("[") + Key + "]\r\n\"InstallPath\"=\"\"\r\n"), NotInstalled},
         // Joined without a separator: ".../loggerdb/DB.mdb" does not exist.
         {"no trailing separator", reg(std::string("[") + Key + "]\r\n\"InstallPath\"=\"" + escaped(install) + "\"\r\n"),
          NotFound},
-        {"file missing", reg(std::string("[") + Key + "]\r\n\"InstallPath\"=\"" + escaped((dir_ / "empty").string()) +
-                                 "/\"\r\n"),
+        {"file missing",
+         reg(std::string("[") + Key + "]\r\n\"InstallPath\"=\"" + escaped((dir_ / "empty").string()) + "/\"\r\n"),
          NotFound},
         {"installed", reg(std::string("[") + Key + "]\r\n\"InstallPath\"=\"" + escaped(install) + "/\"\r\n"), nullptr},
     };
@@ -142,10 +145,9 @@ TEST_F(ZemrakDb, OpenAndCloseWriteTheHostLog)
     dialog_->OpenDatabase(connection, file);
     EXPECT_EQ(connection.DataSource(), file);
     dialog_->CloseDatabase(connection);
-    EXPECT_EQ(HostLogTexts(), (std::vector<std::string>{"Connect Zemrak log database: " + file,
-                                                        "Disconnect Zemrak log database.",
-                                                        "Connect updates: " + odd, "Connect updates: " + file,
-                                                        "Disconnect updates."}));
+    EXPECT_EQ(HostLogTexts(),
+              (std::vector<std::string>{"Connect Zemrak log database: " + file, "Disconnect Zemrak log database.",
+                                        "Connect updates: " + odd, "Connect updates: " + file, "Disconnect updates."}));
 }
 
 TEST_F(ZemrakDb, OpenFailureIsAPlainExceptionWithTheProvidersMessage)
@@ -214,11 +216,12 @@ TEST_F(ZemrakDemo, CallbookRefusesOverlongTexts)
         const char* Column;
         int Length;
     };
-    for (const TLimit& l : {TLimit{"QTH", 30}, TLimit{"GRID", 6}, TLimit{"STATE", 10}, TLimit{"MANAGER", 12},
-                            TLimit{"[NOTE]", 255}}) {
+    for (const TLimit& l :
+         {TLimit{"QTH", 30}, TLimit{"GRID", 6}, TLimit{"STATE", 10}, TLimit{"MANAGER", 12}, TLimit{"[NOTE]", 255}}) {
         SCOPED_TRACE(l.Column);
         const std::string fits(static_cast<std::size_t>(l.Length), 'x');
-        EXPECT_TRUE(ExecStatement(c, std::string("UPDATE CALLBOOK SET ") + l.Column + "='" + fits + "' WHERE CALL='N1A'"));
+        EXPECT_TRUE(
+            ExecStatement(c, std::string("UPDATE CALLBOOK SET ") + l.Column + "='" + fits + "' WHERE CALL='N1A'"));
         EXPECT_FALSE(
             ExecStatement(c, std::string("UPDATE CALLBOOK SET ") + l.Column + "='" + fits + "y' WHERE CALL='N1A'"));
     }
@@ -246,9 +249,10 @@ TEST_F(ZemrakDemo, LogsOfTheOperator)
     q.SQL.SetText("SELECT LOGNAME FROM ACONFIG WHERE CALLSIGN='DL0DEMO' ORDER BY LOGNAME");
     q.Open();
     std::vector<std::string> names;
-    for (q.First(); !q.Eof(); q.Next()) names.push_back(q.FieldByName("LOGNAME").AsString());
-    EXPECT_EQ(names, (std::vector<std::string>{"DL0DEMO 2025", "DL0DEMO Contest 2024", "DL0DEMO Home",
-                                               "DL0DEMO Portable"}));
+    for (q.First(); !q.Eof(); q.Next())
+        names.push_back(q.FieldByName("LOGNAME").AsString());
+    EXPECT_EQ(names,
+              (std::vector<std::string>{"DL0DEMO 2025", "DL0DEMO Contest 2024", "DL0DEMO Home", "DL0DEMO Portable"}));
     TADOQuery range(&c);
     range.SQL.SetText("SELECT MIN(QSODATE) AS MINDATE FROM LOG_DL0DEMO_2025");
     range.Open();
@@ -276,9 +280,9 @@ TEST(ZemrakNote, KeywordTokensReadBack)
         SplitWords(note, &words, 1);
         for (const auto& w : words) {
             std::string item = "free:" + w;
-            for (const char* k : {NoteKeyword::Aka, NoteKeyword::Skype, NoteKeyword::Email, NoteKeyword::Bureau,
-                                  NoteKeyword::Direct, NoteKeyword::LotW, NoteKeyword::eQSL, NoteKeyword::Born,
-                                  NoteKeyword::SK})
+            for (const char* k :
+                 {NoteKeyword::Aka, NoteKeyword::Skype, NoteKeyword::Email, NoteKeyword::Bureau, NoteKeyword::Direct,
+                  NoteKeyword::LotW, NoteKeyword::eQSL, NoteKeyword::Born, NoteKeyword::SK})
                 if (w.rfind(k, 0) == 0) item = std::string(k) + w.substr(std::string(k).size());
             out.push_back(item);
         }

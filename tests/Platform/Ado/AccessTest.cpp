@@ -100,7 +100,8 @@ std::map<std::string, std::string> DeclaredTypes(TADOConnection& connection, con
     query.SQL.SetText("SELECT name, type FROM pragma_table_info('" + table + "')");
     query.Open();
     std::map<std::string, std::string> types;
-    for (; !query.Eof(); query.Next()) types[query.Fields(0).AsString()] = query.Fields(1).AsString();
+    for (; !query.Eof(); query.Next())
+        types[query.Fields(0).AsString()] = query.Fields(1).AsString();
     return types;
 }
 
@@ -228,13 +229,15 @@ TEST_F(AccessNwind, JetStatementsRunOnTheCopy)
     // Yes/No is a boolean the dialect's TRUE matches.
     const std::vector<TCsvRow> products = Export(kJetDir / "nwind.mdb", "Products");
     int discontinued = 0;
-    for (std::size_t r = 1; r < products.size(); ++r) discontinued += products[r][9].Text == "1" ? 1 : 0;
+    for (std::size_t r = 1; r < products.size(); ++r)
+        discontinued += products[r][9].Text == "1" ? 1 : 0;
     ASSERT_GT(discontinued, 0);
     EXPECT_EQ(One("SELECT COUNT(*) FROM Products WHERE Discontinued = TRUE"), std::to_string(discontinued));
     // Date literals compare with the stored dates.
     const std::vector<TCsvRow> orders = Export(kJetDir / "nwind.mdb", "Orders");
     int late = 0;
-    for (std::size_t r = 1; r < orders.size(); ++r) late += orders[r][3].Text >= "1995-01-01" ? 1 : 0;
+    for (std::size_t r = 1; r < orders.size(); ++r)
+        late += orders[r][3].Text >= "1995-01-01" ? 1 : 0;
     ASSERT_GT(late, 0);
     EXPECT_EQ(One("SELECT COUNT(*) FROM Orders WHERE OrderDate >= #1995-01-01#"), std::to_string(late));
     // A non-ASCII table name, in brackets.
@@ -244,9 +247,9 @@ TEST_F(AccessNwind, JetStatementsRunOnTheCopy)
 TEST_F(AccessNwind, WritesAreRefusedAndTheFileStaysAsItWas)
 {
     const std::string before = ReadFileText(kJetDir / "nwind.mdb");
-    for (const char* jet : {"DELETE FROM Products", "INSERT INTO Shippers (CompanyName) VALUES ('X')",
-                            "UPDATE Products SET ProductName = 'X'", "DROP TABLE Products",
-                            "SELECT * INTO Copy FROM Products"}) {
+    for (const char* jet :
+         {"DELETE FROM Products", "INSERT INTO Shippers (CompanyName) VALUES ('X')",
+          "UPDATE Products SET ProductName = 'X'", "DROP TABLE Products", "SELECT * INTO Copy FROM Products"}) {
         SCOPED_TRACE(jet);
         try {
             connection.Execute(jet);
@@ -268,7 +271,7 @@ TEST(Access, StoredDatesCountDaysWithTheTimeAsTheFractionsMagnitude)
         double Stored;
         const char* Canonical;
     } cases[] = {
-        {0.0, "1899-12-30 00:00:00"},    {2.75, "1900-01-01 18:00:00"},   {-1.25, "1899-12-29 06:00:00"},
+        {0.0, "1899-12-30 00:00:00"},    {2.75, "1900-01-01 18:00:00"},      {-1.25, "1899-12-29 06:00:00"},
         {-728.5, "1898-01-01 12:00:00"}, {2958465.5, "9999-12-31 12:00:00"}, {-657434.0, "0100-01-01 00:00:00"},
     };
     for (const auto& c : cases) {

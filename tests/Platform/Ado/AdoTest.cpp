@@ -21,17 +21,20 @@ void WriteBytes(const std::string& path, const std::string& bytes)
     out << bytes;
 }
 
-std::string ConnectionFor(const std::string& path) { return "Provider=Test.Provider;Data Source=" + path + ";"; }
+std::string ConnectionFor(const std::string& path)
+{
+    return "Provider=Test.Provider;Data Source=" + path + ";";
+}
 
 // Expects fn to throw an exception of kind E whose message holds every part.
-template <typename E, typename Fn>
-void ExpectMessage(Fn fn, const std::vector<std::string>& parts)
+template <typename E, typename Fn> void ExpectMessage(Fn fn, const std::vector<std::string>& parts)
 {
     try {
         fn();
         ADD_FAILURE() << "no exception";
     } catch (const E& e) {
-        for (const std::string& part : parts) EXPECT_NE(e.Message().find(part), std::string::npos) << e.Message();
+        for (const std::string& part : parts)
+            EXPECT_NE(e.Message().find(part), std::string::npos) << e.Message();
     }
 }
 
@@ -169,7 +172,7 @@ TEST_F(AdoFiles, FieldsConvertAndReportNull)
     EXPECT_DOUBLE_EQ(query.FieldByName("SEEN").AsDateTime(), EncodeDate(2024, 1, 6));
     EXPECT_TRUE(query.FieldByName("N").IsNull());
 
-    query.Next(); // Q1CC: text that is no number or date
+    query.Next();                                          // Q1CC: text that is no number or date
     EXPECT_TRUE(query.FieldByName("CHECKED").AsBoolean()); // 'True'
     EXPECT_EQ(query.FieldByName("N").AsInteger(), -3);
     EXPECT_THROW(query.FieldByName("NAME").AsInteger(), EConvertError);
@@ -214,7 +217,7 @@ TEST_F(AdoFiles, LocateFindsTheFirstExactMatch)
     EXPECT_EQ(query.RecNo(), 4);
     EXPECT_FALSE(query.Locate("CALL", "q1cc")); // exact
     EXPECT_FALSE(query.Locate("CALL", "Q1CC "));
-    EXPECT_EQ(query.RecNo(), 4); // a miss keeps the position
+    EXPECT_EQ(query.RecNo(), 4);            // a miss keeps the position
     EXPECT_FALSE(query.Locate("NAME", "")); // NULL is not empty text
     ASSERT_TRUE(query.Locate("QTH", ""));
     EXPECT_EQ(query.FieldByName("NAME").AsString(), "Second");
@@ -263,8 +266,7 @@ TEST_F(AdoFiles, RefusedStatementsCarrySqliteMessages)
     // One statement only: nothing of a second one runs.
     ExpectMessage<EOleException>([&] { connection.Execute("DELETE FROM CALLBOOK; DROP TABLE CALLBOOK"); },
                                  {"after end of SQL statement"});
-    ExpectMessage<EOleException>([&] { connection.Execute("DELETE FROM CALLBOOK WHERE CALL=:call"); },
-                                 {"parameters"});
+    ExpectMessage<EOleException>([&] { connection.Execute("DELETE FROM CALLBOOK WHERE CALL=:call"); }, {"parameters"});
     EXPECT_THROW(connection.Execute("   ;"), EOleException);
     EXPECT_EQ(connection.Execute("UPDATE CALLBOOK SET NAME='a:b ?' WHERE CALL='Q1CC';"), 1);
     TADOQuery query(&connection);
@@ -388,10 +390,11 @@ TEST_F(AdoFiles, ALargeResultSpansTextBlocksWhole)
     TADOConnection connection;
     Connect(connection);
     // Texts fill several blocks; one is larger than a block on its own.
-    connection.ExecuteScript("CREATE TABLE BIG(K TEXT, V TEXT);"
-                             "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 3000) "
-                             "INSERT INTO BIG SELECT 'K' || i, printf('%d', i) || substr(hex(zeroblob(600)), 1, 1000 + i % 7) FROM n;"
-                             "INSERT INTO BIG VALUES('HUGE', substr(hex(zeroblob(1200000)), 1, 2300000));");
+    connection.ExecuteScript(
+        "CREATE TABLE BIG(K TEXT, V TEXT);"
+        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 3000) "
+        "INSERT INTO BIG SELECT 'K' || i, printf('%d', i) || substr(hex(zeroblob(600)), 1, 1000 + i % 7) FROM n;"
+        "INSERT INTO BIG VALUES('HUGE', substr(hex(zeroblob(1200000)), 1, 2300000));");
     TADOQuery query(&connection);
     query.SQL.Add("SELECT K, V FROM BIG");
     query.Open();

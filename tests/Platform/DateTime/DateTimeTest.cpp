@@ -29,8 +29,7 @@ TEST(DateTime, CanonicalParserForms)
     EXPECT_EQ(CanonicalToDateTime("2018-04-05"), EncodeDate(2018, 4, 5));
     EXPECT_EQ(CanonicalToDateTime("2018-04-05 10:01"), EncodeDate(2018, 4, 5) + EncodeTime(10, 1, 0));
     EXPECT_EQ(CanonicalToDateTime("2018-04-05T10:01:02"), EncodeDate(2018, 4, 5) + EncodeTime(10, 1, 2));
-    EXPECT_EQ(CanonicalToDateTime("2018-04-05 10:01:02.5"),
-              EncodeDate(2018, 4, 5) + EncodeTime(10, 1, 2, 500));
+    EXPECT_EQ(CanonicalToDateTime("2018-04-05 10:01:02.5"), EncodeDate(2018, 4, 5) + EncodeTime(10, 1, 2, 500));
     for (const char* bad : {"", "2018-4-5", "2018-02-30", "2018-04-05 24:00", "2018-04-05x", "abcd-ef-gh"})
         EXPECT_FALSE(CanonicalToDateTime(bad).has_value()) << bad;
 }

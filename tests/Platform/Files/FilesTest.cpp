@@ -104,7 +104,8 @@ TEST_F(FilesTest, CopyKeepsContentModeAndTime)
 {
     const std::string src = File("ref.mdb");
     std::string content(700000, '\0');
-    for (std::size_t i = 0; i < content.size(); ++i) content[i] = static_cast<char>(i * 31 % 251);
+    for (std::size_t i = 0; i < content.size(); ++i)
+        content[i] = static_cast<char>(i * 31 % 251);
     Write(src, content);
     ::chmod(src.c_str(), 0640);
     ASSERT_TRUE(FileSetDate(src, EncodeDateTime({2020, 2, 29, 13, 45, 10, 0})));

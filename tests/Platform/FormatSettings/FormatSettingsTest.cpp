@@ -49,7 +49,10 @@ TDateTime At(int y, int mo, int d, int h = 0, int mi = 0, int s = 0, int ms = 0)
     return EncodeDate(y, mo, d) + EncodeTime(h, mi, s, ms);
 }
 
-int ThisYear() { return DecodeDateTime(Date()).Year; }
+int ThisYear()
+{
+    return DecodeDateTime(Date()).Year;
+}
 
 } // namespace
 
@@ -84,7 +87,10 @@ TEST(FormatSettings, InstalledLocaleWhenAvailable)
 
 TEST(FormatSettings, PosixPatternsBecomeDateTimePatterns)
 {
-    struct Case { const char* posix; const char* expected; };
+    struct Case {
+        const char* posix;
+        const char* expected;
+    };
     const Case cases[] = {
         {"%m/%d/%y", "mm/dd/yy"},
         {"%d.%m.%Y", "dd.mm.yyyy"},
@@ -94,7 +100,8 @@ TEST(FormatSettings, PosixPatternsBecomeDateTimePatterns)
         {"%-d.%-m.%Y", "d.m.yyyy"},
         {"%e-%b-%Y", "d-mmm-yyyy"},
         {"%Y. %m. %d.", "yyyy. mm. dd."},
-        {"%Y\xE5\xB9\xB4%m\xE6\x9C\x88%d\xE6\x97\xA5", "yyyy\xE5\xB9\xB4mm\xE6\x9C\x88" "dd\xE6\x97\xA5"},
+        {"%Y\xE5\xB9\xB4%m\xE6\x9C\x88%d\xE6\x97\xA5", "yyyy\xE5\xB9\xB4mm\xE6\x9C\x88"
+                                                       "dd\xE6\x97\xA5"},
         {"%H:%M:%S", "hh:nn:ss"},
         {"%T", "hh:nn:ss"},
         {"%I:%M:%S %p", "hh:nn:ss AMPM"},
@@ -102,17 +109,21 @@ TEST(FormatSettings, PosixPatternsBecomeDateTimePatterns)
         {"%H.%M.%S %Z", "hh.nn.ss "},
         {"%d de %B", "dd\" de \"mmmm"},
     };
-    for (const auto& c : cases) EXPECT_EQ(PosixToDateTimeFormat(c.posix), c.expected) << c.posix;
+    for (const auto& c : cases)
+        EXPECT_EQ(PosixToDateTimeFormat(c.posix), c.expected) << c.posix;
     // Quoted words of a pattern come out as written.
-    EXPECT_EQ(FormatDateTime(PosixToDateTimeFormat("%d de %B de %Y"), At(2024, 3, 5), C),
-              "05 de March de 2024");
+    EXPECT_EQ(FormatDateTime(PosixToDateTimeFormat("%d de %B de %Y"), At(2024, 3, 5), C), "05 de March de 2024");
 }
 
 TEST(FormatSettings, SettingsFromPosixFormats)
 {
     struct Case {
-        const char* date; const char* time;
-        const char* shortDate; const char* dateSep; const char* shortTime; const char* longTime;
+        const char* date;
+        const char* time;
+        const char* shortDate;
+        const char* dateSep;
+        const char* shortTime;
+        const char* longTime;
         const char* timeSep;
     };
     const Case cases[] = {
@@ -122,8 +133,7 @@ TEST(FormatSettings, SettingsFromPosixFormats)
         {"%d.%m.%Y", "%H.%M.%S", "dd.mm.yyyy", ".", "hh.nn", "hh.nn.ss", "."},
         {"%F", "", "yyyy-mm-dd", "-", "hh:nn", "hh:nn:ss", ":"},
         // Units after each number: the short time keeps the minutes' unit.
-        {"%Yy%mm%dd", "%Hh%Mm%Ss", "yyyy\"y\"mm\"m\"dd\"d\"", "y", "hh\"h\"nn\"m\"",
-         "hh\"h\"nn\"m\"ss\"s\"", "h"},
+        {"%Yy%mm%dd", "%Hh%Mm%Ss", "yyyy\"y\"mm\"m\"dd\"d\"", "y", "hh\"h\"nn\"m\"", "hh\"h\"nn\"m\"ss\"s\"", "h"},
     };
     const TDateTime v = At(2024, 3, 5, 19, 8, 9);
     for (const auto& c : cases) {
@@ -146,7 +156,12 @@ TEST(FormatSettings, FormatDateTimePatterns)
 {
     const TDateTime v = At(2024, 3, 5, 7, 8, 9, 12);
     const TDateTime evening = At(2024, 3, 5, 19, 5, 0);
-    struct Case { const TFormatSettings* fs; const char* pattern; TDateTime value; const char* expected; };
+    struct Case {
+        const TFormatSettings* fs;
+        const char* pattern;
+        TDateTime value;
+        const char* expected;
+    };
     const Case cases[] = {
         {&C, "ddddd", v, "2024-03-05"},
         {&DE, "ddddd", v, "05.03.2024"},
@@ -193,7 +208,11 @@ TEST(FormatSettings, FormatDateTimeRejectsValuesOutsideTheCalendar)
 
 TEST(FormatSettings, ParseDates)
 {
-    struct Case { const TFormatSettings* fs; const char* text; std::optional<TDateTime> expected; };
+    struct Case {
+        const TFormatSettings* fs;
+        const char* text;
+        std::optional<TDateTime> expected;
+    };
     const Case cases[] = {
         {&DE, "05.03.2024", At(2024, 3, 5)},
         {&DE, "5.3.2024", At(2024, 3, 5)},
@@ -248,7 +267,11 @@ TEST(FormatSettings, TwoDigitYearsFollowTheCenturyWindow)
 
 TEST(FormatSettings, ParseTimesAndDateTimes)
 {
-    struct Case { const TFormatSettings* fs; const char* text; std::optional<TDateTime> expected; };
+    struct Case {
+        const TFormatSettings* fs;
+        const char* text;
+        std::optional<TDateTime> expected;
+    };
     const Case times[] = {
         {&C, "7:08", EncodeTime(7, 8, 0)},
         {&C, "07:08:09", EncodeTime(7, 8, 9)},
@@ -315,7 +338,10 @@ TEST(FormatSettings, DateTimeTextRoundTrips)
 
 TEST(FormatSettings, FloatToStrGeneralFormat)
 {
-    struct Case { double value; const char* expected; };
+    struct Case {
+        double value;
+        const char* expected;
+    };
     const Case cases[] = {
         {0, "0"},
         {14.074, "14.074"},
@@ -332,7 +358,8 @@ TEST(FormatSettings, FloatToStrGeneralFormat)
         {-2.5e20, "-2.5E20"},
         {100, "100"},
     };
-    for (const auto& c : cases) EXPECT_EQ(FloatToStr(c.value, C), c.expected) << c.expected;
+    for (const auto& c : cases)
+        EXPECT_EQ(FloatToStr(c.value, C), c.expected) << c.expected;
     EXPECT_EQ(FloatToStr(14.074, DE), "14,074");
     EXPECT_EQ(FloatToStr(1234567.5, DE), "1234567,5");
     EXPECT_EQ(FloatToStr(std::nan(""), C), "NAN");
@@ -341,7 +368,12 @@ TEST(FormatSettings, FloatToStrGeneralFormat)
 
 TEST(FormatSettings, FormatFloatPatterns)
 {
-    struct Case { const TFormatSettings* fs; const char* pattern; double value; const char* expected; };
+    struct Case {
+        const TFormatSettings* fs;
+        const char* pattern;
+        double value;
+        const char* expected;
+    };
     const Case cases[] = {
         {&C, "#,##0", 0, "0"},
         {&C, "#,##0", 999, "999"},
@@ -375,25 +407,18 @@ TEST(FormatSettings, FormatFloatPatterns)
 
 TEST(FormatSettings, StrToFloatUsesTheDecimalSeparator)
 {
-    struct Case { const TFormatSettings* fs; const char* text; std::optional<double> expected; };
+    struct Case {
+        const TFormatSettings* fs;
+        const char* text;
+        std::optional<double> expected;
+    };
     const Case cases[] = {
-        {&C, "14.074", 14.074},
-        {&C, " -3.5 ", -3.5},
-        {&C, "+2", 2},
-        {&C, "1e3", 1000},
-        {&C, "1.5E-7", 1.5e-7},
-        {&C, ".5", 0.5},
-        {&DE, "14,074", 14.074},
-        {&DE, "144,3", 144.3},
-        {&DE, "14.074", std::nullopt},
-        {&C, "1,000", std::nullopt},
-        {&C, "", std::nullopt},
-        {&C, "+", std::nullopt},
-        {&C, "1e", std::nullopt},
-        {&C, "e5", std::nullopt},
-        {&C, "abc", std::nullopt},
-        {&C, "1e999", std::nullopt},
-        {&C, "--1", std::nullopt},
+        {&C, "14.074", 14.074},      {&C, " -3.5 ", -3.5},      {&C, "+2", 2},
+        {&C, "1e3", 1000},           {&C, "1.5E-7", 1.5e-7},    {&C, ".5", 0.5},
+        {&DE, "14,074", 14.074},     {&DE, "144,3", 144.3},     {&DE, "14.074", std::nullopt},
+        {&C, "1,000", std::nullopt}, {&C, "", std::nullopt},    {&C, "+", std::nullopt},
+        {&C, "1e", std::nullopt},    {&C, "e5", std::nullopt},  {&C, "abc", std::nullopt},
+        {&C, "1e999", std::nullopt}, {&C, "--1", std::nullopt},
     };
     for (const auto& c : cases) {
         double v = -1;

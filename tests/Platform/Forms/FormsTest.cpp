@@ -21,7 +21,8 @@ struct TRun {
     TModalResult result = mrNone;
 };
 
-TRun Drive(TTestForm& form, const std::string& script) {
+TRun Drive(TTestForm& form, const std::string& script)
+{
     TRun run;
     std::istringstream in(script);
     TConsoleDriver driver(in, run.out, run.err);
@@ -31,24 +32,24 @@ TRun Drive(TTestForm& form, const std::string& script) {
     return run;
 }
 
-TEST(ConsoleDriver, ScriptedActionsChangeControlsAndFireHandlers) {
+TEST(ConsoleDriver, ScriptedActionsChangeControlsAndFireHandlers)
+{
     TTestForm form;
-    const TRun run = Drive(form,
-                           "# a comment, then a blank line\n"
-                           "\n"
-                           "set edSource http://example.org/db.zip\n"
-                           "select cbMode only new\n"
-                           "select rgLocation 1\n"
-                           "check cgFields QSL via\n"
-                           "check cgFields 1\n"
-                           "uncheck cgFields name\n"
-                           "check cbZip\n"
-                           "set dtMin 2024-02-29\n"
-                           "click bteMin.altbtn\n"
-                           "set seDelta 5\n"
-                           "click Run\n"
-                           "close\n"
-                           "set edSource never read\n");
+    const TRun run = Drive(form, "# a comment, then a blank line\n"
+                                 "\n"
+                                 "set edSource http://example.org/db.zip\n"
+                                 "select cbMode only new\n"
+                                 "select rgLocation 1\n"
+                                 "check cgFields QSL via\n"
+                                 "check cgFields 1\n"
+                                 "uncheck cgFields name\n"
+                                 "check cbZip\n"
+                                 "set dtMin 2024-02-29\n"
+                                 "click bteMin.altbtn\n"
+                                 "set seDelta 5\n"
+                                 "click Run\n"
+                                 "close\n"
+                                 "set edSource never read\n");
     EXPECT_EQ(run.err.str(), "");
     EXPECT_EQ(run.result, mrCancel);
     EXPECT_EQ(form.edSource.Text(), "http://example.org/db.zip");
@@ -60,20 +61,31 @@ TEST(ConsoleDriver, ScriptedActionsChangeControlsAndFireHandlers) {
     EXPECT_EQ(form.dtMin.Text(), "2023-02-28");
     EXPECT_EQ(form.seDelta.Value(), 5);
     EXPECT_FALSE(form.Busy());
-    const std::vector<std::string> expected{
-        "create", "activate", "edSource=http://example.org/db.zip", "cbMode=only new", "rgLocation->1",
-        "cgFields[2]=1", "cgFields[1]=1", "cgFields[1]=0", "cbZip=1", "dtMin=2024-02-29", "dtMin=2023-02-28",
-        "seDelta=5", "run", "close"};
+    const std::vector<std::string> expected{"create",
+                                            "activate",
+                                            "edSource=http://example.org/db.zip",
+                                            "cbMode=only new",
+                                            "rgLocation->1",
+                                            "cgFields[2]=1",
+                                            "cgFields[1]=1",
+                                            "cgFields[1]=0",
+                                            "cbZip=1",
+                                            "dtMin=2024-02-29",
+                                            "dtMin=2023-02-28",
+                                            "seDelta=5",
+                                            "run",
+                                            "close"};
     EXPECT_EQ(form.log, expected);
 }
 
-TEST(ConsoleDriver, FileDialogTakesTheNextLineAndAnEmptyLineCancels) {
+TEST(ConsoleDriver, FileDialogTakesTheNextLineAndAnEmptyLineCancels)
+{
     TTestForm form;
     const TRun run = Drive(form,
                            "click edSource.button\n"
-                           "update\n"          // relative: taken from InitialDir, extension added
+                           "update\n" // relative: taken from InitialDir, extension added
                            "click edSource.button\n"
-                           "\n"                // cancelled
+                           "\n" // cancelled
                            "click edSource.button\n"
                            "/tmp/other.mdb\n"
                            "set nothing here\n");
@@ -83,40 +95,39 @@ TEST(ConsoleDriver, FileDialogTakesTheNextLineAndAnEmptyLineCancels) {
     EXPECT_EQ(run.err.str(), "line 7: no control named 'nothing'\n");
 }
 
-TEST(ConsoleDriver, RefusalsAndUnknownNamesAreReportedAndTheRunGoesOn) {
+TEST(ConsoleDriver, RefusalsAndUnknownNamesAreReportedAndTheRunGoesOn)
+{
     TTestForm form;
     form.dbtRun.Ok().SetEnabled(false);
     form.cgFields.SetItemEnabled("Grid", false);
     form.rgLocation.SetItemEnabled(1, false);
-    const TRun run = Drive(form,
-                           "set edFoo x\n"
-                           "set edRefDB /elsewhere\n"
-                           "uncheck cgFields Callsign\n"
-                           "check cgFields Grid\n"
-                           "check cgFields Locator\n"
-                           "select cbMode 7\n"
-                           "select rgLocation Local data file\n"
-                           "click Run\n"
-                           "set dtMin 31.02.2024\n"
-                           "set seDelta 12\n"
-                           "frobnicate cbMode\n"
-                           "select cgFields 1\n"
-                           "click Nowhere\n"
-                           "set edSource still usable\n");
-    EXPECT_EQ(run.err.str(),
-              "line 1: no control named 'edFoo'\n"
-              "line 2: 'edRefDB' is read-only\n"
-              "line 3: item 'Callsign' of 'cgFields' is locked\n"
-              "line 4: item 'Grid' of 'cgFields' is disabled\n"
-              "line 5: no item 'Locator' in 'cgFields'\n"
-              "line 6: no item '7' in 'cbMode'\n"
-              "line 7: item 'Local data file' of 'rgLocation' is disabled\n"
-              "line 8: button 'Run' is disabled\n"
-              "line 9: '31.02.2024' is not a valid date\n"
-              "line 10: 12 is out of range 0..9 of 'seDelta'\n"
-              "line 11: unknown action 'frobnicate' (set, select, check, uncheck, click or close)\n"
-              "line 12: 'cgFields' is a check group: 'select' takes a combo box or radio group\n"
-              "line 13: no button or control 'Nowhere'\n");
+    const TRun run = Drive(form, "set edFoo x\n"
+                                 "set edRefDB /elsewhere\n"
+                                 "uncheck cgFields Callsign\n"
+                                 "check cgFields Grid\n"
+                                 "check cgFields Locator\n"
+                                 "select cbMode 7\n"
+                                 "select rgLocation Local data file\n"
+                                 "click Run\n"
+                                 "set dtMin 31.02.2024\n"
+                                 "set seDelta 12\n"
+                                 "frobnicate cbMode\n"
+                                 "select cgFields 1\n"
+                                 "click Nowhere\n"
+                                 "set edSource still usable\n");
+    EXPECT_EQ(run.err.str(), "line 1: no control named 'edFoo'\n"
+                             "line 2: 'edRefDB' is read-only\n"
+                             "line 3: item 'Callsign' of 'cgFields' is locked\n"
+                             "line 4: item 'Grid' of 'cgFields' is disabled\n"
+                             "line 5: no item 'Locator' in 'cgFields'\n"
+                             "line 6: no item '7' in 'cbMode'\n"
+                             "line 7: item 'Local data file' of 'rgLocation' is disabled\n"
+                             "line 8: button 'Run' is disabled\n"
+                             "line 9: '31.02.2024' is not a valid date\n"
+                             "line 10: 12 is out of range 0..9 of 'seDelta'\n"
+                             "line 11: unknown action 'frobnicate' (set, select, check, uncheck, click or close)\n"
+                             "line 12: 'cgFields' is a check group: 'select' takes a combo box or radio group\n"
+                             "line 13: no button or control 'Nowhere'\n");
     EXPECT_EQ(form.edRefDB.Text(), "/ref/DB.mdb");
     EXPECT_TRUE(form.cgFields.ItemChecked(0));
     EXPECT_TRUE(form.dtMin.Empty());
@@ -124,7 +135,8 @@ TEST(ConsoleDriver, RefusalsAndUnknownNamesAreReportedAndTheRunGoesOn) {
     EXPECT_EQ(form.edSource.Text(), "still usable");
 }
 
-TEST(ConsoleDriver, ThrowingHandlerShowsErrorAndTheDialogStaysUsable) {
+TEST(ConsoleDriver, ThrowingHandlerShowsErrorAndTheDialogStaysUsable)
+{
     TTestForm form;
     const TRun run = Drive(form, "click fail\nclick Run\n");
     EXPECT_EQ(run.err.str(), "Error: disk full\n");
@@ -132,7 +144,8 @@ TEST(ConsoleDriver, ThrowingHandlerShowsErrorAndTheDialogStaysUsable) {
     EXPECT_EQ(form.log[form.log.size() - 2], "run");
 }
 
-TEST(ConsoleDriver, MemoStreamsEachPieceAsItIsAppended) {
+TEST(ConsoleDriver, MemoStreamsEachPieceAsItIsAppended)
+{
     TTestForm form;
     std::string seenAfterFirstPiece;
     std::ostringstream* out = nullptr;
@@ -158,7 +171,8 @@ TEST(ConsoleDriver, MemoStreamsEachPieceAsItIsAppended) {
     EXPECT_EQ(err.str(), "");
 }
 
-TEST(ConsoleDriver, FormCloseMayRefuseAndModalResultEndsTheLoop) {
+TEST(ConsoleDriver, FormCloseMayRefuseAndModalResultEndsTheLoop)
+{
     TTestForm form;
     form.refuseClose = true;
     form.btnFail.OnClick = [&] { form.SetModalResult(mrOk); };
@@ -175,7 +189,8 @@ TEST(ConsoleDriver, FormCloseMayRefuseAndModalResultEndsTheLoop) {
     EXPECT_EQ(end.err.str(), "line 0: end of input: the dialog refused to close and was closed anyway\n");
 }
 
-TEST(ConsoleDriver, InteractiveModeShowsTheFormBeforeEachPrompt) {
+TEST(ConsoleDriver, InteractiveModeShowsTheFormBeforeEachPrompt)
+{
     TTestForm form;
     std::istringstream in("check cgFields Grid\n");
     std::ostringstream out, err;
@@ -191,7 +206,8 @@ TEST(ConsoleDriver, InteractiveModeShowsTheFormBeforeEachPrompt) {
     EXPECT_NE(shown.find("  dbtRun: [Run] [Close]"), std::string::npos);
 }
 
-TEST(Controls, CodeSettersAreSilentExceptEditText) {
+TEST(Controls, CodeSettersAreSilentExceptEditText)
+{
     TTestForm form;
     form.log.clear();
     form.cgFields.SetItemChecked("grid", true);
@@ -209,7 +225,8 @@ TEST(Controls, CodeSettersAreSilentExceptEditText) {
     EXPECT_THROW(TEdit(form, "edSource"), EComponentError);
 }
 
-TEST(Controls, UserChangesCanBeVetoedAndDateTextFollowsTheFormatter) {
+TEST(Controls, UserChangesCanBeVetoedAndDateTextFollowsTheFormatter)
+{
     TTestForm form;
     form.cgFields.OnChanging = [](int index, bool, bool& allow) { allow = index != 3; };
     form.cgFields.UserSetChecked("Grid", true);
@@ -236,7 +253,8 @@ TEST(Controls, UserChangesCanBeVetoedAndDateTextFollowsTheFormatter) {
     EXPECT_EQ(*form.dtMin.Date(), EncodeDate(2023, 12, 1));
 }
 
-TEST(Controls, MemoCountsLinesAndClampsScrolling) {
+TEST(Controls, MemoCountsLinesAndClampsScrolling)
+{
     TTestForm form;
     TMemo& memo = form.mProgress;
     EXPECT_EQ(memo.LineCount(), 0);
@@ -255,7 +273,8 @@ TEST(Controls, MemoCountsLinesAndClampsScrolling) {
 
 } // namespace
 
-TEST(ActionLanguage, OneLineActsOnTheFormWithoutADriverLoop) {
+TEST(ActionLanguage, OneLineActsOnTheFormWithoutADriverLoop)
+{
     TTestForm form;
     std::vector<std::string> reports, errors;
     auto perform = [&](std::string_view line) {
@@ -281,7 +300,8 @@ TEST(ActionLanguage, OneLineActsOnTheFormWithoutADriverLoop) {
     EXPECT_EQ(form.ModalResult(), mrCancel);
 }
 
-TEST(ActionLanguage, EachVerbReachesTheKindsThatTakeItAndNamesTheOthers) {
+TEST(ActionLanguage, EachVerbReachesTheKindsThatTakeItAndNamesTheOthers)
+{
     TTestForm form;
     form.btnFail.SetCaption("Close");
     form.btnFail.SetEnabled(false);
@@ -328,10 +348,8 @@ TEST(ActionLanguage, EachVerbReachesTheKindsThatTakeItAndNamesTheOthers) {
 }
 
 // Notes the kind of each Visit reached, for reading and for changing.
-template <bool Const>
-class TKindRecorder final : public TBasicControlVisitor<Const> {
-    template <class T>
-    using Ref = std::conditional_t<Const, const T&, T&>;
+template <bool Const> class TKindRecorder final : public TBasicControlVisitor<Const> {
+    template <class T> using Ref = std::conditional_t<Const, const T&, T&>;
 
 public:
     std::vector<std::string> seen;
@@ -353,7 +371,8 @@ public:
     void Visit(Ref<TCheckGroup>) override { seen.push_back("check group"); }
 };
 
-TEST(Controls, EachKindIsVisitedAsItself) {
+TEST(Controls, EachKindIsVisitedAsItself)
+{
     TTestForm form;
     TLabel label(form, "lbl", "Caption");
     TGroupBox group(form, "gb", "Group");

@@ -33,7 +33,8 @@ public:
     std::vector<std::string> log;
     bool refuseClose = false;
 
-    TTestForm() {
+    TTestForm()
+    {
         SetCaption("Test dialog");
         edRefDB.SetReadOnly(true);
         edRefDB.SetText("/ref/DB.mdb");
@@ -75,7 +76,8 @@ public:
 
     void FormCreate() override { log.push_back("create"); }
     void FormActivate() override { log.push_back("activate"); }
-    void FormClose(TCloseAction& action) override {
+    void FormClose(TCloseAction& action) override
+    {
         log.push_back("close");
         if (refuseClose) {
             refuseClose = false;

@@ -33,7 +33,8 @@ namespace {
 
 class TQtEnvironment : public testing::Environment {
 public:
-    void SetUp() override {
+    void SetUp() override
+    {
         qputenv("QT_QPA_PLATFORM", "offscreen");
         static int argc = 1;
         static char name[] = "FormsQtTest";
@@ -57,7 +58,8 @@ public:
     std::function<QString(QWidget*)> Shown;
     std::function<void(QWidget*)> Closing;
     Q_INVOKABLE QString dialogShown(QWidget* dialog) { return Shown ? Shown(dialog) : QString(); }
-    Q_INVOKABLE void dialogClosing(QWidget* dialog) {
+    Q_INVOKABLE void dialogClosing(QWidget* dialog)
+    {
         if (Closing) Closing(dialog);
     }
 };
@@ -88,7 +90,8 @@ public:
     std::vector<std::string> log;
     int refuseClose = 0;
 
-    TTestForm() {
+    TTestForm()
+    {
         SetCaption("Test dialog");
         SetClientWidth(394);
         SetClientHeight(300);
@@ -119,20 +122,13 @@ public:
             if (dlgSource.Execute()) edSource.SetText(dlgSource.FileName);
         };
         cbMode.OnChange = [this] { log.push_back("cbMode=" + cbMode.Text()); };
-        rgLocation.OnChanging = [this](int index, bool&) {
-            log.push_back("rgLocation->" + std::to_string(index));
-        };
+        rgLocation.OnChanging = [this](int index, bool&) { log.push_back("rgLocation->" + std::to_string(index)); };
         cgFields.OnChange = [this](int index) {
-            log.push_back("cgFields[" + std::to_string(index) +
-                          "]=" + (cgFields.ItemChecked(index) ? "1" : "0"));
+            log.push_back("cgFields[" + std::to_string(index) + "]=" + (cgFields.ItemChecked(index) ? "1" : "0"));
         };
-        cbZip.OnClick = [this] {
-            log.push_back(std::string("cbZip=") + (cbZip.Checked() ? "1" : "0"));
-        };
+        cbZip.OnClick = [this] { log.push_back(std::string("cbZip=") + (cbZip.Checked() ? "1" : "0")); };
         dtMin.OnChange = [this] { log.push_back("dtMin=" + dtMin.Text()); };
-        bteMin.AltBtn().OnClick = [this] {
-            dtMin.SetDate(IncMonth(dtMin.Date().value_or(0), -12));
-        };
+        bteMin.AltBtn().OnClick = [this] { dtMin.SetDate(IncMonth(dtMin.Date().value_or(0), -12)); };
         seDelta.OnChange = [this] { log.push_back("seDelta=" + seDelta.Text()); };
         btnFail.OnClick = [] { throw EInOutError("disk full"); };
         dbtRun.Ok().OnClick = [this] {
@@ -148,7 +144,8 @@ public:
     }
 
     void FormActivate() override { log.push_back("activate"); }
-    void FormClose(TCloseAction& action) override {
+    void FormClose(TCloseAction& action) override
+    {
         log.push_back("close");
         if (refuseClose > 0) {
             --refuseClose;
@@ -157,7 +154,8 @@ public:
     }
 };
 
-template <class T> T* Find(QWidget* dialog, const char* name) {
+template <class T> T* Find(QWidget* dialog, const char* name)
+{
     T* widget = dialog->findChild<T*>(QString::fromUtf8(name));
     EXPECT_NE(widget, nullptr) << name;
     return widget;
@@ -169,7 +167,8 @@ struct TShow {
     TQtModalDriver driver{&host};
     TModalResult result = mrNone;
 
-    TModalResult Run(TTestForm& form) {
+    TModalResult Run(TTestForm& form)
+    {
         form.SetDriver(&driver);
         result = form.ShowModal();
         form.SetDriver(nullptr);
@@ -179,21 +178,23 @@ struct TShow {
 
 // A click where a person would aim: the middle of a button, the box of a
 // check box or radio button.
-void Click(QWidget* widget) {
+void Click(QWidget* widget)
+{
     ASSERT_NE(widget, nullptr);
     const bool box = qobject_cast<QCheckBox*>(widget) || qobject_cast<QRadioButton*>(widget);
-    QTest::mouseClick(widget, Qt::LeftButton, {},
-                      QPoint(box ? 6 : widget->width() / 2, widget->height() / 2));
+    QTest::mouseClick(widget, Qt::LeftButton, {}, QPoint(box ? 6 : widget->width() / 2, widget->height() / 2));
 }
 
-QAbstractButton* Item(QWidget* dialog, const char* group, const QString& caption) {
+QAbstractButton* Item(QWidget* dialog, const char* group, const QString& caption)
+{
     for (QAbstractButton* button : Find<QWidget>(dialog, group)->findChildren<QAbstractButton*>())
         if (button->text() == caption) return button;
     ADD_FAILURE() << "no item " << caption.toStdString();
     return nullptr;
 }
 
-std::string WriteScript(const std::string& name, const std::string& text) {
+std::string WriteScript(const std::string& name, const std::string& text)
+{
     const std::string path = testing::TempDir() + name;
     std::ofstream(path) << text;
     return path;
@@ -201,7 +202,8 @@ std::string WriteScript(const std::string& name, const std::string& text) {
 
 } // namespace
 
-TEST(QtDriver, EachControlIsShownAsItsNaturalWidget) {
+TEST(QtDriver, EachControlIsShownAsItsNaturalWidget)
+{
     TTestForm form;
     TShow show;
     bool seen = false;
@@ -215,8 +217,7 @@ TEST(QtDriver, EachControlIsShownAsItsNaturalWidget) {
         auto* refDB = Find<QLineEdit>(dialog, "edRefDB");
         EXPECT_TRUE(refDB->isReadOnly());
         EXPECT_EQ(refDB->text(), "/ref/DB.mdb");
-        EXPECT_EQ(refDB->palette().color(QPalette::Base),
-                  refDB->palette().color(QPalette::ToolTipBase));
+        EXPECT_EQ(refDB->palette().color(QPalette::Base), refDB->palette().color(QPalette::ToolTipBase));
         auto* source = Find<QWidget>(dialog, "edSource");
         EXPECT_EQ(source->findChildren<QLineEdit*>().size(), 1);
         EXPECT_TRUE(source->findChild<QToolButton*>()->isVisible());
@@ -230,8 +231,7 @@ TEST(QtDriver, EachControlIsShownAsItsNaturalWidget) {
         QAbstractButton* callsign = Item(dialog, "cgFields", "Callsign");
         EXPECT_TRUE(callsign->isChecked());
         EXPECT_TRUE(callsign->testAttribute(Qt::WA_TransparentForMouseEvents));
-        EXPECT_EQ(callsign->palette().color(QPalette::Base),
-                  callsign->palette().color(QPalette::Button));
+        EXPECT_EQ(callsign->palette().color(QPalette::Base), callsign->palette().color(QPalette::Button));
         EXPECT_TRUE(Item(dialog, "cgFields", "Name")->font().bold());
         EXPECT_FALSE(Item(dialog, "cgFields", "Grid")->font().bold());
         EXPECT_FALSE(Item(dialog, "cgFields", "Aka")->isEnabled());
@@ -252,8 +252,7 @@ TEST(QtDriver, EachControlIsShownAsItsNaturalWidget) {
         // Every control lies inside the client area.
         for (QWidget* child : dialog->findChildren<QWidget*>()) {
             if (child->isVisible() && child->parentWidget() == dialog) {
-                EXPECT_TRUE(dialog->rect().contains(child->geometry()))
-                    << child->objectName().toStdString();
+                EXPECT_TRUE(dialog->rect().contains(child->geometry())) << child->objectName().toStdString();
             }
         }
         if (const char* dir = std::getenv("HAM_SCREENSHOT_DIR"))
@@ -266,7 +265,8 @@ TEST(QtDriver, EachControlIsShownAsItsNaturalWidget) {
     EXPECT_EQ(form.log, (std::vector<std::string>{"activate", "close"}));
 }
 
-TEST(QtDriver, WhatThePersonDoesGoesThroughTheModelsAndRefusalsAreUndone) {
+TEST(QtDriver, WhatThePersonDoesGoesThroughTheModelsAndRefusalsAreUndone)
+{
     TTestForm form;
     TShow show;
     show.host.Shown = [&](QWidget* dialog) {
@@ -320,14 +320,14 @@ TEST(QtDriver, WhatThePersonDoesGoesThroughTheModelsAndRefusalsAreUndone) {
         return QString();
     };
     show.Run(form);
-    const std::vector<std::string> expected{
-        "activate",         "edSource=/", "edSource=/x", "rgLocation->1",
-        "cgFields[3]=1",    "cbZip=1",    "cbMode=all",  "dtMin=2024-02-29",
-        "dtMin=2023-02-28", "seDelta=3",  "run",         "close"};
+    const std::vector<std::string> expected{"activate",         "edSource=/", "edSource=/x", "rgLocation->1",
+                                            "cgFields[3]=1",    "cbZip=1",    "cbMode=all",  "dtMin=2024-02-29",
+                                            "dtMin=2023-02-28", "seDelta=3",  "run",         "close"};
     EXPECT_EQ(form.log, expected);
 }
 
-TEST(QtDriver, ScriptPlaysTheUserAndItsEndClosesTheDialog) {
+TEST(QtDriver, ScriptPlaysTheUserAndItsEndClosesTheDialog)
+{
     TTestForm form;
     TShow show;
     const std::string script = WriteScript("qt-actions.txt", "click edSource.button\n"
@@ -355,7 +355,8 @@ TEST(QtDriver, ScriptPlaysTheUserAndItsEndClosesTheDialog) {
     EXPECT_EQ(form.log.back(), "close");
 }
 
-TEST(QtDriver, TheFormDecidesWhetherTheWindowCloses) {
+TEST(QtDriver, TheFormDecidesWhetherTheWindowCloses)
+{
     TTestForm form;
     form.refuseClose = 1;
     TShow show;
@@ -373,7 +374,8 @@ TEST(QtDriver, TheFormDecidesWhetherTheWindowCloses) {
     EXPECT_EQ(std::count(form.log.begin(), form.log.end(), "close"), 2);
 }
 
-TEST(QtDriver, ACloseDuringARunTakesEffectWhenTheRunHasFinished) {
+TEST(QtDriver, ACloseDuringARunTakesEffectWhenTheRunHasFinished)
+{
     TTestForm form;
     int rounds = 0;
     form.dbtRun.Ok().OnClick = [&] {
@@ -389,8 +391,7 @@ TEST(QtDriver, ACloseDuringARunTakesEffectWhenTheRunHasFinished) {
     show.host.Shown = [&](QWidget* dialog) {
         // Both clicks arrive through the dialog's own event loop.
         QTimer::singleShot(0, dialog, [dialog] { Click(Find<QPushButton>(dialog, "dbtRun.ok")); });
-        QTimer::singleShot(0, dialog,
-                           [dialog] { Click(Find<QPushButton>(dialog, "dbtRun.cancel")); });
+        QTimer::singleShot(0, dialog, [dialog] { Click(Find<QPushButton>(dialog, "dbtRun.cancel")); });
         return QString();
     };
     EXPECT_EQ(show.Run(form), mrCancel);
@@ -398,7 +399,8 @@ TEST(QtDriver, ACloseDuringARunTakesEffectWhenTheRunHasFinished) {
     EXPECT_EQ(form.log, (std::vector<std::string>{"activate", "run, close asked", "close"}));
 }
 
-TEST(QtDriver, TheHostWindowIsFoundByItsHandleAndOwnsTheDialog) {
+TEST(QtDriver, TheHostWindowIsFoundByItsHandleAndOwnsTheDialog)
+{
     THostWindow host;
     host.setProperty(HostHandleProperty, 77u);
     host.show();

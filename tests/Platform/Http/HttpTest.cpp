@@ -31,7 +31,8 @@ const std::string ZipBody = std::string("PK\3\4", 4) + std::string(100000, 'z');
 const std::string BigBody = std::string(2 << 20, 'b');
 
 // Canned answers and misbehaviours by path.
-void ServeTestPaths(int fd, const std::string& path) {
+void ServeTestPaths(int fd, const std::string& path)
+{
     auto send = [fd](const std::string& data) { TLoopbackServer::SendAll(fd, data); };
     auto answer = [](auto&&... args) { return TLoopbackServer::Answer(args...); };
     if (path == "/ok") {
@@ -59,15 +60,18 @@ void ServeTestPaths(int fd, const std::string& path) {
 
 class HttpTest : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         options_.Proxy = ""; // straight to the loopback server, whatever the environment says
     }
 
     std::string Path(const std::string& name) const { return dir_.File(name); }
-    static void WriteFile(const std::string& path, const std::string& content) {
+    static void WriteFile(const std::string& path, const std::string& content)
+    {
         std::ofstream(path, std::ios::binary | std::ios::trunc) << content;
     }
-    static std::string ReadFile(const std::string& path) {
+    static std::string ReadFile(const std::string& path)
+    {
         std::ifstream in(path, std::ios::binary);
         std::ostringstream s;
         s << in.rdbuf();
@@ -79,7 +83,8 @@ protected:
     THttpOptions options_;
 };
 
-TEST_F(HttpTest, AnswersAreWrittenWhateverTheirStatus) {
+TEST_F(HttpTest, AnswersAreWrittenWhateverTheirStatus)
+{
     TLoopbackServer server(ServeTestPaths);
     struct Case {
         std::string path;
@@ -109,7 +114,8 @@ TEST_F(HttpTest, AnswersAreWrittenWhateverTheirStatus) {
     EXPECT_EQ(server.Requests(), (std::vector<std::string>{"/ok", "/redirect", "/missing"}));
 }
 
-TEST_F(HttpTest, FailuresLeaveTheTargetAsItWas) {
+TEST_F(HttpTest, FailuresLeaveTheTargetAsItWas)
+{
     TLoopbackServer server(ServeTestPaths);
     // A port nobody listens on: bound but not listening, so it stays ours.
     int idle = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -155,7 +161,8 @@ TEST_F(HttpTest, FailuresLeaveTheTargetAsItWas) {
     EXPECT_THROW(HttpGetToFile(server.Url("/ok"), Path("no/such/folder/x"), options_), EFCreateError);
 }
 
-TEST_F(HttpTest, ProgressIsReportedAndCanCancel) {
+TEST_F(HttpTest, ProgressIsReportedAndCanCancel)
+{
     TLoopbackServer server(ServeTestPaths);
     std::vector<std::pair<std::uint64_t, std::optional<std::uint64_t>>> calls;
     THttpOptions watched = options_;
@@ -169,7 +176,8 @@ TEST_F(HttpTest, ProgressIsReportedAndCanCancel) {
     ASSERT_FALSE(calls.empty());
     EXPECT_EQ(calls.back().first, BigBody.size());
     EXPECT_EQ(calls.back().second, BigBody.size());
-    for (std::size_t i = 1; i < calls.size(); ++i) EXPECT_LE(calls[i - 1].first, calls[i].first);
+    for (std::size_t i = 1; i < calls.size(); ++i)
+        EXPECT_LE(calls[i - 1].first, calls[i].first);
 
     THttpOptions cancelling = options_;
     cancelling.OnProgress = [](std::uint64_t received, std::optional<std::uint64_t>) { return received == 0; };
@@ -186,14 +194,16 @@ TEST_F(HttpTest, ProgressIsReportedAndCanCancel) {
     EXPECT_EQ(Listing(), std::set<std::string>{"body"});
 }
 
-TEST_F(HttpTest, HttpsIsAvailable) {
+TEST_F(HttpTest, HttpsIsAvailable)
+{
     // The build links an OpenSSL libcurl.
     EXPECT_TRUE(HttpsAvailable());
 }
 
 // A TLS server on 127.0.0.1 with a certificate made for the test: the
 // download fails without trusting it and succeeds with it as CA file.
-TEST_F(HttpTest, HttpsWithSelfSignedCertificate) {
+TEST_F(HttpTest, HttpsWithSelfSignedCertificate)
+{
     if (auto why = TLoopbackTlsServer::Unavailable(); !why.empty()) GTEST_SKIP() << why;
     TLoopbackTlsServer server(dir_.Path(), std::string("PK\3\4secure", 10));
     std::string url = server.Url("/DB.zip");

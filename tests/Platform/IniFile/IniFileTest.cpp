@@ -23,10 +23,7 @@ protected:
         std::error_code ec;
         fs::permissions(dir_, fs::perms::owner_all, ec);
     }
-    void Put(const std::string& text) const
-    {
-        std::ofstream(path_, std::ios::binary) << text;
-    }
+    void Put(const std::string& text) const { std::ofstream(path_, std::ios::binary) << text; }
     std::string Get() const
     {
         std::ifstream in(path_, std::ios::binary);
@@ -119,13 +116,19 @@ TEST_F(IniFileTest, TypedValues)
         "date=05.03.2024\nbaddate=31.02.2024\nisodate=2024-03-05\n");
     TIniFile ini(path_, "S");
     ini.SetFormatSettings(German());
-    struct BoolCase { const char* key; bool def; bool expected; };
+    struct BoolCase {
+        const char* key;
+        bool def;
+        bool expected;
+    };
     for (auto c : {BoolCase{"one", false, true}, BoolCase{"zero", true, false}, BoolCase{"minus", false, true},
                    BoolCase{"big", false, true}, BoolCase{"word", true, true}, BoolCase{"word", false, false},
-                   BoolCase{"empty", true, true}, BoolCase{"missing", true, true},
-                   BoolCase{"huge", false, true}})
+                   BoolCase{"empty", true, true}, BoolCase{"missing", true, true}, BoolCase{"huge", false, true}})
         EXPECT_EQ(ini.ReadBool(c.key, c.def), c.expected) << c.key;
-    struct IntCase { const char* key; int expected; };
+    struct IntCase {
+        const char* key;
+        int expected;
+    };
     for (auto c : {IntCase{"minus", -7}, IntCase{"spaced", 12}, IntCase{"word", 2}, IntCase{"empty", 2},
                    IntCase{"hex", 2}, IntCase{"huge", 2}, IntCase{"missing", 2}})
         EXPECT_EQ(ini.ReadInteger(c.key, 2), c.expected) << c.key;
@@ -262,7 +265,13 @@ TEST_F(IniFileTest, ReplacingKeepsPermissionsAndSymlinks)
 
 TEST(IniDocument, EdgeLayouts)
 {
-    struct Case { const char* before; const char* section; const char* key; const char* value; const char* after; };
+    struct Case {
+        const char* before;
+        const char* section;
+        const char* key;
+        const char* value;
+        const char* after;
+    };
     const Case cases[] = {
         {"", "S", "k", "v", "[S]\nk=v\n"},
         {"[S]", "S", "k", "v", "[S]\nk=v\n"},

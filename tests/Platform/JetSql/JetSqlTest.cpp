@@ -1,5 +1,5 @@
-#include "Platform/Ado/Ado.h"
 #include "Platform/JetSql/JetSql.h"
+#include "Platform/Ado/Ado.h"
 
 #include <gtest/gtest.h>
 
@@ -59,13 +59,13 @@ TEST(JetToSqlite, TranslatesEachForm)
         {"SELECT \"abc", "SELECT \"abc"},
         {"SELECT [abc", "SELECT [abc"},
         // quoted text is never read as SQL
-        {"'--' \"#2024-01-01#\" 'TRUE' \"[x]\" ';DROP TABLE T;'",
-         "'--' '#2024-01-01#' 'TRUE' '[x]' ';DROP TABLE T;'"},
+        {"'--' \"#2024-01-01#\" 'TRUE' \"[x]\" ';DROP TABLE T;'", "'--' '#2024-01-01#' 'TRUE' '[x]' ';DROP TABLE T;'"},
         {"\"INTO x FROM\"", "'INTO x FROM'"},
         {"SELECT 'ü', \"ф\" FROM T", "SELECT 'ü', 'ф' FROM T"},
         {"1.5e+3 TRUE", "1.5e+3 1"},
     };
-    for (const TCase& c : cases) EXPECT_EQ(JetToSqlite(c.Jet), c.Sqlite) << "Jet: " << c.Jet;
+    for (const TCase& c : cases)
+        EXPECT_EQ(JetToSqlite(c.Jet), c.Sqlite) << "Jet: " << c.Jet;
 }
 
 TEST(JetToSqlite, ReportsTheTableOfAMakeTableQuery)
@@ -145,7 +145,8 @@ INSERT INTO LOG_Q1ABC VALUES ('q9zz','2023-12-31 00:00:00','23:59','14074',14.07
             TSqliteStatement statement = PrepareJetStatement(db, jet);
             if (statement.ColumnCount() != 0) {
                 std::int64_t rows = 0;
-                while (statement.Step()) ++rows;
+                while (statement.Step())
+                    ++rows;
                 return rows;
             }
         }
@@ -171,16 +172,16 @@ TEST_F(JetStatements, DictionaryRowsValidToday)
 {
     const std::string today = "2024-03-10";
     EXPECT_EQ(Column(host, "SELECT * FROM UNIQUECALL WHERE (CALLSIGN IS NOT NULL AND CALLSIGN>\"\") AND "
-                           "(ENDDATE IS NULL OR #" + today + "#<=ENDDATE) AND (STARTDATE IS NULL OR STARTDATE<=#" +
-                           today + "#) ORDER BY ID"),
+                           "(ENDDATE IS NULL OR #" +
+                               today + "#<=ENDDATE) AND (STARTDATE IS NULL OR STARTDATE<=#" + today + "#) ORDER BY ID"),
               (TStrings{"1", "2"}));
     EXPECT_EQ(Column(host, "SELECT * FROM COUNTRY WHERE (PREFIXLIST IS NOT NULL AND PREFIXLIST>\"\") AND "
-                           "(ENDDATE IS NULL OR #" + today + "#<=ENDDATE) AND (STARTDATE IS NULL OR STARTDATE<=#" +
-                           today + "#) ORDER BY ID"),
+                           "(ENDDATE IS NULL OR #" +
+                               today + "#<=ENDDATE) AND (STARTDATE IS NULL OR STARTDATE<=#" + today + "#) ORDER BY ID"),
               (TStrings{"1", "4"}));
     EXPECT_EQ(Run(host, "SELECT * FROM PROVINCE WHERE (PREFIXLIST IS NOT NULL AND PREFIXLIST>\"\") AND "
-                        "(ENDDATE IS NULL OR #" + today + "#<=ENDDATE) AND (STARTDATE IS NULL OR STARTDATE<=#" +
-                        today + "#) ORDER BY ID"),
+                        "(ENDDATE IS NULL OR #" +
+                            today + "#<=ENDDATE) AND (STARTDATE IS NULL OR STARTDATE<=#" + today + "#) ORDER BY ID"),
               1);
 }
 
@@ -286,9 +287,21 @@ TEST_F(JetStatements, MakeTableAnswersTheRowsCopied)
 TEST_F(JetStatements, QuotedTextIsStoredAsIs)
 {
     const std::vector<std::string> values = {
-        "a;b", "x'; DROP TABLE CALLBOOK; --", "#2024-01-01#", "-- not a comment", "/* nor this */",
-        "[NAME]", "TRUE", "SELECT * INTO T FROM CALLBOOK", "back\\slash", "\"", "'", "", "tab\tline\nbreak",
-        "ünïcödé ✓", ":param ?1 @x $y",
+        "a;b",
+        "x'; DROP TABLE CALLBOOK; --",
+        "#2024-01-01#",
+        "-- not a comment",
+        "/* nor this */",
+        "[NAME]",
+        "TRUE",
+        "SELECT * INTO T FROM CALLBOOK",
+        "back\\slash",
+        "\"",
+        "'",
+        "",
+        "tab\tline\nbreak",
+        "ünïcödé ✓",
+        ":param ?1 @x $y",
     };
     int n = 0;
     for (const std::string& value : values) {

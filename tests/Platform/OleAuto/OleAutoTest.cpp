@@ -21,8 +21,8 @@ TEST(OleAutoTest, BstrHasByteLengthPrefixAndTerminator)
     const char16_t text[] = {u'a', u'\0', u'b'};
     BSTR s = SysAllocStringLen(text, 3);
     ASSERT_NE(s, nullptr);
-    EXPECT_EQ(SysStringLen(s), 3u);       // an embedded NUL counts
-    EXPECT_EQ(BytePrefix(s), 6u);         // the prefix is in bytes
+    EXPECT_EQ(SysStringLen(s), 3u); // an embedded NUL counts
+    EXPECT_EQ(BytePrefix(s), 6u);   // the prefix is in bytes
     EXPECT_EQ(s[3], u'\0');
     SysFreeString(s);
 
@@ -81,7 +81,8 @@ TEST(OleAutoTest, CodecRoundTripsAndReplacesIllFormedInput)
         {"above U+10FFFF", "\xF4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD"},
         {"invalid lead byte", "\xFF", u"\uFFFD"},
     };
-    for (const auto& c : cases) EXPECT_EQ(Utf8ToUtf16(c.utf8), c.utf16) << c.name;
+    for (const auto& c : cases)
+        EXPECT_EQ(Utf8ToUtf16(c.utf8), c.utf16) << c.name;
 
     // Unpaired surrogates in UTF-16 become U+FFFD, never ill-formed UTF-8.
     const char16_t lone_high[] = {u'A', 0xD800, u'B'};

@@ -13,7 +13,8 @@
 
 namespace {
 
-TEST(RegExprTest, BadExpressionNamesItselfOffsetAndReason) {
+TEST(RegExprTest, BadExpressionNamesItselfOffsetAndReason)
+{
     try {
         TRegExpr re("(?:AB|CD[A-Z");
         FAIL() << "compiled";
@@ -28,7 +29,8 @@ TEST(RegExprTest, BadExpressionNamesItselfOffsetAndReason) {
     EXPECT_THROW(TRegExpr("A\xff"), EParserError);
 }
 
-TEST(RegExprTest, ExecFindsLeftmostFirstAlternativeWithGroups) {
+TEST(RegExprTest, ExecFindsLeftmostFirstAlternativeWithGroups)
+{
     TRegExpr re("(K|KA)([0-9])([A-Z]+)?");
     EXPECT_EQ(re.SubExprCount(), 3);
     ASSERT_TRUE(re.Exec("DL/KA1XYZ"));
@@ -53,43 +55,47 @@ TEST(RegExprTest, ExecFindsLeftmostFirstAlternativeWithGroups) {
     EXPECT_EQ(re.MatchPos(), std::string::npos);
 }
 
-TEST(RegExprTest, CaseSensitiveUnlessAsked) {
+TEST(RegExprTest, CaseSensitiveUnlessAsked)
+{
     TRegExpr strict("DL[0-9]");
     EXPECT_FALSE(strict.Exec("dl1abc"));
     TRegExpr loose("DL[0-9]", true);
     EXPECT_TRUE(loose.Exec("dl1abc"));
 }
 
-TEST(RegExprTest, Utf8SubjectsAndInvalidBytes) {
+TEST(RegExprTest, Utf8SubjectsAndInvalidBytes)
+{
     TRegExpr re("Ä.");
     ASSERT_TRUE(re.Exec("xÄö"));
     EXPECT_EQ(re.Match(), "Äö"); // '.' takes one code point, two bytes
     // Invalid UTF-8 in a subject is not an error, it simply does not match.
     TRegExpr any("[A-Z]+");
     EXPECT_FALSE(any.MatchesWhole("AB\xff"));
-    EXPECT_TRUE(any.Exec("\xff" "AB"));
+    EXPECT_TRUE(any.Exec("\xff"
+                         "AB"));
     EXPECT_EQ(any.Match(), "AB");
 }
 
 // The whole-callsign rule: only the first match counts, and it must cover
 // the whole subject.
-TEST(RegExprTest, MatchesWholeUsesOnlyTheFirstMatch) {
+TEST(RegExprTest, MatchesWholeUsesOnlyTheFirstMatch)
+{
     struct Case {
         const char* expression;
         const char* subject;
         bool whole;
     } cases[] = {
-        {"DL", "DL1ABC", false},                 // prefix only
-        {"DL[A-Z0-9/]*", "DL1ABC", true},        // written to cover the call
-        {"^DL1ABC$", "DL1ABC", true},            // anchored
-        {"1ABC", "DL1ABC", false},               // inside
-        {"(?:D|DL1ABC)", "DL1ABC", false},       // first alternative wins at 0
-        {"(?:DL1ABC|D)", "DL1ABC", true},        // swapped
-        {"DL1ABC", "dl1abc", false},             // case matters
-        {"[A-Z]+", "AB/C", false},               // first match "AB" stops at '/'
-        {"(?:AB|A)[A-Z0-9/]*", "AB-1", false},   // tail stops at '-'
+        {"DL", "DL1ABC", false},               // prefix only
+        {"DL[A-Z0-9/]*", "DL1ABC", true},      // written to cover the call
+        {"^DL1ABC$", "DL1ABC", true},          // anchored
+        {"1ABC", "DL1ABC", false},             // inside
+        {"(?:D|DL1ABC)", "DL1ABC", false},     // first alternative wins at 0
+        {"(?:DL1ABC|D)", "DL1ABC", true},      // swapped
+        {"DL1ABC", "dl1abc", false},           // case matters
+        {"[A-Z]+", "AB/C", false},             // first match "AB" stops at '/'
+        {"(?:AB|A)[A-Z0-9/]*", "AB-1", false}, // tail stops at '-'
         {"", "", true},
-        {"X*", "ABC", false},                    // empty match at 0
+        {"X*", "ABC", false}, // empty match at 0
     };
     for (const auto& c : cases) {
         TRegExpr re(c.expression);
@@ -97,7 +103,8 @@ TEST(RegExprTest, MatchesWholeUsesOnlyTheFirstMatch) {
     }
 }
 
-TEST(RegExprTest, AnalyseLiteralPatternShapes) {
+TEST(RegExprTest, AnalyseLiteralPatternShapes)
+{
     struct Case {
         const char* expression;
         bool literal;
@@ -109,15 +116,15 @@ TEST(RegExprTest, AnalyseLiteralPatternShapes) {
         {"(?:VK9FX|VK9KX|AX9X)[A-Z0-9/]*", true, {"VK9FX", "VK9KX", "AX9X"}, true},
         {"(?:3D2/c)[A-Z0-9/]*", true, {"3D2/c"}, true},
         {"(?:A|B)", true, {"A", "B"}, false},
-        {"(?:A||B)[A-Z0-9/]*", false, {}, false},     // empty alternative
+        {"(?:A||B)[A-Z0-9/]*", false, {}, false}, // empty alternative
         {"(?:A)|(?:B)", false, {}, false},
         {"(?:A|B", false, {}, false},
         {"A.B", false, {}, false},
-        {"AB[A-Z0-9]*", false, {}, false},            // another tail
+        {"AB[A-Z0-9]*", false, {}, false}, // another tail
         {"[A-Z0-9/]*", false, {}, false},
         {"", false, {}, false},
         {"A\\d", false, {}, false},
-        {"Ä", false, {}, false},                      // non-ASCII goes to the engine
+        {"Ä", false, {}, false}, // non-ASCII goes to the engine
     };
     for (const auto& c : cases) {
         auto p = AnalyseLiteralPattern(c.expression);
@@ -129,18 +136,21 @@ TEST(RegExprTest, AnalyseLiteralPatternShapes) {
 }
 
 // Expressions of the dictionary made from the shipped cty.dat.
-std::vector<std::string> DictionaryExpressions(const std::string& table) {
-    static const TDictionaryRows rows = LoadCountryData(HAM_SOURCE_DIR "/data/cty.dat",
-                                                        HAM_SOURCE_DIR "/data/prefix_to_entitycode.csv");
+std::vector<std::string> DictionaryExpressions(const std::string& table)
+{
+    static const TDictionaryRows rows =
+        LoadCountryData(HAM_SOURCE_DIR "/data/cty.dat", HAM_SOURCE_DIR "/data/prefix_to_entitycode.csv");
     const auto& list = table == "COUNTRY" ? rows.Countries : table == "PROVINCE" ? rows.Provinces : rows.UniqueCalls;
     std::vector<std::string> result;
-    for (const auto& row : list) result.push_back(row.Expression());
+    for (const auto& row : list)
+        result.push_back(row.Expression());
     return result;
 }
 
 // Subjects around a pattern's literals: exact, extended by tail characters
 // and by others, cut short, lower case.
-void AddSubjects(const std::string& literal, std::vector<std::string>& out) {
+void AddSubjects(const std::string& literal, std::vector<std::string>& out)
+{
     out.push_back(literal);
     out.push_back(literal + "1AB");
     out.push_back(literal + "/P");
@@ -149,13 +159,15 @@ void AddSubjects(const std::string& literal, std::vector<std::string>& out) {
     out.push_back("X" + literal);
     if (literal.size() > 1) out.push_back(literal.substr(0, literal.size() - 1));
     std::string lower = literal;
-    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (char& c : lower)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     out.push_back(lower);
 }
 
 // The list must answer exactly what a scan in order with the engine answers,
 // on the real dictionary's expressions mixed with expressions of other shapes.
-TEST(RegExprTest, WholeMatchListAgreesWithInOrderEngineScan) {
+TEST(RegExprTest, WholeMatchListAgreesWithInOrderEngineScan)
+{
     auto countries = DictionaryExpressions("COUNTRY");
     auto provinces = DictionaryExpressions("PROVINCE");
     auto uniques = DictionaryExpressions("UNIQUECALL");
@@ -164,9 +176,11 @@ TEST(RegExprTest, WholeMatchListAgreesWithInOrderEngineScan) {
     std::vector<std::string> expressions = {
         "^DL[0-9][A-Z]{1,3}$", "(?:A|AB)", "(?:AB|A)", "K[0-9]+", "(VE|VA)[1-9][A-Z]*",
     };
-    for (std::size_t i = 0; i < provinces.size(); i += 20) expressions.push_back(provinces[i]);
+    for (std::size_t i = 0; i < provinces.size(); i += 20)
+        expressions.push_back(provinces[i]);
     expressions.push_back("[A-Z]{2}[0-9][A-Z]{2,3}");
-    for (std::size_t i = 0; i < uniques.size(); i += 100) expressions.push_back(uniques[i]);
+    for (std::size_t i = 0; i < uniques.size(); i += 100)
+        expressions.push_back(uniques[i]);
     expressions.insert(expressions.end(), countries.begin(), countries.end());
     expressions.push_back("(?:DL|DA)[A-Z0-9]*");
 
@@ -209,14 +223,15 @@ TEST(RegExprTest, WholeMatchListAgreesWithInOrderEngineScan) {
     EXPECT_LT(found, subjects.size());
 }
 
-TEST(RegExprTest, WholeMatchListOrderAndLazyCompileErrors) {
+TEST(RegExprTest, WholeMatchListOrderAndLazyCompileErrors)
+{
     TWholeMatchList list;
-    list.Add("(?:D|DL)[A-Z0-9/]*"); // 0
-    list.Add("DL1ABC");             // 1
-    list.Add("(?:DL)[A-Z0-9/]*");   // 2
-    list.Add("(broken");            // 3
-    list.Add("K[0-9]+");            // 4
-    list.Add("K1");                 // 5
+    list.Add("(?:D|DL)[A-Z0-9/]*");                // 0
+    list.Add("DL1ABC");                            // 1
+    list.Add("(?:DL)[A-Z0-9/]*");                  // 2
+    list.Add("(broken");                           // 3
+    list.Add("K[0-9]+");                           // 4
+    list.Add("K1");                                // 5
     EXPECT_EQ(list.FirstWholeMatch("DL1ABC"), 0u); // smallest index wins
     // The broken expression sits before anything that could match these:
     // an in-order scan reaches it and fails.
@@ -240,7 +255,8 @@ TEST(RegExprTest, WholeMatchListOrderAndLazyCompileErrors) {
     EXPECT_EQ(list.FirstWholeMatch("AB1"), 0u);
 }
 
-TEST(RegExprTest, WholeMatcherDecidesLiteralsWithoutCompiling) {
+TEST(RegExprTest, WholeMatcherDecidesLiteralsWithoutCompiling)
+{
     // A literal shape never reaches the engine, so nothing to throw.
     TWholeMatcher literal("(?:3D2/c)[A-Z0-9/]*");
     ASSERT_TRUE(literal.Literal().has_value());

@@ -13,7 +13,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-void Write(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
+void Write(const std::string& path, const std::string& text)
+{
+    std::ofstream(path, std::ios::binary) << text;
+}
 
 // Sets an environment variable for one scope and puts the old value back.
 class ScopedEnv {
@@ -21,13 +24,17 @@ public:
     ScopedEnv(const char* name, const char* value) : name_(name)
     {
         if (const char* old = std::getenv(name)) old_ = old;
-        if (value != nullptr) ::setenv(name, value, 1);
-        else ::unsetenv(name);
+        if (value != nullptr)
+            ::setenv(name, value, 1);
+        else
+            ::unsetenv(name);
     }
     ~ScopedEnv()
     {
-        if (old_) ::setenv(name_, old_->c_str(), 1);
-        else ::unsetenv(name_);
+        if (old_)
+            ::setenv(name_, old_->c_str(), 1);
+        else
+            ::unsetenv(name_);
     }
 
 private:
@@ -35,34 +42,33 @@ private:
     std::optional<std::string> old_;
 };
 
-const char* const kSample =
-    "Windows Registry Editor Version 5.00\r\n"
-    "\r\n"
-    "; a comment\r\n"
-    "\"Orphan\"=\"before any key\"\r\n"
-    "[HKEY_CURRENT_USER\\Software\\Zemrak_Log3]\r\n"
-    "\"InstallPath\"=\"/opt/zemrak/\"\r\n"
-    "\"Quoted\"=\"say \\\"hi\\\" C:\\\\Logs\\\\ \\n\"\r\n"
-    "@=\"default\"\r\n"
-    "\"Count\"=dword:0000002a\r\n"
-    "\"Multi\"=hex(1):41,00,42,00,\\\r\n"
-    "  43,00,00,00\r\n"
-    "\"Broken1\"=\"no end\r\n"
-    "\"Broken2\" \"no equals\"\r\n"
-    "\"Broken3\"=dword:xyz\r\n"
-    "Garbage line\r\n"
-    "\"Empty\"=\"\"\r\n"
-    "\"Removed\"=\"x\"\r\n"
-    "\"Removed\"=-\r\n"
-    "\"Twice\"=\"first\"\r\n"
-    "\"twice\"=\"second\"\r\n"
-    "[HKEY_CURRENT_USER\\Software\\Gone\\Sub]\r\n"
-    "\"v\"=\"1\"\r\n"
-    "[-HKEY_CURRENT_USER\\Software\\Gone]\r\n"
-    "[HKEY_CURRENT_USER\\Software\\Unclosed\r\n"
-    "\"Lost\"=\"value of a malformed key line\"\r\n"
-    "[HKEY_LOCAL_MACHINE\\Software\\Zemrak_Log3]\r\n"
-    "\"InstallPath\"=\"/machine/\"\r\n";
+const char* const kSample = "Windows Registry Editor Version 5.00\r\n"
+                            "\r\n"
+                            "; a comment\r\n"
+                            "\"Orphan\"=\"before any key\"\r\n"
+                            "[HKEY_CURRENT_USER\\Software\\Zemrak_Log3]\r\n"
+                            "\"InstallPath\"=\"/opt/zemrak/\"\r\n"
+                            "\"Quoted\"=\"say \\\"hi\\\" C:\\\\Logs\\\\ \\n\"\r\n"
+                            "@=\"default\"\r\n"
+                            "\"Count\"=dword:0000002a\r\n"
+                            "\"Multi\"=hex(1):41,00,42,00,\\\r\n"
+                            "  43,00,00,00\r\n"
+                            "\"Broken1\"=\"no end\r\n"
+                            "\"Broken2\" \"no equals\"\r\n"
+                            "\"Broken3\"=dword:xyz\r\n"
+                            "Garbage line\r\n"
+                            "\"Empty\"=\"\"\r\n"
+                            "\"Removed\"=\"x\"\r\n"
+                            "\"Removed\"=-\r\n"
+                            "\"Twice\"=\"first\"\r\n"
+                            "\"twice\"=\"second\"\r\n"
+                            "[HKEY_CURRENT_USER\\Software\\Gone\\Sub]\r\n"
+                            "\"v\"=\"1\"\r\n"
+                            "[-HKEY_CURRENT_USER\\Software\\Gone]\r\n"
+                            "[HKEY_CURRENT_USER\\Software\\Unclosed\r\n"
+                            "\"Lost\"=\"value of a malformed key line\"\r\n"
+                            "[HKEY_LOCAL_MACHINE\\Software\\Zemrak_Log3]\r\n"
+                            "\"InstallPath\"=\"/machine/\"\r\n";
 
 TEST(RegistryParse, ReadsValuesAndSkipsWhatItCannotRead)
 {
@@ -94,10 +100,12 @@ TEST(RegistryParse, ReadsValuesAndSkipsWhatItCannotRead)
 
 TEST(RegistryParse, Utf16FileWithByteOrderMark)
 {
-    const std::string text = "Windows Registry Editor Version 5.00\n[HKEY_CURRENT_USER\\K]\n\"P\"=\"\xC3\xBC/\xF0\x9F\x93\xBB\"\n";
+    const std::string text =
+        "Windows Registry Editor Version 5.00\n[HKEY_CURRENT_USER\\K]\n\"P\"=\"\xC3\xBC/\xF0\x9F\x93\xBB\"\n";
     std::string utf16 = "\xFF\xFE";
     // Encode the UTF-8 sample as UTF-16LE by hand (BMP letters and one pair).
-    const std::u16string u = u"Windows Registry Editor Version 5.00\n[HKEY_CURRENT_USER\\K]\n\"P\"=\"\u00FC/\U0001F4FB\"\n";
+    const std::u16string u =
+        u"Windows Registry Editor Version 5.00\n[HKEY_CURRENT_USER\\K]\n\"P\"=\"\u00FC/\U0001F4FB\"\n";
     for (char16_t c : u) {
         utf16 += static_cast<char>(c & 0xFF);
         utf16 += static_cast<char>(c >> 8);
@@ -111,13 +119,25 @@ TEST(RegistryParse, Utf16FileWithByteOrderMark)
 
 TEST(RegistryParse, NeverFailsOnOddInput)
 {
-    const char* inputs[] = {"", "\xFF\xFE", "\xFF\xFE\x41", "[", "[]", "[\\]", "\"", "\"a\"=", "@", "@=hex(",
-                            "[HKCU\\K]\n\"a\"=hex:zz", "[HKCU\\K]\n\"a\"=hex(7):4", "[HKCU\\K]\n\"a\"=\\\n",
+    const char* inputs[] = {"",
+                            "\xFF\xFE",
+                            "\xFF\xFE\x41",
+                            "[",
+                            "[]",
+                            "[\\]",
+                            "\"",
+                            "\"a\"=",
+                            "@",
+                            "@=hex(",
+                            "[HKCU\\K]\n\"a\"=hex:zz",
+                            "[HKCU\\K]\n\"a\"=hex(7):4",
+                            "[HKCU\\K]\n\"a\"=\\\n",
                             "[HKCU\\K]\n\"a\\\"=\"x\""};
     for (const char* input : inputs) {
         const TRegistryData data = TRegistryData::Parse(input);
         EXPECT_LE(data.Keys().size(), 2u) << input;
-        for (const TRegistryKey& key : data.Keys()) EXPECT_TRUE(key.Values.empty()) << input;
+        for (const TRegistryKey& key : data.Keys())
+            EXPECT_TRUE(key.Values.empty()) << input;
     }
 }
 
@@ -231,30 +251,32 @@ namespace {
 
 // A user.reg as Wine writes it: keys relative to HKEY_CURRENT_USER with
 // doubled backslashes and a time stamp, #time= lines, typed strings.
-const char* const kWineUserReg =
-    "WINE REGISTRY Version 2\n"
-    ";; All keys relative to \\\\User\\\\S-1-5-21-0-0-0-1000\n"
-    "\n"
-    "#arch=win64\n"
-    "\n"
-    "[Control Panel\\\\Desktop] 1733900000\n"
-    "#time=1d94bbf5b0c0e10\n"
-    "\"Wallpaper\"=\"\"\n"
-    "\n"
-    "[Software\\\\Zemrak_Log3] 1733900001\n"
-    "#time=1d94bbf5b0c0e11\n"
-    "\"InstallPath\"=\"C:\\\\Program Files\\\\Zemrak_Log3\\\\\"\n"
-    "\"Data\"=str(2):\"%USERPROFILE%\\\\Zemrak\"\n"
-    "\"Owner\"=\"M\\x00fcller \\\"Max\\\"\\tDL1ABC\"\n"
-    "\"Runs\"=dword:0000002a\n"
-    "\"Blob\"=hex:01,02,\\\n"
-    "  03,04\n"
-    "\"Other\"=\"D:\\\\Logs\\\\\"\n"
-    "\n"
-    "[Software\\\\Wine\\\\Drives] 1733900002\n"
-    "@=\"default\"\n";
+const char* const kWineUserReg = "WINE REGISTRY Version 2\n"
+                                 ";; All keys relative to \\\\User\\\\S-1-5-21-0-0-0-1000\n"
+                                 "\n"
+                                 "#arch=win64\n"
+                                 "\n"
+                                 "[Control Panel\\\\Desktop] 1733900000\n"
+                                 "#time=1d94bbf5b0c0e10\n"
+                                 "\"Wallpaper\"=\"\"\n"
+                                 "\n"
+                                 "[Software\\\\Zemrak_Log3] 1733900001\n"
+                                 "#time=1d94bbf5b0c0e11\n"
+                                 "\"InstallPath\"=\"C:\\\\Program Files\\\\Zemrak_Log3\\\\\"\n"
+                                 "\"Data\"=str(2):\"%USERPROFILE%\\\\Zemrak\"\n"
+                                 "\"Owner\"=\"M\\x00fcller \\\"Max\\\"\\tDL1ABC\"\n"
+                                 "\"Runs\"=dword:0000002a\n"
+                                 "\"Blob\"=hex:01,02,\\\n"
+                                 "  03,04\n"
+                                 "\"Other\"=\"D:\\\\Logs\\\\\"\n"
+                                 "\n"
+                                 "[Software\\\\Wine\\\\Drives] 1733900002\n"
+                                 "@=\"default\"\n";
 
-void MakeFolder(const fs::path& path) { fs::create_directories(path); }
+void MakeFolder(const fs::path& path)
+{
+    fs::create_directories(path);
+}
 
 } // namespace
 
@@ -301,7 +323,8 @@ TEST(WineRegistry, WindowsPathsMapIntoThePrefixWithoutRegardToCase)
         {"/opt/zemrak/", "/opt/zemrak/"},
         {"relative\\path", "relative\\path"},
     };
-    for (const auto& c : cases) EXPECT_EQ(WinePathToUnix(prefix, c.Windows), c.Unix) << c.Windows;
+    for (const auto& c : cases)
+        EXPECT_EQ(WinePathToUnix(prefix, c.Windows), c.Unix) << c.Windows;
 
     // Read through TRegistry, Windows paths come back inside the prefix;
     // other strings stay as written.

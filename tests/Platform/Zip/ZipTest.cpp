@@ -33,22 +33,26 @@ class ZipTest : public ::testing::Test {
 protected:
     std::string Path(const std::string& name) const { return dir_.File(name); }
 
-    static void WriteFile(const std::string& path, const std::string& content) {
+    static void WriteFile(const std::string& path, const std::string& content)
+    {
         std::ofstream out(path, std::ios::binary | std::ios::trunc);
         out << content;
         ASSERT_TRUE(out.good()) << path;
     }
-    static std::string ReadFile(const std::string& path) {
+    static std::string ReadFile(const std::string& path)
+    {
         std::ifstream in(path, std::ios::binary);
         std::ostringstream s;
         s << in.rdbuf();
         return s.str();
     }
-    static void SetMTime(const std::string& path, std::time_t t) {
+    static void SetMTime(const std::string& path, std::time_t t)
+    {
         struct timespec times[2] = {{t, 0}, {t, 0}};
         ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
     }
-    static std::time_t MTime(const std::string& path) {
+    static std::time_t MTime(const std::string& path)
+    {
         struct stat st;
         EXPECT_EQ(stat(path.c_str(), &st), 0);
         return st.st_mtime;
@@ -57,7 +61,8 @@ protected:
 
     // Writes an archive with libzip, entries in order, each with its stored
     // date and time fields.
-    static void MakeZip(const std::string& path, const std::vector<TTestEntry>& entries) {
+    static void MakeZip(const std::string& path, const std::vector<TTestEntry>& entries)
+    {
         int code = 0;
         zip_t* za = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &code);
         ASSERT_NE(za, nullptr);
@@ -76,10 +81,12 @@ protected:
     }
 
     // Content that compresses, larger than one read buffer.
-    static std::string Compressible(std::size_t size) {
+    static std::string Compressible(std::size_t size)
+    {
         std::string s;
         s.reserve(size);
-        for (std::size_t i = 0; s.size() < size; ++i) s += "CALL" + std::to_string(i % 977) + ";";
+        for (std::size_t i = 0; s.size() < size; ++i)
+            s += "CALL" + std::to_string(i % 977) + ";";
         s.resize(size);
         return s;
     }
@@ -87,11 +94,13 @@ protected:
     TTempDir dir_{"ziptest"};
 };
 
-bool Contains(const std::string& text, const std::string& part) {
+bool Contains(const std::string& text, const std::string& part)
+{
     return text.find(part) != std::string::npos;
 }
 
-TEST_F(ZipTest, SignatureOfTheFirstFourBytes) {
+TEST_F(ZipTest, SignatureOfTheFirstFourBytes)
+{
     EXPECT_TRUE(IsZipSignature(std::string("PK\3\4rest", 8)));
     EXPECT_TRUE(IsZipSignature(std::string("PK\5\6", 4)));
     EXPECT_TRUE(IsZipSignature(std::string("PK\7\x08", 4)));
@@ -108,7 +117,8 @@ TEST_F(ZipTest, SignatureOfTheFirstFourBytes) {
     EXPECT_THROW(FileHasZipSignature(Path("missing.zip")), EFOpenError);
 }
 
-TEST_F(ZipTest, ListsFindsAndExtractsWithTheStoredTime) {
+TEST_F(ZipTest, ListsFindsAndExtractsWithTheStoredTime)
+{
     std::string big = Compressible(300000);
     MakeZip(Path("pkg.zip"), {{"readme.txt", "hello", 2023, 12, 31, 23, 59, 58, ZIP_CM_STORE},
                               {"sub/DB.mdb", "inner"},
@@ -155,7 +165,8 @@ TEST_F(ZipTest, ListsFindsAndExtractsWithTheStoredTime) {
     EXPECT_THROW(reader.Extract(4, target), std::out_of_range);
 }
 
-TEST_F(ZipTest, RefusesWhatIsNoReadableArchive) {
+TEST_F(ZipTest, RefusesWhatIsNoReadableArchive)
+{
     std::string good = Path("good.zip");
     MakeZip(good, {{"DB.mdb", Compressible(50000)}});
     std::string bytes = ReadFile(good);
@@ -193,12 +204,15 @@ TEST_F(ZipTest, RefusesWhatIsNoReadableArchive) {
 
 // Patches the 32-bit little-endian field at offset within every record with
 // the given signature.
-void PatchField(std::string& bytes, const std::string& signature, std::size_t offset, std::uint32_t value) {
+void PatchField(std::string& bytes, const std::string& signature, std::size_t offset, std::uint32_t value)
+{
     for (std::size_t p = bytes.find(signature); p != std::string::npos; p = bytes.find(signature, p + 1))
-        for (int k = 0; k < 4; ++k) bytes[p + offset + k] = static_cast<char>((value >> (8 * k)) & 0xFF);
+        for (int k = 0; k < 4; ++k)
+            bytes[p + offset + k] = static_cast<char>((value >> (8 * k)) & 0xFF);
 }
 
-TEST_F(ZipTest, ExtractionFailuresLeaveTheTargetAsItWas) {
+TEST_F(ZipTest, ExtractionFailuresLeaveTheTargetAsItWas)
+{
     std::string content = Compressible(200000);
     MakeZip(Path("src.zip"), {{"DB.mdb", content}});
     const std::string bytes = ReadFile(Path("src.zip"));
@@ -252,18 +266,21 @@ TEST_F(ZipTest, ExtractionFailuresLeaveTheTargetAsItWas) {
     EXPECT_THROW(reader.Extract(0, Path("no/such/folder/x.mdb")), EFCreateError);
 }
 
-std::string RunCommand(const std::string& command) {
+std::string RunCommand(const std::string& command)
+{
     std::string output;
     if (FILE* p = popen(command.c_str(), "r")) {
         char buffer[4096];
         std::size_t n;
-        while ((n = fread(buffer, 1, sizeof buffer, p)) > 0) output.append(buffer, n);
+        while ((n = fread(buffer, 1, sizeof buffer, p)) > 0)
+            output.append(buffer, n);
         pclose(p);
     }
     return output;
 }
 
-TEST_F(ZipTest, CreatesDeflateArchiveOfBareNamesWithFileTimes) {
+TEST_F(ZipTest, CreatesDeflateArchiveOfBareNamesWithFileTimes)
+{
     fs::create_directory(Path("data"));
     std::string db = Path("data/DB.mdb"), nfo = Path("data/DB.nfo");
     std::string dbContent = Compressible(400000);
@@ -299,12 +316,12 @@ TEST_F(ZipTest, CreatesDeflateArchiveOfBareNamesWithFileTimes) {
     EXPECT_EQ(reader.Entry(0).Modified.Hour, 10); // local time: TZ=UTC in tests
     ASSERT_EQ(reader.Extract(0, Path("back.mdb")), dbContent.size());
     EXPECT_EQ(ReadFile(Path("back.mdb")), dbContent);
-    EXPECT_EQ(std::set<std::string>({"DB.mdb", "DB.nfo", "DB.zip"}),
-              [&] {
-                  std::set<std::string> s;
-                  for (const auto& e : fs::directory_iterator(Path("data"))) s.insert(e.path().filename().string());
-                  return s;
-              }());
+    EXPECT_EQ(std::set<std::string>({"DB.mdb", "DB.nfo", "DB.zip"}), [&] {
+        std::set<std::string> s;
+        for (const auto& e : fs::directory_iterator(Path("data")))
+            s.insert(e.path().filename().string());
+        return s;
+    }());
 
     // The same archive as an independent tool reads it: two entries, Deflate,
     // bare names, the files' times.
@@ -320,13 +337,15 @@ TEST_F(ZipTest, CreatesDeflateArchiveOfBareNamesWithFileTimes) {
     ASSERT_EQ(rows.size(), 2u) << listing;
     EXPECT_EQ(rows[0][7], "DB.mdb");
     EXPECT_EQ(rows[1][7], "DB.nfo");
-    for (const auto& r : rows) EXPECT_TRUE(r[5].starts_with("def")) << r[5];
+    for (const auto& r : rows)
+        EXPECT_TRUE(r[5].starts_with("def")) << r[5];
     EXPECT_EQ(rows[0][3], std::to_string(dbContent.size()));
     EXPECT_EQ(rows[0][6], "20240615.102000");
     EXPECT_EQ(rows[1][6], "20240615.102100");
 }
 
-TEST_F(ZipTest, FailedCreationLeavesNoNewArchive) {
+TEST_F(ZipTest, FailedCreationLeavesNoNewArchive)
+{
     WriteFile(Path("a.txt"), "a");
     fs::create_directory(Path("x"));
     fs::create_directory(Path("y"));

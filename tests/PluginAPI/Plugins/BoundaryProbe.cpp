@@ -8,18 +8,23 @@ extern "C" __attribute__((visibility("default"))) HRESULT ProbeRaise(int kind)
 {
     return SafeCall("TProbe", [&] {
         switch (kind) {
-        case 0: throw EInvalidCoreVersion("This plugin needs windows support.");
-        case 1: throw EOSError("Access denied", 5);
-        case 2: throw EOSError("No error", 0);
-        case 3: throw Exception("plain");
-        case 4: throw EConvertError("'x' is not a valid integer value");
-        default: throw 42;
+        case 0:
+            throw EInvalidCoreVersion("This plugin needs windows support.");
+        case 1:
+            throw EOSError("Access denied", 5);
+        case 2:
+            throw EOSError("No error", 0);
+        case 3:
+            throw Exception("plain");
+        case 4:
+            throw EConvertError("'x' is not a valid integer value");
+        default:
+            throw 42;
         }
     });
 }
 
-extern "C" __attribute__((visibility("default"))) void ProbeInbound(HRESULT (*host)(), char* out,
-                                                                     std::size_t size)
+extern "C" __attribute__((visibility("default"))) void ProbeInbound(HRESULT (*host)(), char* out, std::size_t size)
 {
     std::string text;
     try {

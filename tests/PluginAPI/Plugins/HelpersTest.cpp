@@ -1,5 +1,5 @@
-#include "PluginAPI/Plugins/CRC16.h"
 #include "PluginAPI/Plugins/Helpers.h"
+#include "PluginAPI/Plugins/CRC16.h"
 #include "PluginAPI/Plugins/PluginEntry.h"
 
 #include <dlfcn.h>
@@ -50,7 +50,7 @@ protected:
         lib_ = dlopen(HAM_BINARY_DIR "/bin/libBoundaryProbe.so", RTLD_NOW | RTLD_LOCAL);
         ASSERT_NE(lib_, nullptr) << dlerror();
         raise_ = reinterpret_cast<HRESULT (*)(int)>(dlsym(lib_, "ProbeRaise"));
-        inbound_ = reinterpret_cast<void (*)(HRESULT (*)(), char*, std::size_t)>(dlsym(lib_, "ProbeInbound"));
+        inbound_ = reinterpret_cast<void (*)(HRESULT(*)(), char*, std::size_t)>(dlsym(lib_, "ProbeInbound"));
         ASSERT_TRUE(raise_ && inbound_);
     }
     void TearDown() override
@@ -90,7 +90,8 @@ TEST(Crc16, CheckValueAndNameCodes)
         {"EConvertError", 0x800428DF},
         {"EOutOfMemory", 0x800443BC},
     };
-    for (auto& r : rows) EXPECT_EQ(static_cast<std::uint32_t>(ErrorCodeOfClass(r.name)), r.code) << r.name;
+    for (auto& r : rows)
+        EXPECT_EQ(static_cast<std::uint32_t>(ErrorCodeOfClass(r.name)), r.code) << r.name;
     // Every family member carries the code of the class actually created.
     EXPECT_EQ(static_cast<std::uint32_t>(ECheckedInterfacedObjectDeleteError("x").ErrorCode()), 0x80045A95u);
     EXPECT_EQ(static_cast<std::uint32_t>(EUnsupportedCore("x").ErrorCode()), 0x80046559u);
@@ -200,8 +201,8 @@ TEST(CheckedInterfacedObject, DebugNameAndCounting)
         object->Free();
         FAIL() << "no exception";
     } catch (const ECheckedInterfacedObjectDeleteError& e) {
-        EXPECT_EQ(e.Message(), "Object deletion attempt " + object->DebugName() +
-                                   " with active interface link; counter: 2");
+        EXPECT_EQ(e.Message(),
+                  "Object deletion attempt " + object->DebugName() + " with active interface link; counter: 2");
     }
     EXPECT_EQ(object->RefCount(), 2); // intact
     EXPECT_EQ(object->Release(), 1);

@@ -1,6 +1,6 @@
 // The form base and the dialog skeleton against the real host, in process.
-#include "Host/Host.h"
 #include "PluginAPI/Plugins/PluginForm.h"
+#include "Host/Host.h"
 #include "tests/Support/TestHost.h"
 
 #include <gtest/gtest.h>
@@ -42,7 +42,10 @@ protected:
         dialog.AppIni = (profile_.Profile() / "host.ini").string();
         dialog.Section = "Test";
     }
-    int Count(const std::string& call) const { return static_cast<int>(std::count(calls_.begin(), calls_.end(), call)); }
+    int Count(const std::string& call) const
+    {
+        return static_cast<int>(std::count(calls_.begin(), calls_.end(), call));
+    }
 
     std::vector<std::string> calls_;
     TTestHost profile_{"pluginform"};
@@ -164,7 +167,8 @@ TEST_F(PluginFormTest, CreateParamsByParentMode)
         std::uint8_t mode;
         WindowHandle parent;
         std::uint32_t style, exStyle;
-    } rows[] = {{0, 0, 0, 0}, {1, 0, 0, 0}, {2, 77, 0, 0}, {3, 77, 0, WS_EX_APPWINDOW}, {4, 77, WS_CHILD, 0}, {9, 0, 0, 0}};
+    } rows[] = {{0, 0, 0, 0},         {1, 0, 0, 0}, {2, 77, 0, 0}, {3, 77, 0, WS_EX_APPWINDOW},
+                {4, 77, WS_CHILD, 0}, {9, 0, 0, 0}};
     for (auto& r : rows) {
         dialog.ParentMode = r.mode;
         auto p = dialog.CreateParams();

@@ -1,7 +1,7 @@
 // The host-query guard against the real host, in process: which calls reach
 // the host, in which order, on each way out.
-#include "Host/Host.h"
 #include "PluginAPI/Plugins/ServerQuery.h"
+#include "Host/Host.h"
 #include "tests/Support/TestHost.h"
 
 #include <gtest/gtest.h>

@@ -57,7 +57,8 @@ protected:
 std::vector<std::string> FilesIn(const fs::path& folder)
 {
     std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename().string());
+    for (const auto& e : fs::directory_iterator(folder))
+        names.push_back(e.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -110,7 +111,8 @@ protected:
     std::vector<std::string> Messages() { return SplitLines(p_.Host().Messages.str()); }
     static void CheckAll(TfrmXpoZemrak& d)
     {
-        for (int i = 0; i < eiCount; ++i) d.cgExtInfo.SetItemChecked(i, true);
+        for (int i = 0; i < eiCount; ++i)
+            d.cgExtInfo.SetItemChecked(i, true);
     }
     // The CALLBOOK rows of a package database.
     TRows PackageRows(const fs::path& db)
@@ -157,7 +159,8 @@ TEST_F(XpoDialog, ExportWritesTheHostCallbookAsAPackage)
     EXPECT_EQ(memo[1], "   Select 4 callsigns according conditions");
     EXPECT_EQ(memo[2], "   Transfer checkmarks for verified callsigns");
     EXPECT_EQ(memo[3], "   Save 4 callsigns, checkmarks 2, errors not found");
-    EXPECT_TRUE(std::regex_match(memo[4], std::regex(R"(   Archive DB\.zip contains DB\.mdb, packed \d+%)"))) << memo[4];
+    EXPECT_TRUE(std::regex_match(memo[4], std::regex(R"(   Archive DB\.zip contains DB\.mdb, packed \d+%)")))
+        << memo[4];
     EXPECT_TRUE(std::regex_match(memo[5], std::regex(R"(\* Done\. Elapsed time \d\d:\d\d:\d\d)"))) << memo[5];
     EXPECT_EQ(d.psProgress.Percent(), 0);
 
@@ -165,8 +168,8 @@ TEST_F(XpoDialog, ExportWritesTheHostCallbookAsAPackage)
     ASSERT_EQ(log.size(), 7u);
     EXPECT_EQ(log[0], "Transfer data from reference database.");
     // The run fills a working copy beside the target, renamed into place when complete.
-    EXPECT_TRUE(std::regex_match(log[1], std::regex("Connect updates: " + p_.Download().string() +
-                                                    R"(/~Xp[0-9A-F]+\.tmp)")))
+    EXPECT_TRUE(
+        std::regex_match(log[1], std::regex("Connect updates: " + p_.Download().string() + R"(/~Xp[0-9A-F]+\.tmp)")))
         << log[1];
     EXPECT_EQ(log[2], "Transfer checkmarks for verified callsigns.");
     EXPECT_EQ(log[3], "Disconnect updates.");
@@ -283,10 +286,10 @@ namespace {
 
 struct TSettingsCase {
     const char* Name;
-    std::string Before;                        // section text appended to host.ini
-    bool WithoutEmail;                         // host callbook lacks EMAIL
-    std::function<void(TfrmXpoZemrak&)> Act;   // the user's changes
-    bool Export;                               // press Export before closing
+    std::string Before;                                     // section text appended to host.ini
+    bool WithoutEmail;                                      // host callbook lacks EMAIL
+    std::function<void(TfrmXpoZemrak&)> Act;                // the user's changes
+    bool Export;                                            // press Export before closing
     std::vector<std::pair<std::string, std::string>> After; // the section's keys; empty: file unchanged
 };
 
@@ -307,9 +310,15 @@ TEST_F(XpoDialog, SettingsAreWrittenOnlyAfterASuccessfulExport)
          },
          false,
          {}},
-        {"a failed export writes nothing", "[Zemrak Export]\nZIP=1\n", false,
-         [](TfrmXpoZemrak& d) { d.edTarget.UserSetText(d.DefaultTarget + ".missing/DB.mdb"); }, true, {}},
-        {"every key after an export", "", false,
+        {"a failed export writes nothing",
+         "[Zemrak Export]\nZIP=1\n",
+         false,
+         [](TfrmXpoZemrak& d) { d.edTarget.UserSetText(d.DefaultTarget + ".missing/DB.mdb"); },
+         true,
+         {}},
+        {"every key after an export",
+         "",
+         false,
          [](TfrmXpoZemrak& d) {
              d.cbOmitLOTW.UserSetChecked(true);
              d.dtOmitLOTW.UserSetText("2018-04-05");
@@ -332,8 +341,10 @@ TEST_F(XpoDialog, SettingsAreWrittenOnlyAfterASuccessfulExport)
           {"eQSL", "0"},
           {"Export", target}}},
         {"an unchecked omit box deletes its date",
-         "[Zemrak Export]\neQSL omit=1\neQSL date=2019-01-01\nLotW omit=1\nLotW date=\n", false,
-         [](TfrmXpoZemrak& d) { d.cbOmitEQSL.UserSetChecked(false); }, true,
+         "[Zemrak Export]\neQSL omit=1\neQSL date=2019-01-01\nLotW omit=1\nLotW date=\n",
+         false,
+         [](TfrmXpoZemrak& d) { d.cbOmitEQSL.UserSetChecked(false); },
+         true,
          // A checked box with an empty date keeps an empty text.
          {{"eQSL omit", "0"},
           {"LotW omit", "1"},
@@ -349,7 +360,11 @@ TEST_F(XpoDialog, SettingsAreWrittenOnlyAfterASuccessfulExport)
           {"SK", "0"},
           {"eQSL", "0"},
           {"Export", target}}},
-        {"a disabled item deletes its key", "[Zemrak Export]\nEmail=1\nSkype=1\n", true, [](TfrmXpoZemrak&) {}, true,
+        {"a disabled item deletes its key",
+         "[Zemrak Export]\nEmail=1\nSkype=1\n",
+         true,
+         [](TfrmXpoZemrak&) {},
+         true,
          {{"Skype", "1"},
           {"ZIP", "1"},
           {"LotW omit", "0"},
@@ -479,8 +494,7 @@ TEST_F(XpoDialog, ReferenceThatCannotBeCopiedLeavesTheTargetAlone)
     EXPECT_FALSE(d.LastRunDone);
     EXPECT_EQ(ReadFileText(Target()), "earlier export");
     EXPECT_EQ(Messages(), (std::vector<std::string>{"Error: Cannot copy file of reference database:",
-                                                    p_.RefDb().string(),
-                                                    "Maybe it's opened by another application."}));
+                                                    p_.RefDb().string(), "Maybe it's opened by another application."}));
     EXPECT_EQ(d.mProgress.Lines().size(), 1u);
     EXPECT_TRUE(p_.LogLines().empty());
     EXPECT_TRUE(d.dbtExport.Ok().Enabled());
@@ -722,9 +736,8 @@ TEST_F(XpoDialog, EmptySelectionGivesAnEmptyValidDatabase)
     auto& d = Open();
     d.cbConvertZIP.SetChecked(false);
     int highest = 0;
-    d.psProgress.AddObserver([&](Forms::TControl&, const Forms::TChange&) {
-        highest = std::max(highest, d.psProgress.Percent());
-    });
+    d.psProgress.AddObserver(
+        [&](Forms::TControl&, const Forms::TChange&) { highest = std::max(highest, d.psProgress.Percent()); });
     d.dbtExportClickOk();
 
     EXPECT_TRUE(d.LastRunDone);
@@ -735,9 +748,16 @@ TEST_F(XpoDialog, EmptySelectionGivesAnEmptyValidDatabase)
     EXPECT_TRUE(IsValidDatabase(Target()));
     EXPECT_TRUE(QueryRows(Target(), "SELECT * FROM CALLBOOK").empty());
     // The rebuilt table has the reference table's columns, and only CALLBOOK is left.
-    EXPECT_EQ(QueryRows(Target(), "SELECT name FROM pragma_table_info('CALLBOOK')"),
-              (TRows{{"CALL"}, {"NAME"}, {"QTH"}, {"GRID"}, {"STATE"}, {"MANAGER"}, {"NOTE"}, {"CHECKED"},
-                     {"COUNTRY"}, {"QSLCOUNT"}}));
+    EXPECT_EQ(QueryRows(Target(), "SELECT name FROM pragma_table_info('CALLBOOK')"), (TRows{{"CALL"},
+                                                                                            {"NAME"},
+                                                                                            {"QTH"},
+                                                                                            {"GRID"},
+                                                                                            {"STATE"},
+                                                                                            {"MANAGER"},
+                                                                                            {"NOTE"},
+                                                                                            {"CHECKED"},
+                                                                                            {"COUNTRY"},
+                                                                                            {"QSLCOUNT"}}));
     EXPECT_EQ(QueryRows(Target(), "SELECT name FROM sqlite_master WHERE type = 'table'"), (TRows{{"CALLBOOK"}}));
     EXPECT_FALSE(HasTempFile(p_.Download()));
 }
@@ -751,7 +771,8 @@ TEST_F(XpoDialog, EarlierArchiveIsReplacedNotExtended)
     d.dbtExportClickOk();
     TZipReader zip(Zip().string());
     std::vector<std::string> names;
-    for (const auto& e : zip.Entries()) names.push_back(e.Name);
+    for (const auto& e : zip.Entries())
+        names.push_back(e.Name);
     EXPECT_EQ(names, (std::vector<std::string>{"DB.mdb", "DB.nfo"}));
 }
 

@@ -37,7 +37,8 @@ TDateTime ZipinfoTime(const std::string& text)
 {
     TDateParts p;
     p.Year = std::stoi(text.substr(0, 4)), p.Month = std::stoi(text.substr(4, 2)), p.Day = std::stoi(text.substr(6, 2));
-    p.Hour = std::stoi(text.substr(9, 2)), p.Minute = std::stoi(text.substr(11, 2)), p.Second = std::stoi(text.substr(13, 2));
+    p.Hour = std::stoi(text.substr(9, 2)), p.Minute = std::stoi(text.substr(11, 2)),
+    p.Second = std::stoi(text.substr(13, 2));
     return EncodeDateTime(p);
 }
 
@@ -79,7 +80,8 @@ TEST(XpoEndToEnd, PackageAsTheArchiveToolsSeeIt)
     std::vector<std::string> names;
     for (const std::string& line : SplitLines(list.Out)) {
         std::smatch m;
-        if (std::regex_match(line, m, std::regex(R"(\s*\d+\s+\S+\s+\S+\s+(.+))")) && m[1] != "Name") names.push_back(m[1]);
+        if (std::regex_match(line, m, std::regex(R"(\s*\d+\s+\S+\s+\S+\s+(.+))")) && m[1] != "Name")
+            names.push_back(m[1]);
     }
     EXPECT_EQ(names, (std::vector<std::string>{"DB.mdb", "DB.nfo"})) << list.Out;
 
@@ -186,13 +188,14 @@ TEST(XpoEndToEnd, RunsInAGermanLocale)
         RunDialog(p, Menu, "uncheck cbConvertZIP\ncheck cgExtInfo LotW\nclick Export\nclose\n", german.Env);
     ASSERT_EQ(r.ExitCode, 0) << r.Err;
     EXPECT_EQ(r.Err, "");
-    EXPECT_EQ(QueryRows(p.Download() / "DB.mdb", "SELECT CALL, NOTE FROM CALLBOOK ORDER BY CALL"),
-              (TRows{{"DL1ABC", "LotW:05.04.2018"}, {"G4XYZ", "LotW:01.01.2017"}, {"UA3AAA", NullText},
-                     {"W1AW", "LotW:"}}));
+    EXPECT_EQ(
+        QueryRows(p.Download() / "DB.mdb", "SELECT CALL, NOTE FROM CALLBOOK ORDER BY CALL"),
+        (TRows{{"DL1ABC", "LotW:05.04.2018"}, {"G4XYZ", "LotW:01.01.2017"}, {"UA3AAA", NullText}, {"W1AW", "LotW:"}}));
     const auto log = p.LogLines();
     ASSERT_FALSE(log.empty());
-    EXPECT_EQ(log.back().rfind("Exec: " + std::string(Menu) + ", " + (p.Download() / "DB.mdb").string() + ", total 4 (", 0),
-              0u)
+    EXPECT_EQ(
+        log.back().rfind("Exec: " + std::string(Menu) + ", " + (p.Download() / "DB.mdb").string() + ", total 4 (", 0),
+        0u)
         << log.back();
 }
 
@@ -201,7 +204,8 @@ TEST(XpoEndToEnd, CopyFailureIsReportedAndChangesNothing)
     TExportProfile p("xpo-e2e-fail");
     const std::string iniBefore = ReadFileText(p.HostIni());
     const fs::path missing = p.Download() / "missing" / "DB.mdb";
-    const TRunResult r = RunDialog(p, Menu, "set edTarget " + missing.string() + "\ncheck cbConvertZIP\nclick Export\nclose\n");
+    const TRunResult r =
+        RunDialog(p, Menu, "set edTarget " + missing.string() + "\ncheck cbConvertZIP\nclick Export\nclose\n");
     ASSERT_EQ(r.ExitCode, 1) << r.Err; // the run ended with an error message
     EXPECT_EQ(r.Err, "Error: Cannot copy file of reference database:\r\n" + p.RefDb().string() +
                          "\r\nMaybe it's opened by another application.\n");
@@ -217,7 +221,8 @@ TEST(XpoEndToEnd, CopyFailureIsReportedAndChangesNothing)
 TEST(XpoEndToEnd, FullDiskEndsTheRunAndLeavesNothingBehind)
 {
     const fs::path unshare = "/usr/bin/unshare";
-    if (!fs::exists(unshare) || RunProgram(unshare, {"-m", "sh", "-c", "mount -t tmpfs -o size=8k tmpfs /mnt"}).ExitCode != 0)
+    if (!fs::exists(unshare) ||
+        RunProgram(unshare, {"-m", "sh", "-c", "mount -t tmpfs -o size=8k tmpfs /mnt"}).ExitCode != 0)
         GTEST_SKIP() << "no private mount namespace here (needs root and unshare -m): cannot give a folder a small "
                         "file system";
 
@@ -246,12 +251,13 @@ TEST(XpoEndToEnd, FullDiskEndsTheRunAndLeavesNothingBehind)
     for (const char* size : {"16k", "96k", "2m", "4200k", "8m"}) {
         fs::remove_all(out);
         fs::create_directories(out);
-        const TRunResult r = RunProgram(
-            unshare,
-            {"-m", "sh", "-c", script, "sh", size, p.Download().string(), HamhostPath().string(), "--profile",
-             p.Profile().string(), "--plugins", PluginFolder().string(), "run", Menu, "--actions", actions.string()},
-            {}, {"HKCU_REGISTRY_FILE=" + p.Registry().string(), "OUT_DIR=" + out.string(),
-                 "OUT_DIR_DL=" + p.Download().string()});
+        const TRunResult r = RunProgram(unshare,
+                                        {"-m", "sh", "-c", script, "sh", size, p.Download().string(),
+                                         HamhostPath().string(), "--profile", p.Profile().string(), "--plugins",
+                                         PluginFolder().string(), "run", Menu, "--actions", actions.string()},
+                                        {},
+                                        {"HKCU_REGISTRY_FILE=" + p.Registry().string(), "OUT_DIR=" + out.string(),
+                                         "OUT_DIR_DL=" + p.Download().string()});
         ASSERT_EQ(r.ExitCode, 0) << size << "\n" << r.Err;
         std::vector<std::string> listing = SplitLines(ReadFileText(out / "listing"));
         std::erase(listing, "CallbookExport.err");

@@ -13,7 +13,8 @@ namespace {
 TExtInfo Items(std::initializer_list<TExtInfoItem> items)
 {
     TExtInfo ext{};
-    for (TExtInfoItem i : items) ext[i] = true;
+    for (TExtInfoItem i : items)
+        ext[i] = true;
     return ext;
 }
 
@@ -24,7 +25,12 @@ TExtInfo AllItems()
     return ext;
 }
 
-TCallbookRow Row(std::string call) { TCallbookRow r; r.Call = std::move(call); return r; }
+TCallbookRow Row(std::string call)
+{
+    TCallbookRow r;
+    r.Call = std::move(call);
+    return r;
+}
 
 } // namespace
 
@@ -35,25 +41,29 @@ TEST(XpoSelect, StatementsForTheOmitOptions)
         TOmitOption LotW, EQSL;
         const char* Sql;
     } cases[] = {
-        {{true, april5}, {true, std::nullopt},
+        {{true, april5},
+         {true, std::nullopt},
          "SELECT * FROM CALLBOOK WHERE (Use_LOTW AND LOTWACTDATE>=#2018-04-05#) OR "
          "(Use_EQSL AND EQSLACTDATE IS NOT NULL) ORDER BY OMCALL"},
         {{}, {}, "SELECT * FROM CALLBOOK ORDER BY OMCALL"},
         // A date left in the edit of an unchecked box selects nothing.
         {{false, april5}, {false, april5}, "SELECT * FROM CALLBOOK ORDER BY OMCALL"},
-        {{true, std::nullopt}, {},
+        {{true, std::nullopt},
+         {},
          "SELECT * FROM CALLBOOK WHERE (Use_LOTW AND LOTWACTDATE IS NOT NULL) ORDER BY OMCALL"},
-        {{}, {true, EncodeDate(2020, 12, 31)},
+        {{},
+         {true, EncodeDate(2020, 12, 31)},
          "SELECT * FROM CALLBOOK WHERE (Use_EQSL AND EQSLACTDATE>=#2020-12-31#) ORDER BY OMCALL"},
     };
-    for (const Case& c : cases) EXPECT_EQ(BuildSelectStatement(c.LotW, c.EQSL), c.Sql);
+    for (const Case& c : cases)
+        EXPECT_EQ(BuildSelectStatement(c.LotW, c.EQSL), c.Sql);
 }
 
 TEST(XpoInsert, CutsEveryColumnToItsLengthInCharacters)
 {
     TCallbookRow r = Row("ÄBCDEFGHIJKLMNOPQRSTUVWXYZ"); // 26 characters, the first of two bytes
-    r.Name = "Jürgen-Friedrich Müller";             // 23
-    r.Qth = std::string(29, 'q') + "éé";            // 31
+    r.Name = "Jürgen-Friedrich Müller";                 // 23
+    r.Qth = std::string(29, 'q') + "éé";                // 31
     r.Grid = "JO62QM12";
     r.State = "Nordrhein-Westfalen";
     r.Manager = "DL/ÖVSV-BUREAU";
@@ -61,8 +71,8 @@ TEST(XpoInsert, CutsEveryColumnToItsLengthInCharacters)
     const std::string sql = BuildInsertStatement(r, Items({eiAka}), false);
     EXPECT_EQ(sql, "INSERT INTO CALLBOOK(CALL,[NAME],QTH,GRID,STATE,MANAGER,[NOTE]) VALUES("
                    "'ÄBCDEFGHIJKLMNOPQRST','Jürgen-Friedric','" +
-                       std::string(29, 'q') + "é','JO62QM','Nordrhein-','DL/ÖVSV-BURE','Aka:" +
-                       std::string(251, 'a') + "')");
+                       std::string(29, 'q') + "é','JO62QM','Nordrhein-','DL/ÖVSV-BURE','Aka:" + std::string(251, 'a') +
+                       "')");
 }
 
 TEST(XpoInsert, ColumnsPresentOnlyWhenTheHostHasAValue)
@@ -117,8 +127,7 @@ TEST(XpoNote, PiecesOnlyForValuesThatAreSet)
     TCallbookRow r = Row("W1AW");
     r.LotW = true; // active on LotW, date unknown
     EXPECT_EQ(BuildNote(r, AllItems()), "LotW:");
-    EXPECT_EQ(BuildInsertStatement(r, AllItems(), false),
-              "INSERT INTO CALLBOOK(CALL,[NOTE]) VALUES('W1AW','LotW:')");
+    EXPECT_EQ(BuildInsertStatement(r, AllItems(), false), "INSERT INTO CALLBOOK(CALL,[NOTE]) VALUES('W1AW','LotW:')");
     r.LotW = false;
     r.LotWDate = EncodeDate(2018, 1, 1); // a date without the flag counts for nothing
     r.Bureau = false;
@@ -133,8 +142,8 @@ TEST(XpoNote, NoteIsCutTo255Characters)
     r.Skype = std::string(100, 's');
     r.Born = std::string(37, 'b') + "üzzz";
     // 217 characters up to "Born:", then 38 more: the last is the two-byte ü.
-    EXPECT_EQ(BuildNote(r, AllItems()),
-              "Aka:" + std::string(100, 'a') + " Skype:" + std::string(100, 's') + " Born:" + std::string(37, 'b') + "ü");
+    EXPECT_EQ(BuildNote(r, AllItems()), "Aka:" + std::string(100, 'a') + " Skype:" + std::string(100, 's') +
+                                            " Born:" + std::string(37, 'b') + "ü");
 }
 
 TEST(XpoPackage, KeysListInTheDescriptionOrder)
@@ -151,20 +160,21 @@ TEST(XpoPackage, PackedPercentRoundsHalvesToEven)
         std::uint64_t Archive, Target, Percent;
     } cases[] = {
         {2'000'000, 8'000'000, 25},
-        {1, 8, 12},                     // 12.5
-        {3, 8, 38},                     // 37.5
-        {5, 1000, 0},                   // 0.5
-        {15, 1000, 2},                  // 1.5
+        {1, 8, 12},    // 12.5
+        {3, 8, 38},    // 37.5
+        {5, 1000, 0},  // 0.5
+        {15, 1000, 2}, // 1.5
         {1, 3, 33},
         {2, 3, 67},
-        {30'000'000, 40'000'000, 75},   // above 21 MB the 32-bit product overflows
+        {30'000'000, 40'000'000, 75}, // above 21 MB the 32-bit product overflows
         {2'147'483'647, 2'147'483'648, 100},
         {1'000'000'007, 2'000'000'000, 50},
         {max, max, 100},
         {max / 2, max, 50},
         {123, 0, 0},
     };
-    for (const Case& c : cases) EXPECT_EQ(PackedPercent(c.Archive, c.Target), c.Percent) << c.Archive << "/" << c.Target;
+    for (const Case& c : cases)
+        EXPECT_EQ(PackedPercent(c.Archive, c.Target), c.Percent) << c.Archive << "/" << c.Target;
 }
 
 TEST(XpoPackage, DescriptionLines)
@@ -177,13 +187,14 @@ TEST(XpoPackage, DescriptionLines)
     d.Application = "hamhost";
     d.AppVersion = "1.04.019";
     d.Keys = "Aka, LotW";
-    EXPECT_EQ(DescriptionLines(d), (std::vector<std::string>{
-                                       "#",
-                                       "# Database file DB.mdb created 2024-03-09 07:05:04 by hamhost 1.04.019",
-                                       "# Contains 1,234,567 bytes, 1,234 records as updates/replacement for Zemrak_Log",
-                                       "# Use keys: Aka, LotW",
-                                       "#",
-                                   }));
+    EXPECT_EQ(DescriptionLines(d),
+              (std::vector<std::string>{
+                  "#",
+                  "# Database file DB.mdb created 2024-03-09 07:05:04 by hamhost 1.04.019",
+                  "# Contains 1,234,567 bytes, 1,234 records as updates/replacement for Zemrak_Log",
+                  "# Use keys: Aka, LotW",
+                  "#",
+              }));
     d.Keys.clear();
     EXPECT_EQ(DescriptionLines(d)[3], "# Use keys: ");
 }
@@ -192,6 +203,5 @@ TEST(XpoPackage, FileTimesAtTwoSecondPrecision)
 {
     EXPECT_EQ(TwoSecondTime(EncodeDateTime({2024, 3, 9, 12, 34, 57, 900})),
               EncodeDateTime({2024, 3, 9, 12, 34, 56, 0}));
-    EXPECT_EQ(TwoSecondTime(EncodeDateTime({2024, 3, 9, 12, 34, 56, 10})),
-              EncodeDateTime({2024, 3, 9, 12, 34, 56, 0}));
+    EXPECT_EQ(TwoSecondTime(EncodeDateTime({2024, 3, 9, 12, 34, 56, 10})), EncodeDateTime({2024, 3, 9, 12, 34, 56, 0}));
 }

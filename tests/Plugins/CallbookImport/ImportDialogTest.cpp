@@ -82,16 +82,18 @@ protected:
     // Activated on a local package with the given mode and items.
     std::unique_ptr<TfrmImpZemrak> OpenOn(const fs::path& package, int mode, std::vector<int> items)
     {
-        std::string settings = "[Zemrak Import]\nLocation=Local\nResource=" + package.string() +
-                               "\nMode=" + std::to_string(mode) + "\n";
-        for (int item : items) settings += std::string(UseFieldKeys[item]) + "=1\n";
+        std::string settings =
+            "[Zemrak Import]\nLocation=Local\nResource=" + package.string() + "\nMode=" + std::to_string(mode) + "\n";
+        for (int item : items)
+            settings += std::string(UseFieldKeys[item]) + "=1\n";
         WriteFileText(Ini(), hostIni_ + "\n" + settings);
         return Open();
     }
     // Sets the host's callbook rows with a statement each.
     void Host(const std::vector<std::string>& statements)
     {
-        for (const auto& s : statements) ASSERT_EQ(host_->ExecSQL(s), 1) << s;
+        for (const auto& s : statements)
+            ASSERT_EQ(host_->ExecSQL(s), 1) << s;
     }
     void RawSql(const std::string& sql)
     {
@@ -333,7 +335,7 @@ TEST_F(ImportDialog, CountryDictionaryTablesAreCheckedOnlyForTheCountryItem)
         ASSERT_TRUE(dialog->cgUseFields.ItemChecked(ufDXCC));
         dialog->dbtUpdateClickOk();
         EXPECT_EQ(host_.Messages.str(), "Missing information: You need to load actual dictionary data from Internet\r\n"
-                                   "or local source, use menu: Set -> Countries list.\n");
+                                        "or local source, use menu: Set -> Countries list.\n");
         EXPECT_FALSE(dialog->LastRunDone);
         EXPECT_EQ(dialog->mProgress.Text(), "");
         EXPECT_TRUE(dialog->dbtUpdate.Ok().Enabled());
@@ -361,14 +363,13 @@ TEST_F(ImportDialog, CompleteRunInModeZero)
     RawSql("CREATE TRIGGER refuse BEFORE INSERT ON CALLBOOK WHEN NEW.OMCALL='Q5BAD' "
            "BEGIN SELECT RAISE(ABORT, 'refused'); END");
     const fs::path package = dir_ / "DB.zip";
-    WritePackage(package,
-                 {
-                     {"Q1ABC", "Ivan Petrov", "Moscow", "KO85", {}, "bureau", "Aka:Q9XYZ Email:i@p", false},
-                     {"Q2FULL", "New", "There", "BB11", {}, {}, {}, false},
-                     {"Q3NEW", "O'Brien", {}, {}, "MO", "UA3AAA", "  old   remark ", true},
-                     {"Q4ODD", {}, {}, {}, {}, "via W3HNK", {}, false},
-                     {"Q5BAD", "Refused", {}, {}, {}, {}, {}, false},
-                 });
+    WritePackage(package, {
+                              {"Q1ABC", "Ivan Petrov", "Moscow", "KO85", {}, "bureau", "Aka:Q9XYZ Email:i@p", false},
+                              {"Q2FULL", "New", "There", "BB11", {}, {}, {}, false},
+                              {"Q3NEW", "O'Brien", {}, {}, "MO", "UA3AAA", "  old   remark ", true},
+                              {"Q4ODD", {}, {}, {}, {}, "via W3HNK", {}, false},
+                              {"Q5BAD", "Refused", {}, {}, {}, {}, {}, false},
+                          });
     const std::string archive = ReadBinary(package);
     auto dialog = OpenOn(package, 0, {ufBureau, ufAka, ufEmail});
     dialog->dbtUpdateClickOk();
@@ -376,10 +377,14 @@ TEST_F(ImportDialog, CompleteRunInModeZero)
     EXPECT_EQ(Memo(*dialog), "* Use: " + package.string() +
                                  "\r\n"
                                  "   Update package dated 2024-03-17 09:41\r\n"
-                                 "   Unarchive to " + Download().string() + "/~Db.tmp\r\n"
+                                 "   Unarchive to " +
+                                 Download().string() +
+                                 "/~Db.tmp\r\n"
                                  "   Update package contains 5 records.\r\n"
                                  "   Callbook: 3 before, 5 after update.\r\n"
-                                 "   Erase " + Download().string() + "/~Db.tmp\r\n"
+                                 "   Erase " +
+                                 Download().string() +
+                                 "/~Db.tmp\r\n"
                                  "* Done. Ins:2, Upd:2, Err:1 (00:00:00)");
     EXPECT_EQ(Rows("SELECT OMCALL,OMNAME,OMQTH,STATE,GRIDSQUARE,QSLMANAGER,NOTES,CHK,Use_BUREAU,AKA,EMAIL,"
                    "CONTINENT,DXCCPFX,MAINPFX,DXCC,CQZONE,ITUZONE FROM CALLBOOK ORDER BY OMCALL"),
@@ -422,7 +427,9 @@ TEST_F(ImportDialog, ModesOneAndTwoSkip)
         std::vector<std::string> rows;
         std::string counts;
     } cases[] = {
-        {1, {"Q1OLD|Known|-", "Q2OLD|-|-", "Q3HOSTONLY|-|-", "Q9NEW|Newcomer|-"}, "Callbook: 3 before, 4 after update.\r\n"},
+        {1,
+         {"Q1OLD|Known|-", "Q2OLD|-|-", "Q3HOSTONLY|-|-", "Q9NEW|Newcomer|-"},
+         "Callbook: 3 before, 4 after update.\r\n"},
         {2, {"Q1OLD|Known|Qth1", "Q2OLD|Second|-", "Q3HOSTONLY|-|-"}, "Callbook: 3 before, 3 after update.\r\n"},
     };
     for (const Case& c : cases) {
@@ -468,7 +475,8 @@ TEST_F(ImportDialog, ElapsedTimeIsAClockTime)
     EXPECT_NE(dialog->mProgress.Text().find("* Done. Ins:1, Upd:0, Err:0 (01:02:03)"), std::string::npos);
     auto log = HostLog();
     ASSERT_GE(log.size(), 2u);
-    EXPECT_EQ(log[log.size() - 2], "Exec: " + Caption + ", " + package.string() + " done, Ins:1, Upd:0, Err:0 (01:02:03)");
+    EXPECT_EQ(log[log.size() - 2],
+              "Exec: " + Caption + ", " + package.string() + " done, Ins:1, Upd:0, Err:0 (01:02:03)");
 }
 
 // An error inside the merge loop: the run still frees its queries, closes
@@ -485,10 +493,14 @@ TEST_F(ImportDialog, ErrorInTheLoopCleansUp)
     EXPECT_EQ(Memo(*dialog), "* Use: " + package.string() +
                                  "\r\n"
                                  "   Update package dated 2024-03-17 09:41\r\n"
-                                 "   Unarchive to " + Download().string() + "/~Db.tmp\r\n"
+                                 "   Unarchive to " +
+                                 Download().string() +
+                                 "/~Db.tmp\r\n"
                                  "   Update package contains 2 records.\r\n"
                                  "   Callbook: 1 before, 1 after update.\r\n"
-                                 "   Erase " + Download().string() + "/~Db.tmp\r\n"
+                                 "   Erase " +
+                                 Download().string() +
+                                 "/~Db.tmp\r\n"
                                  "* Done. Ins:0, Upd:0, Err:0 (00:00:00)");
     EXPECT_EQ(Rows("SELECT OMCALL FROM CALLBOOK"), (std::vector<std::string>{"Q0HOST"}));
     EXPECT_EQ(HostLog().size(), 2u) << "connect and disconnect only";

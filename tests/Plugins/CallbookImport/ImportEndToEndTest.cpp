@@ -16,7 +16,10 @@ namespace {
 
 const std::string Caption = "Import Zemrak updates into Callbook";
 
-bool Contains(const std::string& text, const std::string& piece) { return text.find(piece) != std::string::npos; }
+bool Contains(const std::string& text, const std::string& piece)
+{
+    return text.find(piece) != std::string::npos;
+}
 
 // Temporary names and times made fixed.
 std::string Fixed(std::string text)
@@ -94,19 +97,25 @@ TEST_F(ImportEndToEnd, CompleteRunFromALocalFile)
     const std::string archive = ReadBinary(package);
     const auto stamp = fs::last_write_time(package);
 
-    auto run = Run(Local(package, 0, "check cgUseFields Bureau\ncheck cgUseFields Skype\ncheck cgUseFields Direct\n"
-                                     "uncheck cgUseFields DXCC\n"));
+    auto run = Run(Local(package, 0,
+                         "check cgUseFields Bureau\ncheck cgUseFields Skype\ncheck cgUseFields Direct\n"
+                         "uncheck cgUseFields DXCC\n"));
     ASSERT_EQ(run.ExitCode, 0) << run.Err;
     // The run wrote its error file and says where it is.
-    EXPECT_EQ(run.Err, "hamhost: lines of this run's errors are in " + (Download() / "CallbookImport.err").string() + "\n");
+    EXPECT_EQ(run.Err,
+              "hamhost: lines of this run's errors are in " + (Download() / "CallbookImport.err").string() + "\n");
     const std::string download = Download().string();
     EXPECT_EQ(Fixed(run.Out), "* Use: " + package.string() +
                                   "\n"
                                   "   Update package dated 2024-03-17 09:41\n"
-                                  "   Unarchive to " + download + "/~Db.tmp\n"
+                                  "   Unarchive to " +
+                                  download +
+                                  "/~Db.tmp\n"
                                   "   Update package contains 3 records.\n"
                                   "   Callbook: 1 before, 2 after update.\n"
-                                  "   Erase " + download + "/~Db.tmp\n"
+                                  "   Erase " +
+                                  download +
+                                  "/~Db.tmp\n"
                                   "* Done. Ins:1, Upd:1, Err:0 (time)\n");
     EXPECT_EQ(Sql("SELECT OMCALL,OMNAME,OMQTH,GRIDSQUARE,QSLMANAGER,NOTES,CHK,Use_BUREAU,Use_DIRECT,SKYPE,BORN "
                   "FROM CALLBOOK ORDER BY OMCALL"),
@@ -141,7 +150,8 @@ TEST_F(ImportEndToEnd, RunsInAGermanLocale)
     const TLocaleEnv german = GermanLocaleEnv();
     if (german.Env.empty()) GTEST_SKIP() << german.Problem;
     const fs::path package = dir_ / "DB.zip";
-    WritePackage(package, {{"Q1OLD", "Name1", "Qth1"}, {"Q2NEW", "Name2", "Qth2", {}, {}, {}, "LotW:05.04.2018", true}});
+    WritePackage(package,
+                 {{"Q1OLD", "Name1", "Qth1"}, {"Q2NEW", "Name2", "Qth2", {}, {}, {}, "LotW:05.04.2018", true}});
     Sql("INSERT INTO CALLBOOK(OMCALL,OMNAME) VALUES('Q1OLD','Known')");
     auto run = Run(Local(package, 0), german.Env);
     ASSERT_EQ(run.ExitCode, 0) << run.Err;
@@ -251,7 +261,8 @@ TEST_F(ImportEndToEnd, UnusablePackages)
     };
     // A database whose pages past the first are overwritten.
     std::string damaged = ReadBinary(goodDb);
-    for (std::size_t i = 4096 + 100; i < damaged.size(); i += 7) damaged[i] = static_cast<char>(0xA5);
+    for (std::size_t i = 4096 + 100; i < damaged.size(); i += 7)
+        damaged[i] = static_cast<char>(0xA5);
     const std::string view = sqliteFile(
         "view.db", "CREATE VIEW CALLBOOK AS WITH RECURSIVE r(CALL) AS (SELECT 'Q1' UNION ALL SELECT CALL||'A' FROM r) "
                    "SELECT CALL, NULL AS NAME, NULL AS QTH, NULL AS GRID, NULL AS STATE, NULL AS MANAGER, "
@@ -288,22 +299,22 @@ TEST_F(ImportEndToEnd, UnusablePackages)
         {"an empty ZIP", Local(package("empty.zip", std::string("PK\5\6", 4) + std::string(18, '\0')), 0),
          cannotProcess, "", true},
         {"text named .zip", Local(package("text.zip", "just text\n"), 0), notFound, "", true},
-        {"a truncated ZIP", Local(package("cut.zip", goodZip.substr(0, goodZip.size() / 2)), 0), "* Use: ", "Error: ",
-         false},
-        {"a DB.mdb that is no database", Local(zipOf("nodb.zip", "Standard Jet DB, not really\n"), 0),
-         "   Erase ", "Error: ", false},
+        {"a truncated ZIP", Local(package("cut.zip", goodZip.substr(0, goodZip.size() / 2)), 0),
+         "* Use: ", "Error: ", false},
+        {"a DB.mdb that is no database", Local(zipOf("nodb.zip", "Standard Jet DB, not really\n"), 0), "   Erase ",
+         "Error: ", false},
         {"a damaged database", Local(zipOf("damaged.zip", damaged), 0), "   Erase ", "Error: ", false},
         {"a view in place of the table", Local(zipOf("view.zip", view), 0), "   Erase ", "holds no CALLBOOK table",
          false},
         {"computed columns", Local(zipOf("computed.zip", computed), 0), "   Erase ", "computed columns", false},
         {"no CALLBOOK at all", Local(zipOf("notable.zip", noTable), 0), "   Erase ", "holds no CALLBOOK table", false},
-        {"a Jet 3 database without CALLBOOK", Local(zipOf("jet3.zip", jet3), 0), "   Erase ",
-         "holds no CALLBOOK table", false},
+        {"a Jet 3 database without CALLBOOK", Local(zipOf("jet3.zip", jet3), 0), "   Erase ", "holds no CALLBOOK table",
+         false},
         {"a Jet 4 database without CALLBOOK", Local(zipOf("jet4.zip", ReadBinary(jet / "DateTestDatabase.mdb")), 0),
          "   Erase ", "holds no CALLBOOK table", false},
         {"an ACE database without CALLBOOK, downloaded",
-         "select rgLocation Internet resource\n" + Internet(server.Url("/ace")), "   Erase ",
-         "holds no CALLBOOK table", false},
+         "select rgLocation Internet resource\n" + Internet(server.Url("/ace")), "   Erase ", "holds no CALLBOOK table",
+         false},
         {"a truncated Access database", Local(zipOf("jetcut.zip", jet3.substr(0, 4096)), 0), "   Erase ",
          "cannot be read as an Access database", false},
     };
@@ -324,8 +335,7 @@ TEST_F(ImportEndToEnd, UnusablePackages)
         const bool nothing = !log.empty() && Contains(log.back(), ", nothing to update");
         EXPECT_EQ(nothing, c.logged) << c.what;
         if (Contains(c.error, "Download of ")) {
-            EXPECT_TRUE(Contains(ReadFileText(profile_ / "host.log"), c.error.substr(0, c.error.find('\n'))))
-                << c.what;
+            EXPECT_TRUE(Contains(ReadFileText(profile_ / "host.log"), c.error.substr(0, c.error.find('\n')))) << c.what;
         }
         EXPECT_EQ(Leftovers(), std::vector<std::string>{}) << c.what;
         EXPECT_EQ(Sql("SELECT OMCALL FROM CALLBOOK"), std::vector<std::string>{"Q0HOST"}) << c.what;
@@ -350,7 +360,8 @@ TEST_F(ImportEndToEnd, ABadValueNamesItsRecordAndNothingIsLeftBehind)
     const fs::path package = dir_ / "bad.zip";
     WriteZip(package, "DB.mdb", ReadBinary(db));
     // Left by a run that was killed.
-    for (const char* stale : {"~Db1A2B.tmp", "~Db1A2B.tmp-wal", "~Ar3C4D.tmp"}) WriteFileText(Download() / stale, "x");
+    for (const char* stale : {"~Db1A2B.tmp", "~Db1A2B.tmp-wal", "~Ar3C4D.tmp"})
+        WriteFileText(Download() / stale, "x");
     WriteFileText(Download() / "~notes.txt", "not the plug-in's");
 
     auto run = Run(Local(package, 0));

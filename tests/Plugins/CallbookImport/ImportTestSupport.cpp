@@ -44,8 +44,8 @@ void WritePackageDatabase(const fs::path& path, const std::vector<TPackageRow>& 
     db.Exec("COMMIT");
 }
 
-void WriteZip(const fs::path& zipPath, const std::string& entryName, const std::string& content, int year,
-              int month, int day, int hour, int minute)
+void WriteZip(const fs::path& zipPath, const std::string& entryName, const std::string& content, int year, int month,
+              int day, int hour, int minute)
 {
     const fs::path folder = zipPath.parent_path() / (zipPath.filename().string() + ".parts");
     fs::create_directories(folder);
@@ -76,7 +76,8 @@ std::string ReadBinary(const fs::path& path)
 std::vector<std::string> Listing(const fs::path& folder)
 {
     std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
 }

@@ -1,7 +1,7 @@
 // What one update record becomes: the column/value pairs, the existing-value
 // check and the statement texts.
-#include "Plugins/CallbookImport/uImpZemrakMerge.h"
 #include "Platform/JetSql/JetSql.h"
+#include "Plugins/CallbookImport/uImpZemrakMerge.h"
 
 #include <gtest/gtest.h>
 
@@ -13,14 +13,16 @@ namespace {
 TFieldUse Use(std::initializer_list<TUseField> items)
 {
     TFieldUse use{};
-    for (TUseField item : items) use[item] = true;
+    for (TUseField item : items)
+        use[item] = true;
     return use;
 }
 
 std::string Pairs(const TListFields& fields)
 {
     std::string text;
-    for (const TListRec& pair : fields) text += (text.empty() ? "" : " ") + pair.ItemName + "=" + pair.ItemValue;
+    for (const TListRec& pair : fields)
+        text += (text.empty() ? "" : " ") + pair.ItemName + "=" + pair.ItemValue;
     return text;
 }
 
@@ -50,8 +52,9 @@ TEST(ImportMerge, WorkedExampleGivesTheInsertAndTheUpdate)
     TListFields fields;
     std::string managerError;
     CollectFields(record, Use({ufBureau, ufName, ufGrid, ufAka}), nullptr, fields, managerError);
-    EXPECT_EQ(BuildInsert("Q1ABC", fields),
-              "INSERT INTO CALLBOOK(OMCALL,OMNAME,GRIDSQUARE,AKA,Use_BUREAU) VALUES('Q1ABC','Ivan','FN42','Q9XYZ',TRUE)");
+    EXPECT_EQ(
+        BuildInsert("Q1ABC", fields),
+        "INSERT INTO CALLBOOK(OMCALL,OMNAME,GRIDSQUARE,AKA,Use_BUREAU) VALUES('Q1ABC','Ivan','FN42','Q9XYZ',TRUE)");
     DropFilledColumns(fields, [](const std::string& column) { return column == "OMNAME"; });
     EXPECT_EQ(BuildUpdate("Q1ABC", fields),
               "UPDATE CALLBOOK SET GRIDSQUARE='FN42',AKA='Q9XYZ',Use_BUREAU=TRUE WHERE OMCALL='Q1ABC'");
@@ -72,8 +75,8 @@ TEST(ImportMerge, CollectedPairs)
         setter(r);
         return r;
     };
-    const TFieldUse all = Use({ufBureau, ufBorn, ufName, ufDirect, ufSK, ufQTH, ufEmail, ufSkype, ufState, ufQSLvia,
-                               ufDXCC, ufGrid, ufAka});
+    const TFieldUse all = Use(
+        {ufBureau, ufBorn, ufName, ufDirect, ufSK, ufQTH, ufEmail, ufSkype, ufState, ufQSLvia, ufDXCC, ufGrid, ufAka});
     const Case cases[] = {
         {"texts are trimmed and quoted, in column order",
          with([](auto& r) { r.Grid = " KO85 ", r.State = "MO", r.Qth = "Moscow", r.Name = "  Ivan "; }), all,
@@ -90,19 +93,18 @@ TEST(ImportMerge, CollectedPairs)
          ""},
         {"an unchecked record sets nothing", with([](auto& r) { r.Checked = false; }), all,
          "CONTINENT='EU' DXCCPFX='UA' MAINPFX='UA3' DXCC='291' CQZONE='16' ITUZONE='29'", ""},
-        {"a callsign that does not resolve gives no country", Record("Q2XYZ"),
-         Use({ufDXCC}), "", ""},
+        {"a callsign that does not resolve gives no country", Record("Q2XYZ"), Use({ufDXCC}), "", ""},
         // The manager rule, its four branches.
-        {"manager: a callsign", with([](auto& r) { r.Manager = "UA3AAA"; }), Use({ufQSLvia}),
-         "QSLMANAGER='UA3AAA'", ""},
+        {"manager: a callsign", with([](auto& r) { r.Manager = "UA3AAA"; }), Use({ufQSLvia}), "QSLMANAGER='UA3AAA'",
+         ""},
         {"manager: the bureau, any case, blanks around", with([](auto& r) { r.Manager = "  bUrEaU "; }),
          Use({ufQSLvia, ufBureau}), "Use_BUREAU=TRUE", ""},
         {"manager: the bureau without its item stays a note word", with([](auto& r) { r.Manager = "BUREAU"; }),
          Use({ufQSLvia}), "NOTES='Bureau:'", ""},
         {"manager: direct", with([](auto& r) { r.Manager = "Direct", r.Note = "old"; }), Use({ufQSLvia, ufDirect}),
          "Use_DIRECT=TRUE NOTES='old'", ""},
-        {"manager: several words are an error line", with([](auto& r) { r.Manager = "via W3HNK"; }),
-         Use({ufQSLvia}), "", "Q1ABC\t? QSL Manager = \"via W3HNK\""},
+        {"manager: several words are an error line", with([](auto& r) { r.Manager = "via W3HNK"; }), Use({ufQSLvia}),
+         "", "Q1ABC\t? QSL Manager = \"via W3HNK\""},
         {"manager: punctuation is no callsign", with([](auto& r) { r.Manager = "Q9/XX"; }), Use({ufQSLvia}), "",
          "Q1ABC\t? QSL Manager = \"Q9/XX\""},
         {"manager: blank gives nothing", with([](auto& r) { r.Manager = "  "; }), Use({ufQSLvia}), "", ""},
@@ -120,8 +122,8 @@ TEST(ImportMerge, CollectedPairs)
          ""},
         {"a keyword in another case is a note word", with([](auto& r) { r.Note = "aka:Q9XYZ SKYPE:ab"; }),
          Use({ufAka, ufSkype}), "NOTES='aka:Q9XYZ SKYPE:ab'", ""},
-        {"a keyword twice gives its column twice", with([](auto& r) { r.Note = "Aka:Q9AA Aka:Q9BB"; }),
-         Use({ufAka}), "AKA='Q9AA' AKA='Q9BB'", ""},
+        {"a keyword twice gives its column twice", with([](auto& r) { r.Note = "Aka:Q9AA Aka:Q9BB"; }), Use({ufAka}),
+         "AKA='Q9AA' AKA='Q9BB'", ""},
         {"a keyword with nothing after it", with([](auto& r) { r.Note = "Aka: Born:"; }), Use({ufAka, ufBorn}),
          "AKA='' BORN=''", ""},
         {"a keyword value with an apostrophe", with([](auto& r) { r.Note = "Skype:o'neil"; }), Use({ufSkype}),
@@ -163,10 +165,14 @@ TEST(ImportMerge, ExistingValueCheckDropsFilledColumns)
     const Case cases[] = {
         {"nothing filled", {{"OMNAME", "'a'"}, {"CHK", "TRUE"}}, {}, "OMNAME='a' CHK=TRUE"},
         {"every column filled", {{"OMNAME", "'a'"}, {"CHK", "TRUE"}}, {"OMNAME", "CHK"}, ""},
-        {"the last and the first", {{"OMNAME", "'a'"}, {"OMQTH", "'b'"}, {"NOTES", "'c'"}}, {"OMNAME", "NOTES"},
+        {"the last and the first",
+         {{"OMNAME", "'a'"}, {"OMQTH", "'b'"}, {"NOTES", "'c'"}},
+         {"OMNAME", "NOTES"},
          "OMQTH='b'"},
-        {"a column twice goes with all its pairs", {{"AKA", "'x'"}, {"OMQTH", "'b'"}, {"AKA", "'y'"}, {"SK", "'s'"}},
-         {"AKA"}, "OMQTH='b' SK='s'"},
+        {"a column twice goes with all its pairs",
+         {{"AKA", "'x'"}, {"OMQTH", "'b'"}, {"AKA", "'y'"}, {"SK", "'s'"}},
+         {"AKA"},
+         "OMQTH='b' SK='s'"},
     };
     for (const Case& c : cases) {
         TListFields fields = c.fields;
@@ -189,8 +195,10 @@ TEST(ImportMerge, ExistingValueCheckDropsFilledColumns)
 
 TEST(ImportMerge, BooleanColumns)
 {
-    for (const char* column : {"CHK", "Use_BUREAU", "Use_DIRECT"}) EXPECT_TRUE(IsBooleanColumn(column)) << column;
-    for (const char* column : {"OMNAME", "chk", "USE_BUREAU", "NOTES"}) EXPECT_FALSE(IsBooleanColumn(column)) << column;
+    for (const char* column : {"CHK", "Use_BUREAU", "Use_DIRECT"})
+        EXPECT_TRUE(IsBooleanColumn(column)) << column;
+    for (const char* column : {"OMNAME", "chk", "USE_BUREAU", "NOTES"})
+        EXPECT_FALSE(IsBooleanColumn(column)) << column;
 }
 
 TEST(ImportMerge, StatementsQuoteTheCallsign)

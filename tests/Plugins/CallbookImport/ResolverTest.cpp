@@ -19,10 +19,7 @@ namespace {
 
 class ImportResolver : public ::testing::Test {
 protected:
-    ImportResolver()
-    {
-        server_ = ComPtr<IHostServer>::Query(host_.Start("CallbookImport.ext"), IID_IHostServer);
-    }
+    ImportResolver() { server_ = ComPtr<IHostServer>::Query(host_.Start("CallbookImport.ext"), IID_IHostServer); }
 
     void Sql(const std::string& statement) { ASSERT_EQ(host_->ExecSQL(statement), 1) << statement; }
     void Country(int id, const std::string& expression, const std::string& arrl, const std::string& start = "NULL",
@@ -92,7 +89,8 @@ TEST_F(ImportResolver, StatementsSelectRowsValidToday)
     Country(7, "A7[A-Z0-9/]*", "ALWAYS");
     Load();
     std::vector<std::string> loaded;
-    for (const TCountryField& c : dictionary_.Countries()) loaded.push_back(c.ARRLPrefix);
+    for (const TCountryField& c : dictionary_.Countries())
+        loaded.push_back(c.ARRLPrefix);
     EXPECT_EQ(loaded, (std::vector<std::string>{"ENDTODAY", "STARTTODAY", "ALWAYS"}));
     const TCountryField& always = dictionary_.Countries().back();
     EXPECT_EQ(DateTimeToCanonical(always.StartDate), "1900-01-01 00:00:00");
@@ -109,7 +107,7 @@ TEST_F(ImportResolver, FirstWholeMatchInTableAndIdOrder)
     Country(30, "(?:Z|Z9ZZZ)", "FIRSTALT");
     Country(31, "(?:Z8ZZZ|Z)", "SWAPPED");
     Country(32, "K", "PARTIAL");
-    Country(33, "[a-z]+[0-9][a-z]+", "LOWER");        // never reached: callsigns are upper-cased
+    Country(33, "[a-z]+[0-9][a-z]+", "LOWER"); // never reached: callsigns are upper-cased
     Province(5, "Q1P[A-Z0-9/]*", "Q1PROVINCE");
     Unique(3, "Q1PUNIQUE", "QUQ");
     Sql("INSERT INTO COUNTRY(ID,PREFIXLIST,ARRLPREFIX,CONTINENT,DXCC,ITUZONE,CQZONE) "
@@ -119,18 +117,19 @@ TEST_F(ImportResolver, FirstWholeMatchInTableAndIdOrder)
         const char* callsign;
         const char* expected;
     } cases[] = {
-        {"Q1PUNIQUE", "AS|UQ|7|QUQ|30|17"},             // UNIQUECALL before PROVINCE and COUNTRY
-        {"Q1PABC", "AF|PV|33|Q1PRO|47|35"},             // PROVINCE before COUNTRY; prefix cut to 5
-        {"Q1ABC", "EU|Q1EAR|110|Q1EAR|28|14"},          // the smaller ID wins; main prefix of a country: ARRL
+        {"Q1PUNIQUE", "AS|UQ|7|QUQ|30|17"},    // UNIQUECALL before PROVINCE and COUNTRY
+        {"Q1PABC", "AF|PV|33|Q1PRO|47|35"},    // PROVINCE before COUNTRY; prefix cut to 5
+        {"Q1ABC", "EU|Q1EAR|110|Q1EAR|28|14"}, // the smaller ID wins; main prefix of a country: ARRL
         {"Q2ABC", "EU|QLATE|120|QLATE|28|14"},
-        {"Z9ZZZ", "not found"},                          // the first alternative covers only "Z"
-        {"Z8ZZZ", "EU|SWAPP|131|SWAPP|28|14"},           // swapped, the whole callsign
-        {"K1ABC", "not found"},                          // only a part matches
-        {" q1abc\t", "EU|Q1EAR|110|Q1EAR|28|14"},       // trimmed and upper-cased first
-        {"L123", "EU|LONGP|1234|LONGP|12|45"},           // continent 2, prefixes 5, zones 2, DXCC whole
+        {"Z9ZZZ", "not found"},                   // the first alternative covers only "Z"
+        {"Z8ZZZ", "EU|SWAPP|131|SWAPP|28|14"},    // swapped, the whole callsign
+        {"K1ABC", "not found"},                   // only a part matches
+        {" q1abc\t", "EU|Q1EAR|110|Q1EAR|28|14"}, // trimmed and upper-cased first
+        {"L123", "EU|LONGP|1234|LONGP|12|45"},    // continent 2, prefixes 5, zones 2, DXCC whole
         {"", "not found"},
     };
-    for (const Case& c : cases) EXPECT_EQ(Resolve(c.callsign), c.expected) << c.callsign;
+    for (const Case& c : cases)
+        EXPECT_EQ(Resolve(c.callsign), c.expected) << c.callsign;
 }
 
 TEST_F(ImportResolver, NotFoundLeavesTheOutputsAlone)
@@ -175,12 +174,16 @@ TEST_F(ImportResolver, RealDictionaryAgreesWithAnInOrderScan)
     ASSERT_GT(dictionary_.UniqueCalls().size(), 20000u);
 
     std::vector<std::string> expressions;
-    for (const auto& u : dictionary_.UniqueCalls()) expressions.push_back(u.Callsign);
-    for (const auto& p : dictionary_.Provinces()) expressions.push_back(p.PrefixList);
-    for (const auto& c : dictionary_.Countries()) expressions.push_back(c.PrefixList);
+    for (const auto& u : dictionary_.UniqueCalls())
+        expressions.push_back(u.Callsign);
+    for (const auto& p : dictionary_.Provinces())
+        expressions.push_back(p.PrefixList);
+    for (const auto& c : dictionary_.Countries())
+        expressions.push_back(c.PrefixList);
     std::vector<TRegExpr> compiled;
     compiled.reserve(expressions.size());
-    for (const auto& e : expressions) compiled.emplace_back(e);
+    for (const auto& e : expressions)
+        compiled.emplace_back(e);
 
     // Exact calls, calls under province and country prefixes and junk
     // (portable forms have rules of their own).
@@ -232,23 +235,20 @@ TEST_F(ImportResolver, ShippedDictionaryGivesEntityCodesAndCtyDatsOwnExamples)
         const char* callsign;
         const char* expected;
     } cases[] = {
-        {"DL1ABC", "230|EU|28|14|DL"},    // entity codes, not positions in the file
-        {"W1AW", "291|NA|8|5|K"},          // zones without leading zeros
-        {"IT9ABC", "248|EU|28|15|IT9"},    // Sicily counts for Italy, with its own main prefix
-        {"IG9A", "248|AF|37|33|IG9"},      // African Italy: Italy, in Africa
-        {"2M0BDR", "279|EU|27|14|GM/s"},   // an exact call of Shetland: Scotland
-        {"TA1ABC", "390|EU|39|20|TA1"},    // European Turkey: Turkey
-        {"OR4TN", "13|SA|67|38|CE9"},      // the readme's examples
-        {"MR6TMS", "279|EU|27|14|GM"},
-        {"LW7DQQ/Y", "100|SA|16|13|LU"},
-        {"UI9XA", "54|EU|20|17|UA"},
-        {"ZS85SARL", "462|AF|57|38|ZS"},
-        {"KL9KZ", "137|AS|44|25|HL"},      // a longer prefix wins over a shorter one
-        {"ZL50AB", "170|OC|60|32|ZL"},
-        {"4U1UN", "289|NA|8|5|4U1U"},      // an entity of exact calls only
-        {"4U1UNA", "248|EU|28|15|I"},      // ... invents no prefix: 4U is Italy's
+        {"DL1ABC", "230|EU|28|14|DL"},   // entity codes, not positions in the file
+        {"W1AW", "291|NA|8|5|K"},        // zones without leading zeros
+        {"IT9ABC", "248|EU|28|15|IT9"},  // Sicily counts for Italy, with its own main prefix
+        {"IG9A", "248|AF|37|33|IG9"},    // African Italy: Italy, in Africa
+        {"2M0BDR", "279|EU|27|14|GM/s"}, // an exact call of Shetland: Scotland
+        {"TA1ABC", "390|EU|39|20|TA1"},  // European Turkey: Turkey
+        {"OR4TN", "13|SA|67|38|CE9"},    // the readme's examples
+        {"MR6TMS", "279|EU|27|14|GM"},   {"LW7DQQ/Y", "100|SA|16|13|LU"}, {"UI9XA", "54|EU|20|17|UA"},
+        {"ZS85SARL", "462|AF|57|38|ZS"}, {"KL9KZ", "137|AS|44|25|HL"}, // a longer prefix wins over a shorter one
+        {"ZL50AB", "170|OC|60|32|ZL"},   {"4U1UN", "289|NA|8|5|4U1U"}, // an entity of exact calls only
+        {"4U1UNA", "248|EU|28|15|I"},                                  // ... invents no prefix: 4U is Italy's
     };
-    for (const Case& c : cases) EXPECT_EQ(Entity(dictionary_, c.callsign), c.expected) << c.callsign;
+    for (const Case& c : cases)
+        EXPECT_EQ(Entity(dictionary_, c.callsign), c.expected) << c.callsign;
 }
 
 TEST_F(ImportResolver, PortableCallsignsResolveWhereTheStationIs)
@@ -259,28 +259,21 @@ TEST_F(ImportResolver, PortableCallsignsResolveWhereTheStationIs)
         const char* entity; // code, or "not found"
     } cases[] = {
         {"DH1TW/MM", "not found"}, // maritime mobile
-        {"DH1TW/AM", "not found"},
-        {"DH1TW/P/MM", "not found"},
-        {"VE3LYC/KL7", "6"},       // location after the slash
-        {"W1ABC/CE0Y", "47"},      // both look like calls: the shorter
-        {"DL/G4ABC", "230"},       // location before the slash
-        {"EA8/DL1ABC", "29"},
-        {"PA/DL1ABC/P", "263"},
-        {"UA9MAT/1", "54"},        // a call-area digit: European Russia
-        {"UA1MAT/9", "15"},        // ... and back to Asiatic Russia
-        {"K1ABC/6", "291"},
-        {"DL1ABC/P", "230"},       // suffixes without a location
-        {"DL1ABC/M", "230"},       // (M alone is England's prefix)
-        {"DL1ABC/B", "230"},       // (B alone is China's)
-        {"DL1ABC/QRP", "230"},
-        {"DL1ABC/LH", "230"},
-        {"dh1tw/p ", "230"},
-        {"3D2AG/P", "460"},        // an exact call keeps its entity: Rotuma
-        {"IT9CHU/J", "248"},
-        {"DL1ABC/XYZ", "309"},     // XY is Myanmar
-        {"DL1ABC/QQQ", "230"},     // no rule decides: the whole callsign
-        {"DL1ABC/", "230"},
-        {"/", "not found"},
+        {"DH1TW/AM", "not found"}, {"DH1TW/P/MM", "not found"},
+        {"VE3LYC/KL7", "6"},  // location after the slash
+        {"W1ABC/CE0Y", "47"}, // both look like calls: the shorter
+        {"DL/G4ABC", "230"},  // location before the slash
+        {"EA8/DL1ABC", "29"},      {"PA/DL1ABC/P", "263"},
+        {"UA9MAT/1", "54"},                             // a call-area digit: European Russia
+        {"UA1MAT/9", "15"},                             // ... and back to Asiatic Russia
+        {"K1ABC/6", "291"},        {"DL1ABC/P", "230"}, // suffixes without a location
+        {"DL1ABC/M", "230"},                            // (M alone is England's prefix)
+        {"DL1ABC/B", "230"},                            // (B alone is China's)
+        {"DL1ABC/QRP", "230"},     {"DL1ABC/LH", "230"},
+        {"dh1tw/p ", "230"},       {"3D2AG/P", "460"},    // an exact call keeps its entity: Rotuma
+        {"IT9CHU/J", "248"},       {"DL1ABC/XYZ", "309"}, // XY is Myanmar
+        {"DL1ABC/QQQ", "230"},                            // no rule decides: the whole callsign
+        {"DL1ABC/", "230"},        {"/", "not found"},
     };
     for (const Case& c : cases) {
         TCallsignCountry country;
@@ -343,6 +336,7 @@ TEST_F(ImportResolver, RoundTripOfEveryPrefixAndExactCall)
             if (want != got) exceptions.push_back(call + ": " + got + " instead of " + want);
         }
     EXPECT_EQ(checked, 7541u + 20808u);
-    for (const auto& e : exceptions) std::cout << "exception: " << e << "\n";
+    for (const auto& e : exceptions)
+        std::cout << "exception: " << e << "\n";
     EXPECT_TRUE(exceptions.empty());
 }

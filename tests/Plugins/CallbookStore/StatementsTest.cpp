@@ -5,7 +5,10 @@
 
 namespace {
 
-TListFields Fields(std::initializer_list<TListRec> items) { return TListFields(items); }
+TListFields Fields(std::initializer_list<TListRec> items)
+{
+    return TListFields(items);
+}
 
 } // namespace
 

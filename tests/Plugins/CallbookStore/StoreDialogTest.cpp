@@ -11,8 +11,8 @@
 #include <cstdlib>
 #include <functional>
 #include <map>
-#include <utility>
 #include <sstream>
+#include <utility>
 
 namespace {
 
@@ -41,8 +41,7 @@ public:
     void BusyChanged(Forms::TForm&, bool) override {}
 
 private:
-    template <class F>
-    void Guard(F&& f)
+    template <class F> void Guard(F&& f)
     {
         try {
             f();
@@ -86,7 +85,8 @@ protected:
     void Host(const std::string& values)
     {
         ASSERT_GT(host_->ExecSQL("INSERT INTO CALLBOOK(OMCALL,OMNAME,OMQTH,GRIDSQUARE,QSLMANAGER,STATE,NOTES,CHK) "
-                                 "VALUES" + values),
+                                 "VALUES" +
+                                 values),
                   0)
             << values;
     }
@@ -100,13 +100,14 @@ protected:
     TStrings TargetRows(const std::string& where = "1")
     {
         TSqliteDatabase db(loggerDb_, {});
-        TSqliteStatement rows(db, "SELECT CALL,NAME,QTH,GRID,MANAGER,STATE,NOTE,CHECKED FROM CALLBOOK WHERE " +
-                                      where + " ORDER BY CALL");
+        TSqliteStatement rows(db, "SELECT CALL,NAME,QTH,GRID,MANAGER,STATE,NOTE,CHECKED FROM CALLBOOK WHERE " + where +
+                                      " ORDER BY CALL");
         TStrings out;
         while (rows.Step()) {
             std::string row;
             for (int i = 0; i < 8; ++i)
-                row += (i ? "|" : "") + (rows.ColumnIsNull(i) ? std::string("<null>") : std::string(rows.ColumnText(i)));
+                row +=
+                    (i ? "|" : "") + (rows.ColumnIsNull(i) ? std::string("<null>") : std::string(rows.ColumnText(i)));
             out.push_back(row);
         }
         return out;
@@ -153,7 +154,8 @@ protected:
         if (during) driver.OnProcessMessages = [&] { during(dialog); };
         TRun run;
         driver.Script = [&] {
-            for (auto [item, checked] : options) dialog.cgProc.UserSetChecked(static_cast<int>(item), checked);
+            for (auto [item, checked] : options)
+                dialog.cgProc.UserSetChecked(static_cast<int>(item), checked);
             if (press) dialog.dbtStore.Ok().UserClick();
         };
         dialog.ShowModal();
@@ -163,7 +165,8 @@ protected:
         run.Done = dialog.LastRunDone;
         run.Errors = driver.Errors;
         lastActivatedOptions_.clear();
-        for (int i = 0; i < dialog.cgProc.Count(); ++i) lastActivatedOptions_.push_back(dialog.cgProc.ItemChecked(i));
+        for (int i = 0; i < dialog.cgProc.Count(); ++i)
+            lastActivatedOptions_.push_back(dialog.cgProc.ItemChecked(i));
         return run;
     }
 
@@ -188,7 +191,8 @@ TEST_F(StoreDialog, ControlsAndDefaultOptions)
     EXPECT_EQ(dialog.cgProc.Caption(), "Processing source data");
     EXPECT_EQ(dialog.cgProc.Columns(), 2);
     TStrings captions;
-    for (const auto& item : dialog.cgProc.Items()) captions.push_back(item.Caption);
+    for (const auto& item : dialog.cgProc.Items())
+        captions.push_back(item.Caption);
     EXPECT_EQ(captions, (TStrings{"checkmarks for verified", "overwrite existing data", "use extra info keywords",
                                   "save non-keyed notes"}));
     EXPECT_EQ(dialog.dbtStore.Ok().Caption(), "Store");
@@ -205,7 +209,8 @@ TEST_F(StoreDialog, ControlsAndDefaultOptions)
 
 TEST_F(StoreDialog, OptionsAreReadAtActivationAndSavedOnlyAfterARunThatWrote)
 {
-    WriteFileText(profile_ / "host.ini", Settings() + "\r\n[Zemrak Callbook]\r\nMark=0\r\nOver=1\r\nXtra=1\r\nSave=7\r\n");
+    WriteFileText(profile_ / "host.ini",
+                  Settings() + "\r\n[Zemrak Callbook]\r\nMark=0\r\nOver=1\r\nXtra=1\r\nSave=7\r\n");
     const std::string stored = Settings();
     Store({}, {}, false);
     EXPECT_EQ(lastActivatedOptions_, (std::vector<bool>{false, true, true, true}));
@@ -280,9 +285,10 @@ TEST_F(StoreDialog, OneRunPerOpeningWithCountsLogAndRefresh)
                                    "Exec: Store Callbook into Zemrak log, done. Processed, All:5 Ins:5 (01:02:03)",
                                    "Command: REFRESH 0"}));
     EXPECT_EQ(host_->Commands, (TStrings{"REFRESH 0"}));
-    EXPECT_EQ(TargetRows(), (TStrings{"Q1AA|Ann|Town|FN42|<null>|<null>|<null>|1", "Q1BB|Bo|<null>|<null>|<null>|<null>|<null>|0",
-                                      "Q1CC|Cy|<null>|<null>|<null>|<null>|<null>|0", "Q1DD|Di|<null>|<null>|<null>|<null>|<null>|1",
-                                      "Q1EE|Ed|<null>|<null>|<null>|<null>|<null>|0"}));
+    EXPECT_EQ(TargetRows(),
+              (TStrings{"Q1AA|Ann|Town|FN42|<null>|<null>|<null>|1", "Q1BB|Bo|<null>|<null>|<null>|<null>|<null>|0",
+                        "Q1CC|Cy|<null>|<null>|<null>|<null>|<null>|0", "Q1DD|Di|<null>|<null>|<null>|<null>|<null>|1",
+                        "Q1EE|Ed|<null>|<null>|<null>|<null>|<null>|0"}));
     EXPECT_FALSE(fs::exists(ErrorFile()));
 
     // The same again with the existing values kept and no marks: nothing to write.
@@ -328,7 +334,8 @@ TEST_F(StoreDialog, StationsUnderTheDefaultOptions)
         // A new station takes every value, cut to the column, note whole.
         {"Q1NEW", "Q1NEW|Хосе Мария Гарс|Town|JO62QM|DL1MGR-Burea||LotW: kept whole|0"},
     };
-    for (const Expect& e : expected) EXPECT_EQ(TargetRow(e.Call), e.Row) << e.Call;
+    for (const Expect& e : expected)
+        EXPECT_EQ(TargetRow(e.Call), e.Row) << e.Call;
     EXPECT_EQ(ReadFileText(ErrorFile()), "Q1ONLY\t: absent attributes\r\n");
     EXPECT_NE(run.Memo.find("Callsigns: 6 in source, 4 in target\r\n   Processed, All:6 Ins:1 Upd:4 Err:1\r\n"),
               std::string::npos)
@@ -371,7 +378,7 @@ TEST_F(StoreDialog, Checkmarks)
          "('Q1UF','a',NULL,NULL,NULL,NULL,NULL,0),('Q1UN','a',NULL,NULL,NULL,NULL,NULL,NULL)");
     struct Case {
         bool Mark;
-        int Existing; // CHECKED of the known stations before the run
+        int Existing;     // CHECKED of the known stations before the run
         TStrings Checked; // Q1NF Q1NN Q1NT Q1UF Q1UN Q1UT
     } cases[] = {
         {true, 1, {"0", "0", "1", "0", "0", "1"}},
@@ -390,7 +397,8 @@ TEST_F(StoreDialog, Checkmarks)
         TRun run = Store({{soMark, c.Mark}});
         EXPECT_NE(run.Memo.find("Processed, All:6 Ins:3 Upd:3\r\n"), std::string::npos) << run.Memo;
         TStrings checked;
-        for (const std::string& row : TargetRows()) checked.push_back(row.substr(row.rfind('|') + 1));
+        for (const std::string& row : TargetRows())
+            checked.push_back(row.substr(row.rfind('|') + 1));
         EXPECT_EQ(checked, c.Checked);
     }
 }
@@ -506,7 +514,8 @@ TEST_F(StoreDialog, AnUpdateOfARowRemovedMeanwhileIsNoSuccess)
     Target("('Q1AA',NULL,NULL,NULL,NULL,NULL,NULL,0),('Q1BB',NULL,NULL,NULL,NULL,NULL,NULL,0)");
     // The logger deletes Q1BB while the run is at Q1AA.
     TRun run = Store({}, [&](TfrmStoZemrakcb& dialog) {
-        if (dialog.psProgress.Percent() == 50) TSqliteDatabase(loggerDb_, {}).Exec("DELETE FROM CALLBOOK WHERE CALL='Q1BB'");
+        if (dialog.psProgress.Percent() == 50)
+            TSqliteDatabase(loggerDb_, {}).Exec("DELETE FROM CALLBOOK WHERE CALL='Q1BB'");
     });
     EXPECT_NE(run.Memo.find("Processed, All:2 Upd:1 Err:1\r\n"), std::string::npos) << run.Memo;
     EXPECT_EQ(run.Info, "Errors found.");

@@ -137,7 +137,10 @@ protected:
             lines.push_back(line.substr(line.find('\t') + 1));
         return lines;
     }
-    std::string Callbook() { return Sqlite("SELECT CALL,NAME,QTH,GRID,MANAGER,STATE,NOTE,CHECKED FROM CALLBOOK ORDER BY CALL;"); }
+    std::string Callbook()
+    {
+        return Sqlite("SELECT CALL,NAME,QTH,GRID,MANAGER,STATE,NOTE,CHECKED FROM CALLBOOK ORDER BY CALL;");
+    }
 
     TTempDir dir_;
     fs::path profile_, logger_;
@@ -233,8 +236,8 @@ TEST_F(StoreEndToEnd, ALoggerFileLockedByAnotherProgramIsReportedAndLeftWhole)
     EXPECT_EQ(run.Err, "Error: File '" + logger_.string() +
                            "': database is locked (another program is using it). Nothing was written.\n");
     EXPECT_EQ(run.Out, "");
-    EXPECT_EQ(HostLog(), (TStrings{"Connect Zemrak log database: " + logger_.string(),
-                                   "Disconnect Zemrak log database."}));
+    EXPECT_EQ(HostLog(),
+              (TStrings{"Connect Zemrak log database: " + logger_.string(), "Disconnect Zemrak log database."}));
     EXPECT_EQ(ReadFileText(profile_ / "host.ini").find("[Zemrak Callbook]"), std::string::npos);
 
     other.Send("ROLLBACK;\n.print released\n");
@@ -247,7 +250,8 @@ TEST_F(StoreEndToEnd, ALoggerFileLockedByAnotherProgramIsReportedAndLeftWhole)
     TRunResult after = Store("click Store\nclose\n");
     EXPECT_EQ(after.Err, "");
     EXPECT_EQ(SplitLines(after.Out)[2], "   Processed, All:2 Ins:1 Upd:1");
-    EXPECT_EQ(Callbook(), "Q1KNOWN|Tina|Town|<null>|<null>|<null>|<null>|0\nQ1NEW|Ann|<null>|<null>|<null>|<null>|<null>|0\n");
+    EXPECT_EQ(Callbook(),
+              "Q1KNOWN|Tina|Town|<null>|<null>|<null>|<null>|0\nQ1NEW|Ann|<null>|<null>|<null>|<null>|<null>|0\n");
 }
 
 TEST_F(StoreEndToEnd, AnAccessFileAsTheLoggersCallbookIsRefusedAndLeftAsItWas)

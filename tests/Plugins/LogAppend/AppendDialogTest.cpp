@@ -56,8 +56,7 @@ public:
 
 class AppendDialogTest : public ::testing::Test {
 protected:
-    AppendDialogTest()
-        : logs_(dir_.Path() / "zemrak", dir_.Path() / "hkcu.reg")
+    AppendDialogTest() : logs_(dir_.Path() / "zemrak", dir_.Path() / "hkcu.reg")
     {
         setenv("HKCU_REGISTRY_FILE", (dir_.Path() / "hkcu.reg").c_str(), 1);
         host_.Options.PluginDir = Profile();
@@ -128,7 +127,10 @@ protected:
         return lines;
     }
 
-    int Calls(const std::string& call) const { return static_cast<int>(std::count(calls_.begin(), calls_.end(), call)); }
+    int Calls(const std::string& call) const
+    {
+        return static_cast<int>(std::count(calls_.begin(), calls_.end(), call));
+    }
 
     std::string Setting(const std::string& key)
     {
@@ -145,7 +147,10 @@ protected:
     TScriptDriver driver_;
 };
 
-bool Contains(const std::string& text, const std::string& piece) { return text.find(piece) != std::string::npos; }
+bool Contains(const std::string& text, const std::string& piece)
+{
+    return text.find(piece) != std::string::npos;
+}
 
 } // namespace
 
@@ -231,7 +236,7 @@ TEST_F(AppendDialogTest, MissingInstallationClosesWithOneMessageAndKeepsTheSetti
         d->ShowModal();
     }
     EXPECT_EQ(host_.Messages.str(), "Fatal error: Reference callbook database not found.\r\nPlugin is not applicable.\n"
-                               "Fatal error: Zemrak_Log3 not installed.\r\nPlugin is not applicable.\n");
+                                    "Fatal error: Zemrak_Log3 not installed.\r\nPlugin is not applicable.\n");
     EXPECT_EQ(Setting("Log"), "Main");
     EXPECT_EQ(Setting("Delta"), "4");
     EXPECT_EQ(Calls("IHostServer.CreateQuery"), 0);
@@ -253,7 +258,7 @@ TEST_F(AppendDialogTest, RunWritesTheSummaryTheHostLogLineAndRefresh)
 {
     logs_.Add("LOG1", logger::Qso("dl1abc", "2024-05-01", "10:00"));
     logs_.Add("LOG1", logger::Qso("G4XYZ", "2024-06-30", "23:59", {{"QSLManager", "'G4XYZ/P'"}}));
-    logs_.Add("LOG1", logger::Qso("W1AW", "2024-07-01", "00:00"));   // after the expiry day
+    logs_.Add("LOG1", logger::Qso("W1AW", "2024-07-01", "00:00"));  // after the expiry day
     logs_.Add("LOG1", logger::Qso("BAD1X", "2024-05-02", "08:30")); // refused by the host
     sqlite3_exec(host_->Database(),
                  "CREATE TRIGGER refuse BEFORE INSERT ON LOGS WHEN NEW.OMCALL='BAD1X' "
@@ -272,9 +277,10 @@ TEST_F(AppendDialogTest, RunWritesTheSummaryTheHostLogLineAndRefresh)
     EXPECT_EQ(d->mProgress.Text(), "* Use log \"Main (Berlin)\" for N0CALL\r\n"
                                    "* Done. Processed: All:3, Ins:2, Cor:1, Err:1 (01:02:03)");
     const auto log = HostLogLines();
-    EXPECT_NE(std::find(log.begin(), log.end(),
-                        "Exec: Append Zemrak log data into current log; processed: All:3, Ins:2, Cor:1, Err:1 (01:02:03)"),
-              log.end());
+    EXPECT_NE(
+        std::find(log.begin(), log.end(),
+                  "Exec: Append Zemrak log data into current log; processed: All:3, Ins:2, Cor:1, Err:1 (01:02:03)"),
+        log.end());
     EXPECT_EQ(host_->Commands, std::vector<std::string>{"REFRESH 0"});
     EXPECT_EQ(HostRows("SELECT OMCALL,QSODATE,QSOTIME,QSOBAND,QSOMODE,QSOFREQ,CALLSIGN,LOGNAME,QSLMANAGER FROM LOGS "
                        "ORDER BY QSODATE"),
@@ -315,8 +321,8 @@ TEST_F(AppendDialogTest, DuplicateWindow)
         const char* hostTime;
         bool duplicate;
     };
-    const Case cases[] = {{2, "09:58", true},  {2, "10:02", true},  {2, "10:01", true}, {2, "09:57", false},
-                          {2, "10:03", false}, {0, "10:00", true},  {0, "10:01", false}, {0, "09:59", false}};
+    const Case cases[] = {{2, "09:58", true},  {2, "10:02", true}, {2, "10:01", true},  {2, "09:57", false},
+                          {2, "10:03", false}, {0, "10:00", true}, {0, "10:01", false}, {0, "09:59", false}};
     logs_.Add("LOG1", logger::Qso("DL1ABC", "2024-05-01", "10:00",
                                   {{"QSLRec", "1"}, {"QSLRecDate", "'2024-05-20 00:00:00'"}, {"QSLSentAdv", "'N'"}}));
     for (const Case& c : cases) {
@@ -333,12 +339,13 @@ TEST_F(AppendDialogTest, DuplicateWindow)
         EXPECT_TRUE(driver_.Errors.empty()) << trace;
         EXPECT_TRUE(Contains(d->mProgress.Text(), c.duplicate ? "All:1, Upd:1 (" : "All:1, Ins:1 (")) << trace;
         if (c.duplicate) {
-            EXPECT_EQ(HostRows("SELECT QSODATE,QSLRECV,QSLRECVDATE,QSLSTAT,OMNAME FROM LOGS WHERE LOGNAME='MAIN'"),
-                      std::vector<std::string>{std::string("2024-05-01 ") + c.hostTime +
-                                               ":00|1|2024-05-20 00:00:00|N|kept"})
+            EXPECT_EQ(
+                HostRows("SELECT QSODATE,QSLRECV,QSLRECVDATE,QSLSTAT,OMNAME FROM LOGS WHERE LOGNAME='MAIN'"),
+                std::vector<std::string>{std::string("2024-05-01 ") + c.hostTime + ":00|1|2024-05-20 00:00:00|N|kept"})
                 << trace;
         } else {
-            EXPECT_EQ(HostRows("SELECT COUNT(*) FROM LOGS WHERE LOGNAME='MAIN'"), std::vector<std::string>{"2"}) << trace;
+            EXPECT_EQ(HostRows("SELECT COUNT(*) FROM LOGS WHERE LOGNAME='MAIN'"), std::vector<std::string>{"2"})
+                << trace;
         }
         EXPECT_EQ(HostRows("SELECT QSLRECV FROM LOGS WHERE LOGNAME='OTHER'"), std::vector<std::string>{"0"}) << trace;
         EXPECT_FALSE(fs::exists(ErrorFile())) << trace;
@@ -357,7 +364,8 @@ TEST_F(AppendDialogTest, AConversionErrorStopsTheRunAfterItsCleanUp)
     EXPECT_EQ(HostRows("SELECT OMCALL FROM LOGS"), std::vector<std::string>{"DL1ABC"});
     EXPECT_EQ(d->mProgress.Text(), "* Use log \"Main (Berlin)\" for N0CALL\r\n");
     EXPECT_TRUE(host_->Commands.empty());
-    for (const auto& line : HostLogLines()) EXPECT_FALSE(Contains(line, "Exec: ")) << line;
+    for (const auto& line : HostLogLines())
+        EXPECT_FALSE(Contains(line, "Exec: ")) << line;
     EXPECT_EQ(Calls("IHostServer.CreateQuery"), 1);
     EXPECT_EQ(Calls("IHostServer.FreeQuery"), 1);
     EXPECT_FALSE(d->Running());

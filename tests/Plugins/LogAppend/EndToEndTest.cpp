@@ -10,12 +10,16 @@ namespace {
 
 constexpr const char* Caption = "Append Zemrak log data into current log";
 
-bool Contains(const std::string& text, const std::string& piece) { return text.find(piece) != std::string::npos; }
+bool Contains(const std::string& text, const std::string& piece)
+{
+    return text.find(piece) != std::string::npos;
+}
 
 int Count(const std::string& text, const std::string& piece)
 {
     int n = 0;
-    for (auto at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1)) ++n;
+    for (auto at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1))
+        ++n;
     return n;
 }
 
@@ -64,20 +68,24 @@ TEST_F(LogAppendEndToEnd, FirstRunInsertsSecondRunUpdatesConfirmations)
 {
     const std::string longInfo = "Met at the rally; " + std::string(290, 'x');
     logs_->Add("LOG1", logger::Qso("dl1abc", "2024-05-01", "10:00", {{"OMName", "'Hans'"}, {"QSLSentAdv", "'N'"}}));
-    logs_->Add("LOG1", logger::Qso("G4XYZ", "2024-05-02", "18:30",
-                                   {{"QSOBand", "'3,5'"}, {"DigiBand", "3.5"}, {"QSOMode", "'usb'"},
-                                    {"QSLManager", "'G4XYZ/P'"}}));
+    logs_->Add(
+        "LOG1",
+        logger::Qso("G4XYZ", "2024-05-02", "18:30",
+                    {{"QSOBand", "'3,5'"}, {"DigiBand", "3.5"}, {"QSOMode", "'usb'"}, {"QSLManager", "'G4XYZ/P'"}}));
     logs_->Add("LOG1", logger::Qso("UA3AAA", "2024-06-30", "21:15",
-                                   {{"QSOBand", "'14360'"}, {"DigiBand", "14.36"}, {"QSOMode", "'FSK441'"},
+                                   {{"QSOBand", "'14360'"},
+                                    {"DigiBand", "14.36"},
+                                    {"QSOMode", "'FSK441'"},
                                     {"QSOAddInfo", "'" + longInfo + "'"}}));
-    logs_->Add("LOG1", logger::Qso("W1AW", "2024-07-01", "00:01")); // after the expiry day
+    logs_->Add("LOG1", logger::Qso("W1AW", "2024-07-01", "00:01"));  // after the expiry day
     logs_->Add("LOG2", logger::Qso("K1ABC", "2024-05-01", "10:00")); // another operator's log
 
     auto first = Run("select cbLog Main\nclick Load\nclose\n");
     ASSERT_EQ(first.ExitCode, 0) << first.Err;
     EXPECT_TRUE(Contains(first.Out, "* Use log \"Main (Berlin)\" for N0CALL\n")) << first.Out;
     EXPECT_TRUE(Contains(first.Out, "* Done. Processed: All:3, Ins:3, Cor:2 (00:00:")) << first.Out;
-    EXPECT_TRUE(Contains(HostLog(), "\tExec: Append Zemrak log data into current log; processed: All:3, Ins:3, Cor:2 ("))
+    EXPECT_TRUE(
+        Contains(HostLog(), "\tExec: Append Zemrak log data into current log; processed: All:3, Ins:3, Cor:2 ("))
         << HostLog();
     EXPECT_EQ(Count(HostLog(), "\tCommand: REFRESH 0\n"), 1);
     EXPECT_TRUE(Contains(HostLog(), "\tConnect Zemrak log database: " + logs_->Path() + "\n"));
@@ -91,8 +99,8 @@ TEST_F(LogAppendEndToEnd, FirstRunInsertsSecondRunUpdatesConfirmations)
                   "UA3AAA\t2024-06-30 21:15:00\t\t\t14.36\t\t\t\t255\tN0CALL\tMAIN",
               }));
     const auto errors = SplitLines(ReadFileText(Profile() / "download" / "LogAppend.err"));
-    EXPECT_EQ(errors, (std::vector<std::string>{"G4XYZ\t? \"G4XYZ/P\" instead of QSL Manager",
-                                                "UA3AAA\t? " + longInfo}));
+    EXPECT_EQ(errors,
+              (std::vector<std::string>{"G4XYZ\t? \"G4XYZ/P\" instead of QSL Manager", "UA3AAA\t? " + longInfo}));
 
     // Confirmations arrive in the logger; the second run brings them over.
     logs_->Exec("UPDATE LOG1 SET QSLRec=1, QSLRecDate='2024-07-10 00:00:00', LoTWRec=1 WHERE CallSign='dl1abc'");

@@ -31,7 +31,8 @@ inline TRow Qso(const std::string& call, const std::string& date, const std::str
              {"Continent", "'EU'"},
              {"ITUZone", "'28'"},
              {"CQZone", "'14'"}};
-    for (auto& [column, value] : extra) row[column] = value;
+    for (auto& [column, value] : extra)
+        row[column] = value;
     return row;
 }
 

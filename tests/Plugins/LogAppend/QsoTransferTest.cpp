@@ -1,9 +1,9 @@
 // The pieces of the QSO transfer: frequency, band, mode, the values of a
 // host row read from a real logger table, and the statement texts.
 #include "Plugins/LogAppend/QsoTransfer.h"
+#include "Platform/JetSql/JetSql.h"
 #include "tests/Plugins/LogAppend/LoggerFiles.h"
 #include "tests/Support/TestSupport.h"
-#include "Platform/JetSql/JetSql.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,10 @@
 
 namespace {
 
-TDateTime At(int y, int mo, int d, int h = 0, int mi = 0) { return EncodeDate(y, mo, d) + EncodeTime(h, mi, 0); }
+TDateTime At(int y, int mo, int d, int h = 0, int mi = 0)
+{
+    return EncodeDate(y, mo, d) + EncodeTime(h, mi, 0);
+}
 
 } // namespace
 
@@ -23,13 +26,24 @@ TEST(AppendParseFrequency, PlacesTheDigitsByTheMagnitude)
         long double expected;
     };
     const Case cases[] = {
-        {"14074", 14.074, 14.074L},   {"14.074", 14.074, 14.074L}, {"14,074", 14.074, 14.074L},
-        {"3,5", 3.5, 3.5L},           {"144,30", 144.3, 144.3L},   {"1296200", 1296.2, 1296.2L},
-        {"7", 7.0, 7.0L},             {"1838", 1.838, 1.838L},     {"10136", 10.136, 10.136L},
-        {"432.100.5", 432.1, 432.1005L}, {"10368100", 10368.1, 10368.1L}, {"", 14.0, 0.0L},
+        {"14074", 14.074, 14.074L},
+        {"14.074", 14.074, 14.074L},
+        {"14,074", 14.074, 14.074L},
+        {"3,5", 3.5, 3.5L},
+        {"144,30", 144.3, 144.3L},
+        {"1296200", 1296.2, 1296.2L},
+        {"7", 7.0, 7.0L},
+        {"1838", 1.838, 1.838L},
+        {"10136", 10.136, 10.136L},
+        {"432.100.5", 432.1, 432.1005L},
+        {"10368100", 10368.1, 10368.1L},
+        {"", 14.0, 0.0L},
         // No magnitude to go by: the text's own mark decides.
-        {"14.074", 0.0, 14.074L},     {"3,5", 0.0, 3.5L},          {"", 0.0, 0.0L},
-        {"14074", 0.0, 14074.0L},     {"123456", 123456.0, 123456.0L},
+        {"14.074", 0.0, 14.074L},
+        {"3,5", 0.0, 3.5L},
+        {"", 0.0, 0.0L},
+        {"14074", 0.0, 14074.0L},
+        {"123456", 123456.0, 123456.0L},
     };
     for (const Case& c : cases)
         EXPECT_EQ(ParseFrequency(c.text, c.digi, TFormatSettings::Invariant()), c.expected)
@@ -82,8 +96,10 @@ TEST(AppendModes, MapsTheLoggersModes)
     const std::pair<const char*, const char*> cases[] = {
         {"BPSK31", "PSK31"}, {"BPSK63", "PSK63"}, {"BPSK125", "PSK125"}, {"USB", "USB"}, {"CW", "CW"},
         {"JT9-2", "JT9-2"},  {"SSTV", "SSTV"},    {"FSK441", ""},        {"usb", ""},    {"", ""}};
-    for (auto [mode, stored] : cases) EXPECT_EQ(NormalizeMode(mode), stored) << mode;
-    for (const TModeField& mode : Modes()) EXPECT_EQ(NormalizeMode(mode.SourceName), mode.StoredName);
+    for (auto [mode, stored] : cases)
+        EXPECT_EQ(NormalizeMode(mode), stored) << mode;
+    for (const TModeField& mode : Modes())
+        EXPECT_EQ(NormalizeMode(mode.SourceName), mode.StoredName);
 }
 
 TEST(AppendLiterals, StatementTextIsFixedWhateverTheLocale)
@@ -114,20 +130,20 @@ TEST(AppendSourceQuery, DateEditsNarrowTheExpiryCap)
 TEST(AppendDuplicateProbe, TheNearestRowNotTakenAndNotAddedByTheRun)
 {
     const TDateTime start = At(2024, 1, 1, 10, 8);
-    const std::vector<TProbeRow> rows{{5, At(2024, 1, 1, 10, 7)}, {6, At(2024, 1, 1, 10, 8)},
-                                      {7, At(2024, 1, 1, 10, 9)}, {9, At(2024, 1, 1, 10, 8)}};
+    const std::vector<TProbeRow> rows{
+        {5, At(2024, 1, 1, 10, 7)}, {6, At(2024, 1, 1, 10, 8)}, {7, At(2024, 1, 1, 10, 9)}, {9, At(2024, 1, 1, 10, 8)}};
     struct Case {
         std::unordered_set<std::int32_t> Taken;
         std::int32_t LastId;
         std::optional<std::int32_t> Expected;
     } cases[] = {
-        {{}, 8, 6},          // the exact minute
-        {{6}, 8, 5},         // taken: the next nearest, ties to the lower ID
-        {{5, 6}, 8, 7},
-        {{5, 6, 7}, 8, std::nullopt}, // row 9 was added by this run
+        {{}, 8, 6},                                   // the exact minute
+        {{6}, 8, 5},                                  // taken: the next nearest, ties to the lower ID
+        {{5, 6}, 8, 7}, {{5, 6, 7}, 8, std::nullopt}, // row 9 was added by this run
         {{}, 100, 6},
     };
-    for (const Case& c : cases) EXPECT_EQ(NearestDuplicate(rows, start, c.Taken, c.LastId), c.Expected);
+    for (const Case& c : cases)
+        EXPECT_EQ(NearestDuplicate(rows, start, c.Taken, c.LastId), c.Expected);
     EXPECT_EQ(NearestDuplicate({}, start, {}, 8), std::nullopt);
 }
 
@@ -136,9 +152,10 @@ TEST(AppendDuplicateProbe, WindowAroundTheStart)
     const TQsoWindow window = DuplicateWindow(At(2024, 1, 1, 0, 1), 2);
     EXPECT_EQ(SqlMoment(window.From), "2023-12-31 23:59");
     EXPECT_EQ(SqlMoment(window.To), "2024-01-01 00:03");
-    EXPECT_EQ(DuplicateProbeStatement("MAIN", "DL1ABC", "20M", "FT8", window),
-              "SELECT ID,QSODATE FROM LOGS WHERE LOGNAME='MAIN' AND OMCALL='DL1ABC' AND QSOBAND='20M' AND QSOMODE='FT8' "
-              "AND #2023-12-31 23:59#<=QSODATE AND QSODATE<=#2024-01-01 00:03#");
+    EXPECT_EQ(
+        DuplicateProbeStatement("MAIN", "DL1ABC", "20M", "FT8", window),
+        "SELECT ID,QSODATE FROM LOGS WHERE LOGNAME='MAIN' AND OMCALL='DL1ABC' AND QSOBAND='20M' AND QSOMODE='FT8' "
+        "AND #2023-12-31 23:59#<=QSODATE AND QSODATE<=#2024-01-01 00:03#");
     const TQsoWindow own = DuplicateWindow(At(2024, 1, 1, 10, 0), 0);
     EXPECT_EQ(SqlMoment(own.From), "2024-01-01 10:00");
     EXPECT_EQ(SqlMoment(own.To), "2024-01-01 10:00");
@@ -174,8 +191,8 @@ TEST(AppendCorrections, QslManager)
 TEST(AppendCorrections, QslStatAcceptsOnlyCapitalN)
 {
     EXPECT_EQ(QslStatValue(std::string("N")), "'N'");
-    for (const TNullableText& text : {TNullableText{}, TNullableText("n"), TNullableText(""), TNullableText("Y"),
-                                      TNullableText("N ")})
+    for (const TNullableText& text :
+         {TNullableText{}, TNullableText("n"), TNullableText(""), TNullableText("Y"), TNullableText("N ")})
         EXPECT_EQ(QslStatValue(text), "NULL") << text.value_or("(null)");
 }
 
@@ -191,7 +208,8 @@ TEST(AppendCorrections, AdditionalInformationIsCutAt255Characters)
 
     // Characters, not bytes: 255 two-byte letters stay whole.
     std::string exact;
-    for (int i = 0; i < 255; ++i) exact += "\xC3\xA9";
+    for (int i = 0; i < 255; ++i)
+        exact += "\xC3\xA9";
     EXPECT_EQ(AddInfoValue(exact, "K1A", lines), "'" + exact + "'");
     EXPECT_TRUE(lines.empty());
 
@@ -237,14 +255,18 @@ TEST_F(AppendQsoValues, NullAgainstEmptyForEachNullableColumn)
     // OMName and OMQTH keep an empty text; the others take it for NULL.
     const std::pair<const char*, TLogColumn> keepEmpty[] = {{"OMName", lcOMNAME}, {"OMQTH", lcOMQTH}};
     const std::pair<const char*, TLogColumn> emptyIsNull[] = {
-        {"DXCCPrefix", lcDXCCPFX}, {"MainPrefix", lcMAINPFX}, {"Grid", lcGRIDSQUARE}, {"IOTA", lcIOTA},
-        {"State", lcSTATE},        {"WPX", lcWPX},            {"DXCC", lcDXCC},       {"QSOAddInfo", lcQSLINFO},
-        {"QSLManager", lcQSLMANAGER}, {"QSLSentAdv", lcQSLSTAT}};
+        {"DXCCPrefix", lcDXCCPFX}, {"MainPrefix", lcMAINPFX}, {"Grid", lcGRIDSQUARE},
+        {"IOTA", lcIOTA},          {"State", lcSTATE},        {"WPX", lcWPX},
+        {"DXCC", lcDXCC},          {"QSOAddInfo", lcQSLINFO}, {"QSLManager", lcQSLMANAGER},
+        {"QSLSentAdv", lcQSLSTAT}};
     logger::TRow nulls = logger::Qso("DL1ABC", "2024-01-01", "10:00");
     logger::TRow empties = nulls, filled = nulls;
-    for (auto [column, host] : keepEmpty) nulls[column] = "NULL", empties[column] = "''", filled[column] = "'Z9Z'";
-    for (auto [column, host] : emptyIsNull) nulls[column] = "NULL", empties[column] = "''", filled[column] = "'Z9Z'";
-    for (const char* date : {"LoTWRecDate", "QSLSentDate", "QSLRecDate"}) nulls[date] = "NULL";
+    for (auto [column, host] : keepEmpty)
+        nulls[column] = "NULL", empties[column] = "''", filled[column] = "'Z9Z'";
+    for (auto [column, host] : emptyIsNull)
+        nulls[column] = "NULL", empties[column] = "''", filled[column] = "'Z9Z'";
+    for (const char* date : {"LoTWRecDate", "QSLSentDate", "QSLRecDate"})
+        nulls[date] = "NULL";
 
     std::vector<std::string> corrections;
     const TQsoValues n = Values(nulls, corrections);
@@ -263,9 +285,11 @@ TEST_F(AppendQsoValues, NullAgainstEmptyForEachNullableColumn)
             EXPECT_EQ(f[host], "'Z9Z'") << column;
         }
     }
-    for (TLogColumn date : {lcLOTWRCVDDATE, lcQSLSENTDATE, lcQSLRECVDATE}) EXPECT_EQ(n[date], "NULL");
+    for (TLogColumn date : {lcLOTWRCVDDATE, lcQSLSENTDATE, lcQSLRECVDATE})
+        EXPECT_EQ(n[date], "NULL");
     // Yes/no columns at the file's default.
-    for (TLogColumn flag : {lcEQSLRCVD, lcLOTWSENT, lcLOTWRCVD, lcQSLSENT, lcQSLRECV}) EXPECT_EQ(n[flag], "FALSE");
+    for (TLogColumn flag : {lcEQSLRCVD, lcLOTWSENT, lcLOTWRCVD, lcQSLSENT, lcQSLRECV})
+        EXPECT_EQ(n[flag], "FALSE");
 }
 
 TEST_F(AppendQsoValues, EveryColumnOfACompleteRow)

@@ -1,9 +1,9 @@
 // Generated data: repeatable, unique callsigns from the dictionary, and rows
 // that the host's and the logger's tables take as they are.
+#include "DemoData/DataGen.h"
 #include "Host/Host.h"
 #include "Includes/uZemrakDb/ZemrakSchema.h"
 #include "Platform/Ado/Ado.h"
-#include "DemoData/DataGen.h"
 #include "tests/Support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -25,7 +25,8 @@ std::vector<std::string> Statements(std::uint64_t seed)
     TDataGenerator gen(Dictionary(), seed);
     std::vector<std::string> out;
     auto stations = gen.Stations(50);
-    for (const auto& s : stations) out.push_back(HostCallbookInsert(s));
+    for (const auto& s : stations)
+        out.push_back(HostCallbookInsert(s));
     for (const auto& q : gen.Log(stations, 50, EncodeDate(2023, 1, 1), EncodeDate(2023, 12, 31)))
         out.push_back(LoggerQsoInsert("LOG_X", q));
     return out;
